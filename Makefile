@@ -1,0 +1,59 @@
+# Two commands do everything on a fresh Debian 12 machine:
+#   make run   - install missing packages, build, start Tavolin from its program folder
+#   make test  - the same set-up, then every test through ctest
+# Other targets: build, demo, bench, test-asan, format, format-check, install, clean.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test test-asan demo bench format format-check install clean
+
+all: build
+
+deps:
+	@./scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVOLIN_WERROR=ON $(CMAKE_FLAGS)
+
+configure: $(BUILD)/build.ninja
+
+build: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD)/dist && ./tavolin
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# AddressSanitizer + UndefinedBehaviorSanitizer over every test but the slow
+# round trips through LibreOffice/Gnumeric (those read our files, not our memory).
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVOLIN_WERROR=ON \
+	    -DTAVOLIN_SANITIZE=ON -DTAVOLIN_ROUNDTRIP_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS) -LE slow --timeout 900
+
+demo: build
+	./scripts/demo $(BUILD)/dist
+
+bench: build
+	@echo "Benchmarks are in $(BUILD)/dist/bench_*; see bench/README.md for the commands."
+
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+
+format:
+	clang-format -i $(FORMAT_FILES)
+
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
+
+install: build
+	./scripts/install-program $(BUILD)/dist
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

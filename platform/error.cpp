@@ -1,0 +1,49 @@
+#include "platform/error.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tav {
+
+int errnoToErrorNumber(int errnoValue) noexcept {
+    switch (errnoValue) {
+    case ENOENT:
+        return err::FileNotFound;
+    case ENOTDIR:
+        return err::PathNotFound;
+    case EEXIST:
+    case ENOTEMPTY:
+        return err::FileAlreadyExists;
+    case EBUSY:
+    case ETXTBSY:
+        return err::FileAlreadyOpen;
+    case ENOSPC:
+    case EDQUOT:
+        return err::DiskFull;
+    case ENXIO:
+    case ENODEV:
+    case ENOMEDIUM:
+    case EIO:
+        return err::DeviceUnavailable;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return err::PermissionDenied;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EILSEQ:
+        return err::BadFileName;
+    case ENOMEM:
+        return err::OutOfMemory;
+    default:
+        return err::PathFileAccess;
+    }
+}
+
+void throwErrno(int errnoValue, const QString& operation, const QString& path) {
+    const QString text = QStringLiteral("%1 '%2': %3")
+                             .arg(operation, path, QString::fromLocal8Bit(std::strerror(errnoValue)));
+    throw Error(errnoToErrorNumber(errnoValue), text);
+}
+
+} // namespace tav

@@ -1,0 +1,58 @@
+// Error numbers shared by every layer of Tavolin.
+//
+// The platform layer reports a failure by throwing tav::Error, which carries one of
+// the classic error numbers below and a human-readable description. Callers that
+// trap failures (the generation run's failure report, the preview) classify them by
+// number only; the description is shown to the user verbatim in the generic report.
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <string>
+
+namespace tav {
+
+// Classic error numbers. Keep in sync with errnoToErrorNumber().
+namespace err {
+inline constexpr int BadFileName = 52;       // too long, invalid characters
+inline constexpr int FileNotFound = 53;      // the file itself is missing
+inline constexpr int FileAlreadyOpen = 55;   // busy, in use
+inline constexpr int FileAlreadyExists = 58; // rename target exists
+inline constexpr int DiskFull = 61;
+inline constexpr int DeviceUnavailable = 68; // volume gone, medium missing
+inline constexpr int PermissionDenied = 70;  // or locked by an office suite
+inline constexpr int PathFileAccess = 75;
+inline constexpr int PathNotFound = 76; // a folder of the path is missing
+inline constexpr int Overflow = 6;
+inline constexpr int OutOfMemory = 7;
+inline constexpr int InvalidPicture = 481;
+inline constexpr int CanvasTooLarge = 480; // persistent image could not be created
+inline constexpr int EngineRefused = 1004; // the spreadsheet engine refused an operation
+} // namespace err
+
+class Error : public std::exception {
+public:
+    Error(int number, QString description)
+        : number_(number), description_(std::move(description)),
+          what_(description_.toStdString()) {}
+
+    int number() const noexcept { return number_; }
+    const QString& description() const noexcept { return description_; }
+    const char* what() const noexcept override { return what_.c_str(); }
+
+private:
+    int number_;
+    QString description_;
+    std::string what_;
+};
+
+// Maps a POSIX errno value to the classic error number (see the table in
+// docs/overview.md). Unknown values map to PathFileAccess.
+int errnoToErrorNumber(int errnoValue) noexcept;
+
+// Throws tav::Error for errnoValue with a description naming the operation and path,
+// e.g. "copy '/a/b.xls': Permission denied".
+[[noreturn]] void throwErrno(int errnoValue, const QString& operation, const QString& path);
+
+} // namespace tav
