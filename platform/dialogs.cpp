@@ -1,0 +1,46 @@
+#include "platform/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tav {
+
+namespace {
+
+QMessageBox::Icon toQt(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
+                        MessageIcon icon) {
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtDialogs::askYesNo(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogs::browseForFolder(QWidget* parent, const QString& prompt,
+                                   const QString& initial) {
+    const QString chosen = QFileDialog::getExistingDirectory(parent, prompt, initial,
+                                                             QFileDialog::ShowDirsOnly);
+    return chosen.isEmpty() ? initial : chosen;
+}
+
+} // namespace tav

@@ -1,0 +1,40 @@
+// Message boxes, yes/no questions and the folder browser, behind one small interface so
+// that tests and the batch command can answer them without a person.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tav {
+
+enum class MessageIcon { None, Exclamation, Information, Critical };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A message box with an OK button only.
+    virtual void message(QWidget* parent, const QString& text, const QString& title,
+                         MessageIcon icon) = 0;
+
+    // A question with Yes and No (Yes is the default button), no icon. True for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& text, const QString& title) = 0;
+
+    // The folder browser, opening on `initial`. Returns the chosen folder, or `initial`
+    // unchanged when the user cancels.
+    virtual QString browseForFolder(QWidget* parent, const QString& prompt,
+                                    const QString& initial) = 0;
+};
+
+// QMessageBox / QFileDialog implementation.
+class QtDialogs final : public Dialogs {
+public:
+    void message(QWidget* parent, const QString& text, const QString& title,
+                 MessageIcon icon) override;
+    bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
+    QString browseForFolder(QWidget* parent, const QString& prompt,
+                            const QString& initial) override;
+};
+
+} // namespace tav
