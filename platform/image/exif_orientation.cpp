@@ -1,0 +1,133 @@
+#include "platform/image/exif_orientation.h"
+
+#include "platform/image/pixel_turn.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace tav {
+namespace {
+
+class TiffReader {
+public:
+    TiffReader(const unsigned char* data, std::size_t size, bool bigEndian)
+        : data_(data), size_(size), bigEndian_(bigEndian) {}
+
+    bool u16(std::size_t offset, std::uint16_t& value) const {
+        if (offset > size_ || size_ - offset < 2)
+            return false;
+        const unsigned char* p = data_ + offset;
+        value = bigEndian_ ? std::uint16_t(p[0] << 8 | p[1]) : std::uint16_t(p[1] << 8 | p[0]);
+        return true;
+    }
+
+    bool u32(std::size_t offset, std::uint32_t& value) const {
+        if (offset > size_ || size_ - offset < 4)
+            return false;
+        const unsigned char* p = data_ + offset;
+        if (bigEndian_)
+            value = std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                    std::uint32_t(p[2]) << 8 | std::uint32_t(p[3]);
+        else
+            value = std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                    std::uint32_t(p[1]) << 8 | std::uint32_t(p[0]);
+        return true;
+    }
+
+private:
+    const unsigned char* data_;
+    std::size_t size_;
+    bool bigEndian_;
+};
+
+// Orientation from a TIFF structure (the payload of the EXIF block after "Exif\0\0").
+int tiffOrientation(const unsigned char* tiff, std::size_t size) {
+    if (size < 8)
+        return 1;
+    bool bigEndian;
+    if (tiff[0] == 'I' && tiff[1] == 'I')
+        bigEndian = false;
+    else if (tiff[0] == 'M' && tiff[1] == 'M')
+        bigEndian = true;
+    else
+        return 1;
+    const TiffReader reader(tiff, size, bigEndian);
+    std::uint16_t magic = 0;
+    std::uint32_t ifd = 0;
+    if (!reader.u16(2, magic) || magic != 42 || !reader.u32(4, ifd))
+        return 1;
+    std::uint16_t count = 0;
+    if (!reader.u16(ifd, count))
+        return 1;
+    // IFD0 only: the orientation of the main picture lives there.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = std::size_t(ifd) + 2 + std::size_t(i) * 12;
+        std::uint16_t tag = 0, type = 0;
+        std::uint32_t n = 0;
+        if (!reader.u16(entry, tag) || !reader.u16(entry + 2, type) || !reader.u32(entry + 4, n))
+            return 1;
+        if (tag != 0x0112)
+            continue;
+        std::uint16_t value = 0;
+        if (type != 3 || n < 1 || !reader.u16(entry + 8, value))
+            return 1;
+        return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+    return 1;
+}
+
+} // namespace
+
+int jpegExifOrientation(const unsigned char* data, std::size_t size) {
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return 1;
+    std::size_t pos = 2;
+    // Walk the marker segments up to the start of the scan; each step moves forward.
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF)
+            return 1;
+        const unsigned char marker = data[pos + 1];
+        if (marker == 0xFF) { // fill byte
+            ++pos;
+            continue;
+        }
+        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            pos += 2; // markers without a length
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            return 1; // scan data or end: no EXIF block before it
+        const std::size_t length = std::size_t(data[pos + 2]) << 8 | data[pos + 3];
+        if (length < 2 || length > size - pos - 2)
+            return 1;
+        const unsigned char* payload = data + pos + 4;
+        const std::size_t payloadSize = length - 2;
+        if (marker == 0xE1 && payloadSize >= 6 && std::memcmp(payload, "Exif\0\0", 6) == 0)
+            return tiffOrientation(payload + 6, payloadSize - 6);
+        pos += 2 + length;
+    }
+    return 1;
+}
+
+QImage applyExifOrientation(const QImage& stored, int orientation) {
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return rotateHalf(stored);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5: // transpose: a quarter clockwise, then left-right
+        return rotateQuarterClockwise(stored).mirrored(true, false);
+    case 6:
+        return rotateQuarterClockwise(stored);
+    case 7: // transverse: a quarter clockwise, then top-bottom
+        return rotateQuarterClockwise(stored).mirrored(false, true);
+    case 8:
+        return rotateQuarterAnticlockwise(stored);
+    default:
+        return stored;
+    }
+}
+
+} // namespace tav

@@ -1,0 +1,35 @@
+// The EXIF Orientation tag of a JPEG file.
+//
+// Cameras store the sensor's pixels as they come and record in tag 0x0112 of the EXIF
+// block (APP1 segment "Exif\0\0", a small TIFF structure) how the picture must be turned
+// to stand upright:
+//
+//   1 upright               5 mirrored along the main diagonal (transpose)
+//   2 mirrored left-right   6 turned a quarter clockwise to stand upright
+//   3 upside down           7 mirrored along the other diagonal (transverse)
+//   4 mirrored top-bottom   8 turned a quarter anticlockwise to stand upright
+//
+// The parser trusts nothing it reads: every offset and count is checked against the
+// buffer, loops are bounded, and anything malformed reads as 1 (upright).
+#pragma once
+
+#include <QImage>
+
+#include <cstddef>
+
+namespace tav {
+
+// Orientation 1..8 from the JPEG data (the EXIF block of the first APP1 segment that has
+// one); 1 when there is no block, no tag, or the block is damaged.
+int jpegExifOrientation(const unsigned char* data, std::size_t size);
+
+// True for the orientations whose upright picture has width and height exchanged.
+inline bool orientationSwapsSides(int orientation) {
+    return orientation >= 5 && orientation <= 8;
+}
+
+// Applies an orientation to stored pixels so that the result stands upright.
+// Works on any 32-bit image; returns the image unchanged for 1 or an unknown value.
+QImage applyExifOrientation(const QImage& stored, int orientation);
+
+} // namespace tav

@@ -1,0 +1,240 @@
+#include "platform/image/metafile.h"
+
+#include "platform/error.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+
+extern "C" {
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/svg.h>
+}
+
+namespace tav::metafile {
+namespace {
+
+std::mutex& conversionMutex() {
+    static std::mutex m;
+    return m;
+}
+
+[[noreturn]] void invalid(const QString& name, const QString& reason) {
+    throw Error(err::InvalidPicture,
+                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
+}
+
+std::uint32_t le32(const QByteArray& d, qsizetype offset) {
+    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+std::int32_t le32s(const QByteArray& d, qsizetype offset) {
+    return static_cast<std::int32_t>(le32(d, offset));
+}
+
+// A sane frame: positive and not beyond a few metres of paper.
+QSize checkedLogical(double widthPx, double heightPx, const QString& name) {
+    constexpr double kMaxSide = 20000.0; // about 5.3 m at 96 dpi
+    if (!(widthPx >= 0.5 && heightPx >= 0.5 && widthPx <= kMaxSide && heightPx <= kMaxSide))
+        invalid(name, QStringLiteral("the metafile declares an unusable frame (%1 x %2 px)")
+                          .arg(widthPx)
+                          .arg(heightPx));
+    return QSize(std::max(1, int(std::lround(widthPx))), std::max(1, int(std::lround(heightPx))));
+}
+
+// ---- wmf -------------------------------------------------------------------------
+
+int appendToByteArray(char* text, void* context) {
+    static_cast<QByteArray*>(context)->append(text);
+    return 0;
+}
+
+int resetByteArray(void* context) {
+    static_cast<QByteArray*>(context)->clear();
+    return 0;
+}
+
+// One libwmf session over a memory buffer, destroyed on every path.
+class WmfSession {
+public:
+    WmfSession(const QByteArray& data, const QString& name, bool svgDevice)
+        : data_(data), name_(name) {
+        wmfAPI_Options options;
+        std::memset(&options, 0, sizeof options);
+        unsigned long flags = WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+        if (svgDevice) {
+            flags |= WMF_OPT_FUNCTION;
+            options.function = wmf_svg_function;
+        }
+        if (wmf_api_create(&api_, flags, &options) != wmf_E_None || api_ == nullptr) {
+            if (api_ != nullptr)
+                wmf_api_destroy(api_);
+            api_ = nullptr;
+            invalid(name, QStringLiteral("the wmf library could not start"));
+        }
+        // libwmf reads through a non-const pointer but does not write to the buffer.
+        auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(data_.constData()));
+        if (wmf_mem_open(api_, bytes, long(data_.size())) != wmf_E_None)
+            fail(QStringLiteral("not a readable wmf file"));
+        if (wmf_scan(api_, 0, &bbox_) != wmf_E_None)
+            fail(QStringLiteral("the wmf records are damaged"));
+        if (!(bbox_.BR.x > bbox_.TL.x) || !(bbox_.BR.y > bbox_.TL.y))
+            fail(QStringLiteral("the wmf file draws nothing"));
+        unsigned int w = 0, h = 0;
+        if (wmf_display_size(api_, &w, &h, 96.0, 96.0) != wmf_E_None)
+            fail(QStringLiteral("the wmf file has no usable size"));
+        logical_ = checkedLogical(w, h, name);
+    }
+
+    ~WmfSession() {
+        if (api_ != nullptr)
+            wmf_api_destroy(api_);
+    }
+
+    WmfSession(const WmfSession&) = delete;
+    WmfSession& operator=(const WmfSession&) = delete;
+
+    QSize logicalSize() const { return logical_; }
+
+    QByteArray playToSvg() {
+        QByteArray svg;
+        wmfStream stream{&svg, appendToByteArray, resetByteArray};
+        wmf_svg_t* device = WMF_SVG_GetData(api_);
+        device->out = &stream;
+        device->bbox = bbox_;
+        device->Description = nullptr;
+        device->width = unsigned(logical_.width());
+        device->height = unsigned(logical_.height());
+        device->flags |= WMF_SVG_INLINE_IMAGES;
+        const wmf_error_t result = wmf_play(api_, 0, &bbox_);
+        device->out = nullptr;
+        if (result != wmf_E_None)
+            fail(QStringLiteral("the wmf records could not be played"));
+        if (svg.isEmpty())
+            fail(QStringLiteral("the wmf file produced no drawing"));
+        return svg;
+    }
+
+private:
+    [[noreturn]] void fail(const QString& reason) { invalid(name_, reason); }
+
+    const QByteArray& data_;
+    QString name_;
+    wmfAPI* api_ = nullptr;
+    wmfD_Rect bbox_{};
+    QSize logical_;
+};
+
+// ---- emf -------------------------------------------------------------------------
+
+// Checks the EMR_HEADER record and returns the frame in pixels at 96 dpi.
+QSize emfFrame(const QByteArray& data, const QString& name) {
+    // EMR_HEADER: type 1, size, bounds (4 x int32, device units), frame (4 x int32,
+    // 0.01 mm), signature " EMF", version, total bytes, records, handles, ...
+    if (data.size() < 88 || le32(data, 0) != 1 || le32(data, 40) != 0x464D4520)
+        invalid(name, QStringLiteral("not an emf file"));
+    const std::uint32_t headerSize = le32(data, 4);
+    if (headerSize < 88 || headerSize > std::uint32_t(data.size()) || headerSize % 4 != 0)
+        invalid(name, QStringLiteral("the emf header is damaged"));
+    const double left = le32s(data, 24), top = le32s(data, 28);
+    const double right = le32s(data, 32), bottom = le32s(data, 36);
+    // The frame is inclusive, in hundredths of a millimetre.
+    const double widthPx = (right - left) / 2540.0 * 96.0;
+    const double heightPx = (bottom - top) / 2540.0 * 96.0;
+    if (widthPx > 0.5 && heightPx > 0.5)
+        return checkedLogical(widthPx, heightPx, name);
+    // Some writers leave the frame empty: fall back to the bounds in device pixels.
+    const double bw = double(le32s(data, 16)) - le32s(data, 8) + 1;
+    const double bh = double(le32s(data, 20)) - le32s(data, 12) + 1;
+    return checkedLogical(bw, bh, name);
+}
+
+// Walks the record chain once: every record must lie inside the file and the chain must
+// end with EMR_EOF, which keeps damaged files away from the converter.
+void checkEmfRecords(const QByteArray& data, const QString& name) {
+    qsizetype pos = 0;
+    const qsizetype size = data.size();
+    while (pos <= size - 8) {
+        const std::uint32_t type = le32(data, pos);
+        const std::uint32_t length = le32(data, pos + 4);
+        if (length < 8 || length % 4 != 0 || length > std::uint64_t(size - pos))
+            invalid(name, QStringLiteral("the emf record at byte %1 is damaged").arg(pos));
+        if (type == 14) // EMR_EOF
+            return;
+        pos += length;
+    }
+    invalid(name, QStringLiteral("the emf file is truncated"));
+}
+
+} // namespace
+
+QSize wmfLogicalSize(const QByteArray& data, const QString& name) {
+    std::lock_guard lock(conversionMutex());
+    WmfSession session(data, name, false);
+    return session.logicalSize();
+}
+
+SvgPicture wmfToSvg(const QByteArray& data, const QString& name) {
+    std::lock_guard lock(conversionMutex());
+    WmfSession session(data, name, true);
+    return {session.playToSvg(), session.logicalSize()};
+}
+
+QSize emfLogicalSize(const QByteArray& data, const QString& name) {
+    return emfFrame(data, name);
+}
+
+SvgPicture emfToSvg(const QByteArray& data, const QString& name) {
+    const QSize logical = emfFrame(data, name);
+    checkEmfRecords(data, name);
+    std::lock_guard lock(conversionMutex());
+    generatorOptions options;
+    std::memset(&options, 0, sizeof options);
+    char nameSpace[] = "svg";
+    options.nameSpace = nameSpace;
+    options.verbose = false;
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    options.imgWidth = logical.width();
+    options.imgHeight = logical.height();
+    char* out = nullptr;
+    std::size_t outLength = 0;
+    QByteArray copy = data; // the converter takes a non-const buffer
+    const int ok = emf2svg(copy.data(), std::size_t(copy.size()), &out, &outLength, &options);
+    QByteArray svg;
+    if (out != nullptr) {
+        svg = QByteArray(out, qsizetype(outLength));
+        std::free(out);
+    }
+    if (!ok || svg.isEmpty())
+        invalid(name, QStringLiteral("the emf records could not be converted"));
+    return {svg, logical};
+}
+
+QImage rasterise(const QByteArray& svg, QSize pixels, const QString& name) {
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        invalid(name, QStringLiteral("the converted drawing could not be read"));
+    QImage image(pixels, QImage::Format_RGB32);
+    if (image.isNull())
+        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
+                                          .arg(pixels.width())
+                                          .arg(pixels.height()));
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    renderer.setAspectRatioMode(Qt::IgnoreAspectRatio);
+    renderer.render(&painter, QRectF(0, 0, pixels.width(), pixels.height()));
+    painter.end();
+    return image;
+}
+
+} // namespace tav::metafile

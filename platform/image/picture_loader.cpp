@@ -1,0 +1,406 @@
+#include "platform/image/picture_loader.h"
+
+#include "platform/error.h"
+#include "platform/image/exif_orientation.h"
+#include "platform/image/metafile.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tav {
+namespace {
+
+// Files beyond this size are not pictures this program can hold in memory.
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+// A compressed picture cannot plausibly hold more than this many pixels per byte of its
+// file; a tiny file that declares a huge picture is damaged or hostile, and decoding it
+// would allocate gigabytes for nothing. Small pictures are always allowed.
+constexpr qint64 kMaxPixelsPerFileByte = 1000;
+constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
+
+[[noreturn]] void invalid(const QString& name, const QString& reason) {
+    throw Error(err::InvalidPicture,
+                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
+}
+
+// Reads at most `limit` bytes of the file (all of it when limit < 0).
+QByteArray readFileBytes(const QString& path, qint64 limit) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throwErrno(errno, QStringLiteral("open"), path);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throwErrno(errno, QStringLiteral("stat"), path);
+    if (S_ISDIR(st.st_mode))
+        throwErrno(EISDIR, QStringLiteral("open"), path);
+    if (st.st_size > kMaxFileBytes)
+        invalid(path, QStringLiteral("the file is larger than 1 GB"));
+    qint64 want = st.st_size;
+    if (limit >= 0)
+        want = std::min(want, limit);
+    QByteArray data(qsizetype(want), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < want) {
+        const ssize_t n = ::read(fd, data.data() + got, size_t(want - got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno, QStringLiteral("read"), path);
+        }
+        if (n == 0)
+            break; // the file shrank while we read it
+        got += n;
+    }
+    data.truncate(qsizetype(got));
+    return data;
+}
+
+qint64 fileSize(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        throwErrno(errno, QStringLiteral("stat"), path);
+    return st.st_size;
+}
+
+std::uint32_t le32(const QByteArray& d, qsizetype offset) {
+    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+std::uint16_t le16(const QByteArray& d, qsizetype offset) {
+    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+
+// The picture type by content. The file list offers these five types by extension, but
+// a file's name says nothing reliable about what is inside it.
+PictureFormat sniff(const QByteArray& data, const QString& name) {
+    if (data.isEmpty())
+        invalid(name, QStringLiteral("the file is empty"));
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+    const qsizetype n = data.size();
+    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
+        return PictureFormat::Jpeg;
+    if (n >= 2 && p[0] == 'B' && p[1] == 'M')
+        return PictureFormat::Bmp;
+    if (n >= 6 && (data.startsWith("GIF87a") || data.startsWith("GIF89a")))
+        return PictureFormat::Gif;
+    if (n >= 4 && le32(data, 0) == 0x9AC6CDD7) // placeable metafile header
+        return PictureFormat::Wmf;
+    if (n >= 18 && (le16(data, 0) == 1 || le16(data, 0) == 2) && le16(data, 2) == 9 &&
+        (le16(data, 4) == 0x0100 || le16(data, 4) == 0x0300))
+        return PictureFormat::Wmf; // standard metafile header without the placeable part
+    if (n >= 44 && le32(data, 0) == 1 && le32(data, 40) == 0x464D4520)
+        return PictureFormat::Emf;
+    invalid(name, QStringLiteral("not a bmp, jpg, gif, wmf or emf picture"));
+}
+
+void checkPixelCount(qint64 w, qint64 h, qint64 fileBytes, const QString& name) {
+    if (w <= 0 || h <= 0)
+        invalid(name, QStringLiteral("the picture declares no pixels"));
+    const qint64 pixels = w * h;
+    if (pixels > kMaxPicturePixels)
+        invalid(name, QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 "
+                                     "megapixels are supported)")
+                          .arg(w)
+                          .arg(h)
+                          .arg(kMaxPicturePixels / 1'000'000));
+    if (pixels > kAlwaysAllowedPixels && pixels / kMaxPixelsPerFileByte > fileBytes)
+        invalid(name, QStringLiteral("the picture declares %1 x %2 pixels, more than a file of "
+                                     "%3 bytes can hold")
+                          .arg(w)
+                          .arg(h)
+                          .arg(fileBytes));
+}
+
+QImage flattenOverWhite(const QImage& image) {
+    if (image.format() == QImage::Format_RGB32)
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage out(image.size(), QImage::Format_RGB32);
+    if (out.isNull())
+        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
+                                          .arg(image.width())
+                                          .arg(image.height()));
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    out.setDotsPerMeterX(image.dotsPerMeterX());
+    out.setDotsPerMeterY(image.dotsPerMeterY());
+    return out;
+}
+
+// ---- JPEG through libturbojpeg ---------------------------------------------------
+
+struct TjHandle {
+    tjhandle h = tjInitDecompress();
+    ~TjHandle() {
+        if (h != nullptr)
+            tjDestroy(h);
+    }
+    TjHandle() = default;
+    TjHandle(const TjHandle&) = delete;
+    TjHandle& operator=(const TjHandle&) = delete;
+};
+
+struct JpegHeader {
+    int width = 0; // stored, before the orientation
+    int height = 0;
+    int colorspace = TJCS_RGB;
+    int orientation = 1;
+};
+
+JpegHeader readJpegHeader(tjhandle h, const QByteArray& data, const QString& name) {
+    JpegHeader header;
+    int subsamp = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    if (tjDecompressHeader3(h, bytes, static_cast<unsigned long>(data.size()), &header.width,
+                            &header.height, &subsamp, &header.colorspace) != 0)
+        invalid(name, QStringLiteral("damaged JPEG header (%1)")
+                          .arg(QString::fromLocal8Bit(tjGetErrorStr2(h))));
+    header.orientation = jpegExifOrientation(bytes, std::size_t(data.size()));
+    return header;
+}
+
+QSize uprightSize(const JpegHeader& header) {
+    return orientationSwapsSides(header.orientation) ? QSize(header.height, header.width)
+                                                     : QSize(header.width, header.height);
+}
+
+// The smallest DCT scale (1/8, 1/4, 1/2, 1/1) whose result covers `need` (stored
+// orientation); 3/8 and the other odd factors are slower than the next power of two.
+tjscalingfactor chooseScale(const JpegHeader& header, QSize need) {
+    static const tjscalingfactor kScales[] = {{1, 8}, {1, 4}, {1, 2}};
+    if (need.isEmpty())
+        return {1, 1};
+    for (const tjscalingfactor& sf : kScales) {
+        if (TJSCALED(header.width, sf) >= need.width() &&
+            TJSCALED(header.height, sf) >= need.height())
+            return sf;
+    }
+    return {1, 1};
+}
+
+// Adobe writes CMYK JPEGs with inverted components; libjpeg hands them over as stored,
+// so the ink amounts are 255 - value and the light left is value * k / 255.
+void cmykToRgb32(const unsigned char* cmyk, int w, int h, QImage& out) {
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* in = cmyk + std::size_t(y) * std::size_t(w) * 4;
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < w; ++x, in += 4) {
+            const int k = in[3];
+            dst[x] = qRgb(in[0] * k / 255, in[1] * k / 255, in[2] * k / 255);
+        }
+    }
+}
+
+LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
+    TjHandle tj;
+    if (tj.h == nullptr)
+        throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+    const JpegHeader header = readJpegHeader(tj.h, data, name);
+    checkPixelCount(header.width, header.height, data.size(), name);
+
+    QSize need = options.minimumSize;
+    if (orientationSwapsSides(header.orientation))
+        need.transpose();
+    const tjscalingfactor sf = chooseScale(header, need);
+    const int w = TJSCALED(header.width, sf);
+    const int h = TJSCALED(header.height, sf);
+
+    QImage stored(w, h, QImage::Format_RGB32);
+    if (stored.isNull())
+        throw Error(err::OutOfMemory,
+                    QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const auto size = static_cast<unsigned long>(data.size());
+    // TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts, which would
+    // otherwise take minutes to decode.
+    const int flags = TJFLAG_LIMITSCANS;
+    int rc;
+    const bool cmyk = header.colorspace == TJCS_CMYK || header.colorspace == TJCS_YCCK;
+    if (cmyk) {
+        std::unique_ptr<unsigned char[]> buffer(
+            new (std::nothrow) unsigned char[std::size_t(w) * h * 4]);
+        if (!buffer)
+            throw Error(err::OutOfMemory,
+                        QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+        rc = tjDecompress2(tj.h, bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
+        if (rc == 0 || tjGetErrorCode(tj.h) == TJERR_WARNING)
+            cmykToRgb32(buffer.get(), w, h, stored);
+    } else {
+        rc = tjDecompress2(tj.h, bytes, size, stored.bits(), w, int(stored.bytesPerLine()), h,
+                           TJPF_BGRX, flags);
+    }
+    if (rc != 0) {
+        const QString message = QString::fromLocal8Bit(tjGetErrorStr2(tj.h));
+        // Warnings such as extraneous bytes before a marker are common in camera files and
+        // harmless; a file that ends before its picture does is not a picture.
+        if (tjGetErrorCode(tj.h) != TJERR_WARNING ||
+            message.contains(QLatin1String("Premature end")))
+            invalid(name,
+                    QStringLiteral("the JPEG data is damaged or truncated (%1)").arg(message));
+    }
+    LoadedPicture result;
+    result.image = applyExifOrientation(stored, header.orientation);
+    result.logicalSize = uprightSize(header);
+    result.isVector = false;
+    result.format = PictureFormat::Jpeg;
+    return result;
+}
+
+// ---- bmp and gif through Qt's readers ----------------------------------------------
+
+LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFormat format) {
+    QByteArray copy = data;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format == PictureFormat::Gif ? "gif" : "bmp");
+    reader.setAutoTransform(false);
+    const QSize declared = reader.size();
+    if (!declared.isValid())
+        invalid(name, QStringLiteral("damaged %1 header")
+                          .arg(format == PictureFormat::Gif ? QStringLiteral("gif")
+                                                            : QStringLiteral("bmp")));
+    checkPixelCount(declared.width(), declared.height(), data.size(), name);
+    // Qt refuses pictures beyond its allocation limit (256 MB by default); the checks
+    // above are the real limit here.
+    const int neededMb = int(qint64(declared.width()) * declared.height() * 4 / (1024 * 1024)) + 64;
+    if (QImageReader::allocationLimit() < neededMb)
+        QImageReader::setAllocationLimit(neededMb);
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        invalid(name, reader.errorString());
+    LoadedPicture result;
+    result.image = flattenOverWhite(image);
+    result.logicalSize = result.image.size();
+    result.isVector = false;
+    result.format = format;
+    return result;
+}
+
+// ---- metafiles ---------------------------------------------------------------------
+
+QSize metafileRasterSize(QSize logical, QSize minimum) {
+    double scale = kMetafileRasterScale;
+    if (!minimum.isEmpty())
+        scale = std::max(double(minimum.width()) / logical.width(),
+                         double(minimum.height()) / logical.height());
+    const double pixels = double(logical.width()) * logical.height() * scale * scale;
+    if (pixels > double(kMaxMetafileRasterPixels))
+        scale *= std::sqrt(double(kMaxMetafileRasterPixels) / pixels);
+    return QSize(std::max(1, int(std::ceil(logical.width() * scale - 1e-9))),
+                 std::max(1, int(std::ceil(logical.height() * scale - 1e-9))));
+}
+
+LoadedPicture loadMetafile(const QByteArray& data, const QString& name, PictureFormat format,
+                           const LoadOptions& options) {
+    const metafile::SvgPicture svg = format == PictureFormat::Wmf ? metafile::wmfToSvg(data, name)
+                                                                  : metafile::emfToSvg(data, name);
+    LoadedPicture result;
+    result.image = metafile::rasterise(
+        svg.svg, metafileRasterSize(svg.logicalSize, options.minimumSize), name);
+    result.logicalSize = svg.logicalSize;
+    result.isVector = true;
+    result.format = format;
+    return result;
+}
+
+} // namespace
+
+LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
+                              const LoadOptions& options) {
+    const PictureFormat format = sniff(data, name);
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return loadJpeg(data, name, options);
+    case PictureFormat::Bmp:
+    case PictureFormat::Gif:
+        return loadWithQt(data, name, format);
+    case PictureFormat::Wmf:
+    case PictureFormat::Emf:
+        return loadMetafile(data, name, format, options);
+    }
+    invalid(name, QStringLiteral("unknown picture type"));
+}
+
+LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
+    return loadPictureData(readFileBytes(path, -1), path, options);
+}
+
+PictureInfo probePicture(const QString& path) {
+    // The JPEG header and its EXIF block sit at the start of the file; a megabyte holds
+    // them for any camera file. The other types are small enough to read whole.
+    constexpr qint64 kProbeBytes = 1 << 20;
+    QByteArray data = readFileBytes(path, kProbeBytes);
+    PictureInfo info;
+    info.format = sniff(data, path);
+    switch (info.format) {
+    case PictureFormat::Jpeg: {
+        TjHandle tj;
+        if (tj.h == nullptr)
+            throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+        JpegHeader header;
+        try {
+            header = readJpegHeader(tj.h, data, path);
+        } catch (const Error&) {
+            if (data.size() < kProbeBytes)
+                throw;
+            data = readFileBytes(path, -1); // very large APP segments before the frame
+            header = readJpegHeader(tj.h, data, path);
+        }
+        checkPixelCount(header.width, header.height, fileSize(path), path);
+        info.pixelSize = info.logicalSize = uprightSize(header);
+        info.isVector = false;
+        return info;
+    }
+    case PictureFormat::Bmp:
+    case PictureFormat::Gif: {
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, info.format == PictureFormat::Gif ? "gif" : "bmp");
+        const QSize size = reader.size();
+        if (!size.isValid())
+            invalid(path, QStringLiteral("damaged picture header"));
+        checkPixelCount(size.width(), size.height(), fileSize(path), path);
+        info.pixelSize = info.logicalSize = size;
+        info.isVector = false;
+        return info;
+    }
+    case PictureFormat::Wmf:
+    case PictureFormat::Emf: {
+        if (data.size() == kProbeBytes)
+            data = readFileBytes(path, -1);
+        info.logicalSize = info.format == PictureFormat::Wmf ? metafile::wmfLogicalSize(data, path)
+                                                             : metafile::emfLogicalSize(data, path);
+        info.pixelSize = metafileRasterSize(info.logicalSize, QSize());
+        info.isVector = true;
+        return info;
+    }
+    }
+    invalid(path, QStringLiteral("unknown picture type"));
+}
+
+} // namespace tav

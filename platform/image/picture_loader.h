@@ -1,0 +1,77 @@
+// Picture loading: the five picture types the program offers (bmp, jpg, gif, wmf, emf).
+//
+// Every picture comes back upright (the EXIF orientation of a JPEG photo is applied) as a
+// 32-bit QImage (Format_RGB32; transparent parts of gif pictures are flattened over
+// white). Next to the pixels the loader reports the picture's logical size: its pixel
+// size at 96 dpi for raster pictures, the frame of a metafile converted to 96 dpi for
+// wmf and emf. The logical size is what the windows and the workbook measure with; the
+// pixels may be finer (metafiles are rasterised at a multiple of their logical size so
+// that they print sharply) or coarser (a reduced decode asked for through LoadOptions).
+//
+// The type is told by the file's content, not by its extension. Failures throw
+// tav::Error: the file errors (53 not found, 76 path not found, 70 permission, ...) when
+// the file cannot be read, 481 (invalid picture) when its content cannot be decoded,
+// with a description that names the file and the reason.
+//
+// Usage:
+//     const tav::PictureInfo info = tav::probePicture(path);        // header only
+//     tav::LoadOptions options;
+//     options.minimumSize = QSize(800, 600);                          // what the caller needs
+//     const tav::LoadedPicture picture = tav::loadPicture(path, options);
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+
+namespace tav {
+
+enum class PictureFormat { Bmp, Jpeg, Gif, Wmf, Emf };
+
+// Largest picture the loader decodes, in pixels of the full picture. Beyond it the
+// loader refuses with error 481 instead of allocating gigabytes.
+inline constexpr std::int64_t kMaxPicturePixels = 300'000'000;
+
+// How much finer than its logical size a metafile is rasterised (when the caller does
+// not ask for a particular size), and the pixel count that rasterisation never exceeds.
+inline constexpr double kMetafileRasterScale = 3.0;
+inline constexpr std::int64_t kMaxMetafileRasterPixels = 24'000'000;
+
+struct LoadOptions {
+    // The smallest pixel size of the upright picture the caller needs. Empty (the
+    // default) asks for the full picture. A JPEG is then decoded with DCT scaling at the
+    // smallest of 1/8, 1/4, 1/2 and 1/1 whose result still covers this size in both
+    // directions; a metafile is rasterised at this size (aspect ratio kept, at least
+    // covering it); other raster types load at full size.
+    QSize minimumSize;
+};
+
+// What probePicture() learns without decoding pixels.
+struct PictureInfo {
+    PictureFormat format = PictureFormat::Bmp;
+    QSize pixelSize;   // upright pixel size of a full load (metafiles: their default raster)
+    QSize logicalSize; // upright size in pixels at 96 dpi (metafiles: their frame)
+    bool isVector = false;
+};
+
+struct LoadedPicture {
+    QImage image;      // upright, Format_RGB32, never null on success
+    QSize logicalSize; // of the full picture, even after a reduced decode
+    bool isVector = false;
+    PictureFormat format = PictureFormat::Bmp;
+};
+
+// Reads the header of the picture file: its type, upright size and logical size.
+// Throws tav::Error like loadPicture (file errors, 481).
+PictureInfo probePicture(const QString& path);
+
+// Loads the picture file. Throws tav::Error (file errors, 481).
+LoadedPicture loadPicture(const QString& path, const LoadOptions& options = {});
+
+// The same for a picture already in memory; `name` only appears in error descriptions.
+LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
+                              const LoadOptions& options = {});
+
+} // namespace tav
