@@ -64,15 +64,13 @@ int resetByteArray(void* context) {
 // One libwmf session over a memory buffer, destroyed on every path.
 class WmfSession {
 public:
-    WmfSession(const QByteArray& data, const QString& name, bool svgDevice)
-        : data_(data), name_(name) {
+    WmfSession(const QByteArray& data, const QString& name) : data_(data), name_(name) {
         wmfAPI_Options options;
         std::memset(&options, 0, sizeof options);
-        unsigned long flags = WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-        if (svgDevice) {
-            flags |= WMF_OPT_FUNCTION;
-            options.function = wmf_svg_function;
-        }
+        // libwmf needs a device layer even to scan; the SVG device is the one we play to.
+        const unsigned long flags =
+            WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+        options.function = wmf_svg_function;
         if (wmf_api_create(&api_, flags, &options) != wmf_E_None || api_ == nullptr) {
             if (api_ != nullptr)
                 wmf_api_destroy(api_);
@@ -177,13 +175,13 @@ void checkEmfRecords(const QByteArray& data, const QString& name) {
 
 QSize wmfLogicalSize(const QByteArray& data, const QString& name) {
     std::lock_guard lock(conversionMutex());
-    WmfSession session(data, name, false);
+    WmfSession session(data, name);
     return session.logicalSize();
 }
 
 SvgPicture wmfToSvg(const QByteArray& data, const QString& name) {
     std::lock_guard lock(conversionMutex());
-    WmfSession session(data, name, true);
+    WmfSession session(data, name);
     return {session.playToSvg(), session.logicalSize()};
 }
 
@@ -197,7 +195,7 @@ SvgPicture emfToSvg(const QByteArray& data, const QString& name) {
     std::lock_guard lock(conversionMutex());
     generatorOptions options;
     std::memset(&options, 0, sizeof options);
-    char nameSpace[] = "svg";
+    char nameSpace[] = ""; // a prefix makes the converter write unbalanced tags
     options.nameSpace = nameSpace;
     options.verbose = false;
     options.emfplus = true;

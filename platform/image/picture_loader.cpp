@@ -273,14 +273,19 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
 
 // ---- bmp and gif through Qt's readers ----------------------------------------------
 
+QSize absoluteSize(QSize size) {
+    return QSize(std::abs(size.width()), std::abs(size.height()));
+}
+
 LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFormat format) {
     QByteArray copy = data;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format == PictureFormat::Gif ? "gif" : "bmp");
     reader.setAutoTransform(false);
-    const QSize declared = reader.size();
-    if (!declared.isValid())
+    // Qt's bmp reader reports a top-down bitmap with its negative height.
+    const QSize declared = absoluteSize(reader.size());
+    if (declared.isEmpty())
         invalid(name, QStringLiteral("damaged %1 header")
                           .arg(format == PictureFormat::Gif ? QStringLiteral("gif")
                                                             : QStringLiteral("bmp")));
@@ -378,11 +383,11 @@ PictureInfo probePicture(const QString& path) {
     }
     case PictureFormat::Bmp:
     case PictureFormat::Gif: {
-        QBuffer buffer(&data);
+        QBuffer buffer(&data); // the size sits in the first bytes
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, info.format == PictureFormat::Gif ? "gif" : "bmp");
-        const QSize size = reader.size();
-        if (!size.isValid())
+        const QSize size = absoluteSize(reader.size());
+        if (size.isEmpty())
             invalid(path, QStringLiteral("damaged picture header"));
         checkPixelCount(size.width(), size.height(), fileSize(path), path);
         info.pixelSize = info.logicalSize = size;
