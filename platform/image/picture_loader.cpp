@@ -5,6 +5,7 @@
 #include "platform/image/metafile.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -41,8 +42,14 @@ constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
 QByteArray readFileBytes(const QString& path, qint64 limit) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throwErrno(errno, QStringLiteral("open"), path);
+    if (fd < 0) {
+        const int error = errno;
+        // A missing folder on the way is "path not found", not "file not found".
+        if (error == ENOENT && !QFileInfo(path).absoluteDir().exists())
+            throw Error(err::PathNotFound,
+                        QStringLiteral("open '%1': the folder does not exist").arg(path));
+        throwErrno(error, QStringLiteral("open"), path);
+    }
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
@@ -274,7 +281,9 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
 // ---- bmp and gif through Qt's readers ----------------------------------------------
 
 QSize absoluteSize(QSize size) {
-    return QSize(std::abs(size.width()), std::abs(size.height()));
+    if (size.width() <= 0 || size.height() == 0)
+        return QSize(); // (-1, -1) when the reader cannot tell
+    return QSize(size.width(), std::abs(size.height()));
 }
 
 LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFormat format) {
@@ -314,8 +323,11 @@ QSize metafileRasterSize(QSize logical, QSize minimum) {
         scale = std::max(double(minimum.width()) / logical.width(),
                          double(minimum.height()) / logical.height());
     const double pixels = double(logical.width()) * logical.height() * scale * scale;
-    if (pixels > double(kMaxMetafileRasterPixels))
+    if (pixels > double(kMaxMetafileRasterPixels)) {
         scale *= std::sqrt(double(kMaxMetafileRasterPixels) / pixels);
+        return QSize(std::max(1, int(logical.width() * scale)),
+                     std::max(1, int(logical.height() * scale)));
+    }
     return QSize(std::max(1, int(std::ceil(logical.width() * scale - 1e-9))),
                  std::max(1, int(std::ceil(logical.height() * scale - 1e-9))));
 }

@@ -1,0 +1,343 @@
+// Every fixture of the picture corpus loads with its size, type and a few pixel colours.
+// Reference colours were read with ImageMagick (`convert FILE -auto-orient -crop
+// 1x1+X+Y txt:`), an independent decoder, so a tolerance covers rounding differences.
+#include "image_test_support.h"
+#include "platform/error.h"
+#include "platform/image/picture_loader.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tav {
+namespace {
+
+using test::channelDistance;
+using test::imagePath;
+
+struct Spot {
+    int x;
+    int y;
+    QRgb colour;
+};
+
+struct FixtureRow {
+    const char* file;
+    PictureFormat format;
+    QSize logical;
+    QSize pixels; // of a full load
+    bool isVector;
+    int tolerance;
+    std::vector<Spot> spots;
+};
+
+void PrintTo(const FixtureRow& row, std::ostream* os) {
+    *os << row.file;
+}
+
+constexpr auto Bmp = PictureFormat::Bmp;
+constexpr auto Jpg = PictureFormat::Jpeg;
+constexpr auto Gif = PictureFormat::Gif;
+constexpr auto Wmf = PictureFormat::Wmf;
+constexpr auto Emf = PictureFormat::Emf;
+
+// The bmpsuite pictures all show the same test card; palette variants quantise it.
+const std::vector<Spot> kCard24 = {{10, 10, 0xD75252}, {60, 30, 0x000000}, {100, 50, 0x6D6D71}};
+const std::vector<Spot> kCard8 = {{10, 10, 0xFF5566}, {60, 30, 0x000000}, {100, 50, 0x668066}};
+const std::vector<Spot> kCard4 = {{10, 10, 0xFF80FF}, {60, 30, 0x000000}, {100, 50, 0x008000}};
+
+const FixtureRow kRows[] = {
+    {"bmp/bmpsuite_pal1.bmp",
+     Bmp,
+     {127, 64},
+     {127, 64},
+     false,
+     0,
+     {{10, 10, 0xFFFFFF}, {60, 30, 0x000000}, {100, 50, 0x000000}}},
+    {"bmp/bmpsuite_pal4.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard4},
+    {"bmp/bmpsuite_pal4rle.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard4},
+    {"bmp/bmpsuite_pal8.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard8},
+    {"bmp/bmpsuite_pal8os2.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard8},
+    {"bmp/bmpsuite_pal8rle.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard8},
+    {"bmp/bmpsuite_pal8topdown.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard8},
+    {"bmp/bmpsuite_pal8v5.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard8},
+    {"bmp/bmpsuite_rgb16-565.bmp", Bmp, {127, 64}, {127, 64}, false, 8, kCard24},
+    {"bmp/bmpsuite_rgb24.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
+    {"bmp/bmpsuite_rgb32.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
+    {"bmp/bmpsuite_rgb32bf.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
+    {"bmp/photo_hopper_24bit.bmp",
+     Bmp,
+     {128, 128},
+     {128, 128},
+     false,
+     0,
+     {{10, 10, 0x151342}, {60, 30, 0xCD9071}, {100, 50, 0x6A8EC8}}},
+    {"bmp/photo_hopper_rle8.bmp",
+     Bmp,
+     {128, 128},
+     {128, 128},
+     false,
+     0,
+     {{10, 10, 0x141443}, {60, 30, 0xCD8C70}, {100, 50, 0x6B8DC6}}},
+    {"bmp/photo_video001_24bit.bmp",
+     Bmp,
+     {150, 103},
+     {150, 103},
+     false,
+     0,
+     {{10, 10, 0x841900}, {60, 30, 0x963400}, {100, 50, 0x4B3304}}},
+    {"gif/photo_hopper_128.gif",
+     Gif,
+     {128, 128},
+     {128, 128},
+     false,
+     0,
+     {{10, 10, 0x100F49}, {60, 30, 0xCB9073}, {100, 50, 0x668BC9}}},
+    {"gif/animated_42frames.gif", Gif, {245, 245}, {245, 245}, false, 0, {}},
+    {"gif/transparent_200x150.gif", Gif, {200, 150}, {200, 150}, false, 0, {}},
+    {"jpeg/photo_0.5mp_olympus_snow.jpg",
+     Jpg,
+     {800, 600},
+     {800, 600},
+     false,
+     3,
+     {{10, 10, 0x7393AC}, {60, 30, 0x7695AA}, {100, 50, 0x7995AB}}},
+    {"jpeg/photo_1.2mp_canon_powershot_progressive.jpg",
+     Jpg,
+     {1280, 960},
+     {1280, 960},
+     false,
+     3,
+     {{10, 10, 0x6F727B}, {60, 30, 0x32393F}, {100, 50, 0x30393E}}},
+    {"jpeg/photo_2.5mp_canon400d_storm.jpg",
+     Jpg,
+     {1920, 1280},
+     {1920, 1280},
+     false,
+     3,
+     {{10, 10, 0x27394D}, {60, 30, 0x263C53}, {100, 50, 0x2B3F57}}},
+    {"jpeg/photo_storm_orient6_DERIVED.jpg",
+     Jpg,
+     {1920, 1280},
+     {1920, 1280},
+     false,
+     3,
+     {{10, 10, 0x28394D}, {60, 30, 0x263C53}, {100, 50, 0x2B3F57}}},
+    {"jpeg/photo_grey_oneplus_tower.jpg",
+     Jpg,
+     {512, 512},
+     {512, 512},
+     false,
+     3,
+     {{10, 10, 0x6C6C6C}, {60, 30, 0x747474}, {100, 50, 0x787878}}},
+    {"jpeg/photo_progressive_oneplus_tower.jpg",
+     Jpg,
+     {512, 512},
+     {512, 512},
+     false,
+     3,
+     {{10, 10, 0x4074A4}, {60, 30, 0x467CAB}, {100, 50, 0x4781B1}}},
+    // Adobe CMYK: the components are stored inverted (red lettering on black).
+    {"jpeg/cmyk_adobe_100x100.jpg",
+     Jpg,
+     {100, 100},
+     {100, 100},
+     false,
+     3,
+     {{5, 2, 0xFF0D19}, {50, 50, 0x010405}, {30, 45, 0xFF0E17}}},
+    {"jpeg/orientation/orientation_0_no_exif.jpg", Jpg, {50, 70}, {50, 70}, false, 0, {}},
+    {"jpeg/orientation/orientation_5.jpg", Jpg, {50, 70}, {50, 70}, false, 0, {}},
+    // Metafiles: the logical size is the frame at 96 dpi, the raster three times finer.
+    {"wmf/clipart_beef.wmf", Wmf, {268, 208}, {804, 624}, true, 0, {{3, 3, 0xFFFFFF}}},
+    {"wmf/clipart_burger.wmf", Wmf, {219, 195}, {657, 585}, true, 0, {{3, 3, 0xFFFFFF}}},
+    {"wmf/clipart_fish.wmf", Wmf, {288, 211}, {864, 633}, true, 0, {}},
+    {"wmf/inkscape_drawing.wmf",
+     Wmf,
+     {109, 109},
+     {327, 327},
+     true,
+     10,
+     {{3, 3, 0xFFFFFF}, {163, 163, 0xFF8080}}},
+    {"emf/inkscape_drawing.emf",
+     Emf,
+     {110, 110},
+     {330, 330},
+     true,
+     10,
+     {{3, 3, 0xFFFFFF}, {165, 165, 0xFF0000}}},
+    {"emf/libemf2svg_test-000.emf", Emf, {464, 239}, {1392, 717}, true, 0, {}},
+    {"emf/libemf2svg_test-007.emf", Emf, {55, 54}, {165, 162}, true, 0, {}},
+    {"emf/libemf2svg_test-013.emf", Emf, {554, 663}, {1662, 1989}, true, 0, {}},
+    {"emf/libemf2svg_test-023.emf", Emf, {229, 135}, {687, 405}, true, 0, {}},
+    {"emf/libemf2svg_test-109.emf", Emf, {960, 719}, {2880, 2157}, true, 0, {}},
+    {"emf/libemf2svg_test-152.emf", Emf, {298, 231}, {894, 693}, true, 0, {}},
+    {"emf/libemf2svg_test-179.emf", Emf, {112, 135}, {336, 405}, true, 0, {}},
+    {"emf/libuemf_testbed.emf", Emf, {1122, 794}, {3366, 2382}, true, 0, {}},
+};
+
+class FixtureTest : public ::testing::TestWithParam<FixtureRow> {};
+
+TEST_P(FixtureTest, LoadsWithSizeTypeAndColours) {
+    const FixtureRow& row = GetParam();
+    const LoadedPicture picture = loadPicture(imagePath(row.file));
+    EXPECT_EQ(picture.format, row.format);
+    EXPECT_EQ(picture.isVector, row.isVector);
+    EXPECT_EQ(picture.logicalSize, row.logical);
+    ASSERT_EQ(picture.image.size(), row.pixels);
+    EXPECT_EQ(picture.image.format(), QImage::Format_RGB32);
+    for (const Spot& spot : row.spots) {
+        const QRgb got = picture.image.pixel(spot.x, spot.y);
+        EXPECT_LE(channelDistance(got, spot.colour), row.tolerance)
+            << "at " << spot.x << "," << spot.y << " got " << std::hex << got << " want "
+            << spot.colour;
+    }
+}
+
+TEST_P(FixtureTest, ProbeAgreesWithLoad) {
+    const FixtureRow& row = GetParam();
+    const PictureInfo info = probePicture(imagePath(row.file));
+    EXPECT_EQ(info.format, row.format);
+    EXPECT_EQ(info.isVector, row.isVector);
+    EXPECT_EQ(info.logicalSize, row.logical);
+    EXPECT_EQ(info.pixelSize, row.pixels);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, FixtureTest, ::testing::ValuesIn(kRows));
+
+TEST(PictureLoader, BmpVariantsShowTheSameCard) {
+    const QImage reference = loadPicture(imagePath("bmp/bmpsuite_rgb24.bmp")).image;
+    for (const char* file : {"bmp/bmpsuite_rgb32.bmp", "bmp/bmpsuite_rgb32bf.bmp"})
+        EXPECT_EQ(loadPicture(imagePath(file)).image, reference) << file;
+    EXPECT_LT(
+        test::meanDifference(loadPicture(imagePath("bmp/bmpsuite_rgb16-565.bmp")).image, reference),
+        4.0);
+    // The 8-bit variants differ in storage only (palette, RLE, top-down, header kind).
+    const QImage pal8 = loadPicture(imagePath("bmp/bmpsuite_pal8.bmp")).image;
+    for (const char* file : {"bmp/bmpsuite_pal8os2.bmp", "bmp/bmpsuite_pal8rle.bmp",
+                             "bmp/bmpsuite_pal8topdown.bmp", "bmp/bmpsuite_pal8v5.bmp"})
+        EXPECT_EQ(loadPicture(imagePath(file)).image, pal8) << file;
+    EXPECT_EQ(loadPicture(imagePath("bmp/bmpsuite_pal4rle.bmp")).image,
+              loadPicture(imagePath("bmp/bmpsuite_pal4.bmp")).image);
+}
+
+TEST(PictureLoader, GifTransparencyIsWhite) {
+    const QString path = imagePath("gif/transparent_200x150.gif");
+    const QImage raw = QImage(path).convertToFormat(QImage::Format_ARGB32);
+    const QImage loaded = loadPicture(path).image;
+    int transparent = 0;
+    for (int y = 0; y < raw.height(); ++y)
+        for (int x = 0; x < raw.width(); ++x)
+            if (qAlpha(raw.pixel(x, y)) == 0) {
+                ++transparent;
+                ASSERT_EQ(loaded.pixel(x, y), 0xFFFFFFFFu) << x << "," << y;
+            } else {
+                ASSERT_EQ(loaded.pixel(x, y), raw.pixel(x, y) | 0xFF000000u) << x << "," << y;
+            }
+    EXPECT_GT(transparent, 100); // the fixture does have a transparent area
+}
+
+TEST(PictureLoader, AnimatedGifGivesItsFirstFrame) {
+    const QString path = imagePath("gif/animated_42frames.gif");
+    QImageReader reader(path);
+    const QImage first = reader.read();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(loadPicture(path).image, first.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(PictureLoader, EveryExifOrientationStandsUpright) {
+    const QImage reference =
+        loadPicture(imagePath("jpeg/orientation/orientation_0_no_exif.jpg")).image;
+    for (int o = 1; o <= 8; ++o) {
+        const QByteArray file = "jpeg/orientation/orientation_" + QByteArray::number(o) + ".jpg";
+        const LoadedPicture picture = loadPicture(imagePath(file.constData()));
+        ASSERT_EQ(picture.image.size(), QSize(50, 70)) << o;
+        EXPECT_EQ(picture.logicalSize, QSize(50, 70)) << o;
+        // Each file is its own JPEG encoding of the same picture: small differences only,
+        // whereas a wrong turn or mirror differs by far more.
+        EXPECT_LT(test::meanDifference(picture.image, reference), 3.0) << o;
+    }
+    const QImage mirrored = reference.mirrored(true, false);
+    EXPECT_GT(test::meanDifference(mirrored, reference), 30.0);
+}
+
+TEST(PictureLoader, TurnedPhotoWithOrientationSixMatchesTheUprightOriginal) {
+    const QImage upright = loadPicture(imagePath("jpeg/photo_2.5mp_canon400d_storm.jpg")).image;
+    const QImage turned = loadPicture(imagePath("jpeg/photo_storm_orient6_DERIVED.jpg")).image;
+    ASSERT_EQ(turned.size(), upright.size());
+    EXPECT_LT(test::meanDifference(turned, upright), 2.0);
+}
+
+struct ScaleRow {
+    const char* file;
+    QSize minimum;
+    QSize expected;
+};
+
+class ReducedDecodeTest : public ::testing::TestWithParam<ScaleRow> {};
+
+TEST_P(ReducedDecodeTest, PicksTheSmallestCoveringScale) {
+    const ScaleRow& row = GetParam();
+    LoadOptions options;
+    options.minimumSize = row.minimum;
+    const LoadedPicture picture = loadPicture(imagePath(row.file), options);
+    EXPECT_EQ(picture.image.size(), row.expected);
+    EXPECT_EQ(picture.logicalSize, QSize(1920, 1280)); // always the full picture
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Storm, ReducedDecodeTest,
+    ::testing::Values(ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {}, {1920, 1280}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {240, 160}, {240, 160}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {241, 160}, {480, 320}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {100, 161}, {480, 320}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {480, 320}, {480, 320}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {481, 1}, {960, 640}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {961, 1}, {1920, 1280}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {5000, 5000}, {1920, 1280}},
+                      // Stored sideways: the minimum applies to the upright picture.
+                      ScaleRow{"jpeg/photo_storm_orient6_DERIVED.jpg", {240, 160}, {240, 160}},
+                      ScaleRow{"jpeg/photo_storm_orient6_DERIVED.jpg", {300, 160}, {480, 320}},
+                      ScaleRow{"jpeg/photo_storm_orient6_DERIVED.jpg", {1, 641}, {1920, 1280}}));
+
+TEST(PictureLoader, ReducedDecodeShowsTheSamePicture) {
+    const QString path = imagePath("jpeg/photo_storm_orient6_DERIVED.jpg");
+    LoadOptions options;
+    options.minimumSize = QSize(480, 320);
+    const QImage small = loadPicture(path, options).image;
+    const QImage full = loadPicture(path).image.scaled(small.size(), Qt::IgnoreAspectRatio,
+                                                       Qt::SmoothTransformation);
+    EXPECT_LT(test::meanDifference(small, full), 3.0);
+}
+
+TEST(PictureLoader, MetafileRasterFollowsTheAskedSize) {
+    LoadOptions options;
+    options.minimumSize = QSize(500, 400);
+    const LoadedPicture picture = loadPicture(imagePath("emf/inkscape_drawing.emf"), options);
+    EXPECT_EQ(picture.logicalSize, QSize(110, 110));
+    EXPECT_EQ(picture.image.size(), QSize(500, 500)); // aspect kept, covering 500 x 400
+    EXPECT_EQ(picture.image.pixel(250, 250), 0xFFFF0000u);
+
+    options.minimumSize = QSize(60000, 60000); // capped, never unbounded
+    const LoadedPicture capped = loadPicture(imagePath("emf/inkscape_drawing.emf"), options);
+    EXPECT_LE(qint64(capped.image.width()) * capped.image.height(), kMaxMetafileRasterPixels);
+    EXPECT_EQ(capped.image.width(), capped.image.height());
+}
+
+TEST(PictureLoader, TypeComesFromTheContentNotTheName) {
+    // A jpeg named .bmp and a bmp named .gif still load as what they are.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString jpgAsBmp = dir.filePath(QStringLiteral("photo.bmp"));
+    ASSERT_TRUE(QFile::copy(imagePath("jpeg/photo_grey_oneplus_tower.jpg"), jpgAsBmp));
+    EXPECT_EQ(loadPicture(jpgAsBmp).format, PictureFormat::Jpeg);
+    const QString bmpAsGif = dir.filePath(QStringLiteral("card.GIF"));
+    ASSERT_TRUE(QFile::copy(imagePath("bmp/bmpsuite_rgb24.bmp"), bmpAsGif));
+    EXPECT_EQ(loadPicture(bmpAsGif).format, PictureFormat::Bmp);
+}
+
+} // namespace
+} // namespace tav
