@@ -1,0 +1,99 @@
+#include "preview/rotation.h"
+
+#include "platform/image/pixel_turn.h"
+
+#include <cmath>
+
+namespace tav {
+namespace {
+
+// Restores the parts of the box's state that the turn changes on its way, however it
+// ends.
+class BoxStateGuard {
+public:
+    explicit BoxStateGuard(PictureBox& box)
+        : box_(box), visible_(box.visible), autoRedraw_(box.autoRedraw),
+          container_(box.container()) {}
+    ~BoxStateGuard() {
+        box_.setContainer(container_);
+        box_.visible = visible_;
+        box_.autoRedraw = autoRedraw_;
+    }
+    BoxStateGuard(const BoxStateGuard&) = delete;
+    BoxStateGuard& operator=(const BoxStateGuard&) = delete;
+
+private:
+    PictureBox& box_;
+    bool visible_;
+    bool autoRedraw_;
+    BoxContainer* container_;
+};
+
+} // namespace
+
+void PictureBox::setPicture(const LoadedPicture& picture) {
+    setPicture(picture.image, picture.logicalSize, picture.isVector);
+}
+
+void PictureBox::setPicture(const QImage& pixels, QSize logicalSize, bool isVector) {
+    picture_ = pixels;
+    logical_ = logicalSize;
+    isVector_ = isVector;
+    width = logical_.width() * container_->unitsPerPixelX;
+    height = logical_.height() * container_->unitsPerPixelY;
+}
+
+void PictureBox::clearPicture() {
+    picture_ = QImage();
+    logical_ = QSize();
+    isVector_ = false;
+}
+
+QSize PictureBox::sizeHimetric() const {
+    return QSize(int(std::nearbyint(logical_.width() * 2540.0 / 96.0)),
+                 int(std::nearbyint(logical_.height() * 2540.0 / 96.0)));
+}
+
+BoxContainer* PictureBox::parentWindow() const {
+    if (container_ == nullptr || container_->kind == BoxContainer::Kind::Window)
+        return container_;
+    return container_->parentWindow;
+}
+
+void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn) {
+    BoxStateGuard guard(box);
+    box.autoRedraw = true;
+    box.visible = false;
+    // A box in a grouping frame is turned in its window and put back afterwards (the
+    // guard restores the container).
+    BoxContainer* container = box.container();
+    if (container != nullptr && container->kind == BoxContainer::Kind::Frame &&
+        container->parentWindow != nullptr) {
+        box.setContainer(container->parentWindow);
+        container = container->parentWindow;
+    }
+    // The turned picture is made completely before anything of the box changes, so a
+    // failure leaves the box with the picture it had.
+    QImage turned = turn ? turn(box.picture_) : rotateQuarterClockwise(box.picture_);
+    const double oldWidthPx = box.width / container->unitsPerPixelX;
+    const double oldHeightPx = box.height / container->unitsPerPixelY;
+    box.picture_ = std::move(turned);
+    box.logical_.transpose();
+    box.isVector_ = false; // from now on a raster picture
+    // Width and height exchanged, each converted through pixels, so a container whose
+    // units per pixel differ by direction still gets a box of exactly H by W pixels.
+    box.width = oldHeightPx * container->unitsPerPixelX;
+    box.height = oldWidthPx * container->unitsPerPixelY;
+}
+
+int quarterTurnsForCode(const QString& code) {
+    if (code == QLatin1String(" 90"))
+        return 1;
+    if (code == QLatin1String("180"))
+        return 2;
+    if (code == QLatin1String("270"))
+        return 3;
+    return 0;
+}
+
+} // namespace tav
