@@ -1,0 +1,192 @@
+#include "app/file_browser.h"
+
+#include "platform/browser_file_system.h"
+#include "platform/error.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QStyle>
+
+namespace tav {
+
+namespace {
+
+constexpr int PathRole = Qt::UserRole;
+
+} // namespace
+
+QString imagePattern() {
+    return QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf;*.emf");
+}
+
+bool matchesImagePattern(const QString& fileName) {
+    static const QStringList extensions = [] {
+        QStringList out;
+        for (const QString& entry : imagePattern().split(QLatin1Char(';'))) {
+            out.push_back(entry.mid(1)); // "*.bmp" -> ".bmp"
+        }
+        return out;
+    }();
+    for (const QString& ext : extensions) {
+        if (fileName.size() > ext.size() && fileName.endsWith(ext, Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QStringList folderChain(const QString& folder) {
+    QStringList chain{QStringLiteral("/")};
+    QString current;
+    for (const QString& part : folder.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        current += QLatin1Char('/') + part;
+        chain.push_back(current);
+    }
+    return chain;
+}
+
+FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders,
+                         QListWidget* files, QObject* parent)
+    : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files) {
+    files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    folders_->setSelectionMode(QAbstractItemView::SingleSelection);
+    refreshDrives();
+    connect(drives_, qOverload<int>(&QComboBox::activated), this, &FileBrowser::onDriveActivated);
+    connect(folders_, &QListWidget::itemActivated, this, &FileBrowser::onFolderActivated);
+}
+
+void FileBrowser::refreshDrives() {
+    const QSignalBlocker blocker(drives_);
+    const QString keep = drive_;
+    drives_->clear();
+    for (const QString& root : fs_.volumes()) {
+        drives_->addItem(root, root);
+    }
+    selectDriveEntry(keep.isEmpty() ? QStringLiteral("/") : keep);
+}
+
+void FileBrowser::selectDriveEntry(const QString& root) {
+    const QSignalBlocker blocker(drives_);
+    int index = drives_->findData(root);
+    if (index < 0) {
+        drives_->addItem(root, root);
+        index = drives_->count() - 1;
+    }
+    drives_->setCurrentIndex(index);
+}
+
+void FileBrowser::setFileListFolder(const QString& path) {
+    const FolderListing listing = fs_.list(path);
+    fileFolder_ = path;
+    fillFileList(listing.files);
+}
+
+void FileBrowser::setDrive(const QString& path) {
+    const QString root = volumeOf(path, fs_.volumes());
+    const QString previous = drive_;
+    drive_ = root;
+    selectDriveEntry(root);
+    try {
+        setFolder(driveFolders_.value(root, root));
+    } catch (const Error&) {
+        // The volume cannot be read: back to the drive of the folder list, silently.
+        drive_ = folder_.isEmpty() ? previous : volumeOf(folder_, fs_.volumes());
+        selectDriveEntry(drive_.isEmpty() ? QStringLiteral("/") : drive_);
+    }
+}
+
+void FileBrowser::initialize(const QString& path) {
+    try {
+        show(path, fs_.list(path));
+    } catch (const Error&) {
+        try {
+            show(QStringLiteral("/"), fs_.list(QStringLiteral("/")));
+        } catch (const Error&) {
+            // Not even the root can be read: the lists stay empty.
+        }
+    }
+}
+
+void FileBrowser::setFolder(const QString& path) {
+    const FolderListing listing = fs_.list(path); // throws before anything changes
+    show(path, listing);
+    emit folderChanged(folder_);
+}
+
+void FileBrowser::show(const QString& path, const FolderListing& listing) {
+    folder_ = path;
+    drive_ = volumeOf(path, fs_.volumes());
+    selectDriveEntry(drive_);
+    driveFolders_.insert(drive_, path);
+    fillFolderList(path, listing.folders);
+    // The file list follows with the image pattern.
+    fileFolder_ = path;
+    fillFileList(listing.files);
+}
+
+QStringList FileBrowser::selectedFileNames() const {
+    QStringList names;
+    for (int i = 0; i < files_->count(); ++i) {
+        if (files_->item(i)->isSelected()) {
+            names.push_back(files_->item(i)->text());
+        }
+    }
+    return names;
+}
+
+void FileBrowser::onDriveActivated(int index) {
+    const QString root = drives_->itemData(index).toString();
+    if (!root.isEmpty() && root != drive_) {
+        setDrive(root);
+    }
+}
+
+void FileBrowser::onFolderActivated(QListWidgetItem* item) {
+    const QString path = item ? item->data(PathRole).toString() : QString();
+    if (path.isEmpty() || path == folder_) {
+        return;
+    }
+    try {
+        setFolder(path);
+    } catch (const Error&) {
+        // A folder that cannot be opened is simply not entered.
+    }
+}
+
+void FileBrowser::fillFolderList(const QString& path, const QStringList& subfolders) {
+    const QSignalBlocker blocker(folders_);
+    folders_->clear();
+    QStyle* style = QApplication::style();
+    const QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style->standardIcon(QStyle::SP_DirClosedIcon);
+    const QStringList chain = folderChain(path);
+    int depth = 0;
+    for (const QString& link : chain) {
+        const QString name = link == QLatin1String("/") ? link : link.section(QLatin1Char('/'), -1);
+        auto* item = new QListWidgetItem(open, QString(depth * 2, QLatin1Char(' ')) + name);
+        item->setData(PathRole, link);
+        folders_->addItem(item);
+        ++depth;
+    }
+    folders_->setCurrentRow(folders_->count() - 1);
+    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+    for (const QString& sub : subfolders) {
+        auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + sub);
+        item->setData(PathRole, prefix + sub);
+        folders_->addItem(item);
+    }
+}
+
+void FileBrowser::fillFileList(const QStringList& names) {
+    const QSignalBlocker blocker(files_);
+    files_->clear();
+    for (const QString& name : names) {
+        if (matchesImagePattern(name)) {
+            files_->addItem(name);
+        }
+    }
+}
+
+} // namespace tav

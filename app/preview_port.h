@@ -1,0 +1,34 @@
+// What the main window asks of the preview pane. The window and the row dialogs talk to
+// the preview only through this interface, so they can be tested with a recording
+// double and the preview can be built and tested on its own.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QObject;
+class QWidget;
+
+namespace tav {
+
+class Dialogs;
+
+class PreviewPort {
+public:
+    virtual ~PreviewPort() = default;
+
+    // Shows `path` turned by rotation code `code`; the previewed path stays as it was.
+    virtual void showPicture(const QString& path, const QString& code) = 0;
+    // A row of the selection list became current: preview that row's file and code.
+    virtual void rowChosen(const QString& path, const QString& code) = 0;
+    // A file of the file browser was clicked.
+    virtual void fileClicked(const QString& path) = 0;
+};
+
+// The preview of the program, working on the preview controls under `mainWindow`;
+// nothing when the program is built without it.
+std::unique_ptr<PreviewPort> makePreview(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
+                                         QObject* parent);
+
+} // namespace tav

@@ -1,0 +1,359 @@
+#include "platform/profile_strings.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tav {
+
+namespace {
+
+// One iconv conversion descriptor, closed on scope exit.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid()) {
+            iconv_close(cd_);
+        }
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts the whole input; false when iconv stopped at byte `*consumed`.
+    bool convert(const char* in, size_t inLength, QByteArray& out, size_t* consumed) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char* inPtr = const_cast<char*>(in);
+        size_t inLeft = inLength;
+        char buffer[256];
+        while (inLeft > 0) {
+            char* outPtr = buffer;
+            size_t outLeft = sizeof buffer;
+            const size_t rc = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+            out.append(buffer, static_cast<qsizetype>(outPtr - buffer));
+            if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+                *consumed = inLength - inLeft;
+                return false;
+            }
+        }
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+        out.append(buffer, static_cast<qsizetype>(outPtr - buffer));
+        *consumed = inLength;
+        return true;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+bool isLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+QByteArray trimmedBlank(const QByteArray& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) {
+        ++begin;
+    }
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+bool sameName(const QByteArray& a, const QByteArray& b) {
+    return ini::fromCp932(a).compare(ini::fromCp932(b), Qt::CaseInsensitive) == 0;
+}
+
+// One line of a file with its own line terminator (empty for a last line without one).
+struct Line {
+    QByteArray body;
+    QByteArray eol;
+};
+
+std::vector<Line> splitLines(const QByteArray& file) {
+    std::vector<Line> lines;
+    qsizetype pos = 0;
+    while (pos < file.size()) {
+        const qsizetype nl = file.indexOf('\n', pos);
+        if (nl < 0) {
+            lines.push_back({file.mid(pos), QByteArray()});
+            break;
+        }
+        qsizetype bodyEnd = nl;
+        if (bodyEnd > pos && file[bodyEnd - 1] == '\r') {
+            --bodyEnd;
+        }
+        lines.push_back({file.mid(pos, bodyEnd - pos), file.mid(bodyEnd, nl + 1 - bodyEnd)});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+// The section name of a `[name]` line, or nothing for any other line.
+std::optional<QByteArray> sectionName(const QByteArray& body) {
+    const QByteArray t = trimmedBlank(body);
+    if (!t.startsWith('[')) {
+        return std::nullopt;
+    }
+    // Search the closing bracket in decoded text: ']' can be the second byte of a
+    // double-byte character.
+    const QString decoded = ini::fromCp932(t.mid(1));
+    const qsizetype close = decoded.indexOf(QLatin1Char(']'));
+    const QString name = close < 0 ? decoded : decoded.left(close);
+    return ini::toCp932(name.trimmed());
+}
+
+// Key of a `key=value` line ('=' is never the second byte of a CP932 character).
+std::optional<QByteArray> keyOf(const QByteArray& body) {
+    const qsizetype eq = body.indexOf('=');
+    if (eq < 0) {
+        return std::nullopt;
+    }
+    return trimmedBlank(body.left(eq));
+}
+
+struct SectionRange {
+    size_t header;
+    size_t end; // one past the section's last line
+};
+
+std::optional<SectionRange> findSection(const std::vector<Line>& lines, const QByteArray& section) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto name = sectionName(lines[i].body);
+        if (name && sameName(*name, section)) {
+            size_t end = i + 1;
+            while (end < lines.size() && !sectionName(lines[end].body)) {
+                ++end;
+            }
+            return SectionRange{i, end};
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace ini {
+
+QByteArray toCp932(const QString& text) {
+    Converter conv("CP932", "UTF-8");
+    QByteArray out;
+    if (!conv.valid()) {
+        return text.toLatin1();
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype length = 1;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            length = 2;
+        }
+        const QByteArray utf8 = text.mid(i, length).toUtf8();
+        QByteArray encoded;
+        size_t consumed = 0;
+        if (conv.convert(utf8.constData(), static_cast<size_t>(utf8.size()), encoded, &consumed) &&
+            !encoded.isEmpty()) {
+            out += encoded;
+        } else {
+            out += '?';
+        }
+        i += length - 1;
+    }
+    return out;
+}
+
+QString fromCp932(const QByteArray& bytes) {
+    Converter conv("UTF-8", "CP932");
+    if (!conv.valid()) {
+        return QString::fromLatin1(bytes);
+    }
+    QByteArray utf8;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        size_t consumed = 0;
+        const bool complete = conv.convert(
+            bytes.constData() + pos, static_cast<size_t>(bytes.size() - pos), utf8, &consumed);
+        pos += static_cast<qsizetype>(consumed);
+        if (complete) {
+            break;
+        }
+        utf8 += "\xEF\xBF\xBD"; // U+FFFD for the offending byte
+        ++pos;
+    }
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray cutCp932(const QByteArray& bytes, int maxBytes) {
+    if (maxBytes <= 0) {
+        return QByteArray();
+    }
+    if (bytes.size() <= maxBytes) {
+        return bytes;
+    }
+    // Walk whole characters so that a trail byte is never mistaken for a lead byte.
+    qsizetype pos = 0;
+    while (pos < maxBytes) {
+        const qsizetype width = isLeadByte(static_cast<unsigned char>(bytes[pos])) ? 2 : 1;
+        if (pos + width > maxBytes) {
+            break;
+        }
+        pos += width;
+    }
+    return bytes.left(pos);
+}
+
+std::optional<QByteArray> findValue(const QByteArray& file, const QByteArray& section,
+                                    const QByteArray& key) {
+    const std::vector<Line> lines = splitLines(file);
+    const auto range = findSection(lines, section);
+    if (!range) {
+        return std::nullopt;
+    }
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        const auto lineKey = keyOf(lines[i].body);
+        if (lineKey && sameName(*lineKey, key)) {
+            const QByteArray& body = lines[i].body;
+            QByteArray value = trimmedBlank(body.mid(body.indexOf('=') + 1));
+            // A value enclosed in matching quotes is read without them.
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front()) {
+                value = value.mid(1, value.size() - 2);
+            }
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray setValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
+                    const QByteArray& value) {
+    std::vector<Line> lines = splitLines(file);
+    const QByteArray eol =
+        (file.isEmpty() || file.contains("\r\n")) ? QByteArray("\r\n") : QByteArray("\n");
+    const QByteArray keyLine = key + '=' + value;
+    const auto range = findSection(lines, section);
+    if (!range) {
+        if (!lines.empty() && lines.back().eol.isEmpty()) {
+            lines.back().eol = eol;
+        }
+        lines.push_back({'[' + section + ']', eol});
+        lines.push_back({keyLine, eol});
+    } else {
+        size_t lastContent = range->header;
+        bool replaced = false;
+        for (size_t i = range->header + 1; i < range->end; ++i) {
+            const auto lineKey = keyOf(lines[i].body);
+            if (lineKey && sameName(*lineKey, key)) {
+                lines[i].body = keyLine;
+                replaced = true;
+                break;
+            }
+            if (!trimmedBlank(lines[i].body).isEmpty()) {
+                lastContent = i;
+            }
+        }
+        if (!replaced) {
+            if (lines[lastContent].eol.isEmpty()) {
+                lines[lastContent].eol = eol;
+            }
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastContent + 1),
+                         Line{keyLine, eol});
+        }
+    }
+    QByteArray out;
+    for (const Line& line : lines) {
+        out += line.body;
+        out += line.eol;
+    }
+    return out;
+}
+
+} // namespace ini
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray pattern = target + ".XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        return false;
+    }
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    struct stat old {};
+    if (stat(target.constData(), &old) == 0) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
+    bool ok = true;
+    qsizetype written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = n > 0;
+        written += ok ? n : 0;
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(pattern.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(pattern.constData());
+    }
+    return ok;
+}
+
+QString IniProfileStrings::read(const QString& file, const QString& section, const QString& key,
+                                const QString& fallback, int bufferBytes) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return fallback;
+    }
+    // A settings file is small; refuse to read a huge file into memory.
+    constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
+    const QByteArray bytes = f.read(maxFileBytes);
+    const auto value = ini::findValue(bytes, ini::toCp932(section), ini::toCp932(key));
+    if (!value) {
+        return fallback;
+    }
+    return ini::fromCp932(ini::cutCp932(*value, bufferBytes - 1));
+}
+
+bool IniProfileStrings::write(const QString& file, const QString& section, const QString& key,
+                              const QString& value) {
+    QByteArray old;
+    QFile f(file);
+    if (f.exists()) {
+        if (!f.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        old = f.readAll();
+        f.close();
+    }
+    // A line break inside a value would start a new line of the file: write it as a
+    // space instead.
+    QString flat = value;
+    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QByteArray updated =
+        ini::setValue(old, ini::toCp932(section), ini::toCp932(key), ini::toCp932(flat));
+    if (updated == old && f.exists()) {
+        return true;
+    }
+    return writeFileAtomically(file, updated);
+}
+
+} // namespace tav
