@@ -1,0 +1,222 @@
+#include "app/batch/batch_args.h"
+
+#include "generate/captions.h"
+#include "generate/page_layout.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tav {
+
+namespace {
+
+QString absolute(const QString& path, const QString& workingFolder) {
+    return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(path));
+}
+
+// IMAGE[:ROTATION[:DISPLAYNAME]]. A path may itself hold ":"; the split is taken at
+// the first ":" followed by a rotation and then the end or another ":", preferring a
+// split whose path names an existing file. An argument naming an existing file as a
+// whole is that file.
+bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row, QString& error) {
+    row.rotation = rotationCodeFor(QStringLiteral("0"));
+    row.displayName = kSameAsFileName;
+    if (QFileInfo(absolute(arg, workingFolder)).isFile() || !arg.contains(QLatin1Char(':'))) {
+        row.path = absolute(arg, workingFolder);
+        return !arg.isEmpty();
+    }
+    struct Split {
+        QString path, rotation, name;
+        bool hasName;
+    };
+    std::vector<Split> splits;
+    for (qsizetype p = arg.indexOf(QLatin1Char(':')); p >= 0;
+         p = arg.indexOf(QLatin1Char(':'), p + 1)) {
+        const QString rest = arg.mid(p + 1);
+        const qsizetype colon = rest.indexOf(QLatin1Char(':'));
+        const QString rotation = colon < 0 ? rest : rest.left(colon);
+        if (!rotationCodeFor(rotation).isEmpty()) {
+            splits.push_back(
+                {arg.left(p), rotation, colon < 0 ? QString() : rest.mid(colon + 1), colon >= 0});
+        }
+    }
+    if (splits.empty()) {
+        // A path with ":" whose file does not exist, or a bad rotation.
+        const qsizetype p = arg.indexOf(QLatin1Char(':'));
+        const QString rest = arg.mid(p + 1).section(QLatin1Char(':'), 0, 0);
+        error =
+            QStringLiteral("'%1': the rotation must be 0, 90, 180 or 270, not '%2'").arg(arg, rest);
+        return false;
+    }
+    const Split* chosen = &splits.front();
+    for (const Split& s : splits) {
+        if (QFileInfo(absolute(s.path, workingFolder)).isFile()) {
+            chosen = &s;
+            break;
+        }
+    }
+    if (chosen->path.isEmpty()) {
+        error = QStringLiteral("'%1': no image file named").arg(arg);
+        return false;
+    }
+    row.path = absolute(chosen->path, workingFolder);
+    row.rotation = rotationCodeFor(chosen->rotation);
+    if (chosen->hasName && !chosen->name.isEmpty()) {
+        row.displayName = chosen->name;
+    }
+    return true;
+}
+
+} // namespace
+
+QString rotationCodeFor(const QString& degrees) {
+    if (degrees == QLatin1String("0")) {
+        return QStringLiteral("  0");
+    }
+    if (degrees == QLatin1String("90")) {
+        return QStringLiteral(" 90");
+    }
+    if (degrees == QLatin1String("180") || degrees == QLatin1String("270")) {
+        return degrees;
+    }
+    return {};
+}
+
+BatchArguments parseBatchArguments(const QStringList& arguments, const QString& workingFolder) {
+    BatchArguments a;
+    a.job.makeFileName = true;
+    a.job.makeKaku = true;
+    a.job.nameChange = false;
+    bool haveOut = false;
+    bool haveLayout = false;
+    bool optionsEnded = false;
+
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const auto value = [&](QString& into) {
+            if (i + 1 >= arguments.size()) {
+                a.error = QStringLiteral("%1 needs a value").arg(arg);
+                return false;
+            }
+            into = arguments[++i];
+            return true;
+        };
+        if (!optionsEnded && arg.startsWith(QLatin1String("--"))) {
+            if (arg == QLatin1String("--")) {
+                optionsEnded = true;
+            } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+                a.help = true;
+            } else if (arg == QLatin1String("--out")) {
+                QString out;
+                if (!value(out)) {
+                    return a;
+                }
+                if (out.isEmpty() || out.endsWith(QLatin1Char('/'))) {
+                    a.error = QStringLiteral("--out needs DIR/NAME, not '%1'").arg(out);
+                    return a;
+                }
+                const QString full = absolute(out, workingFolder);
+                const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+                a.job.folder = slash == 0 ? QStringLiteral("/") : full.left(slash);
+                a.job.fileName = full.mid(slash + 1);
+                haveOut = true;
+            } else if (arg == QLatin1String("--layout")) {
+                QString key;
+                if (!value(key)) {
+                    return a;
+                }
+                const std::optional<LayoutChoice> choice = layoutFromKey(key);
+                if (!choice) {
+                    a.error = QStringLiteral("unknown layout '%1'").arg(key);
+                    return a;
+                }
+                a.job.layout = *choice;
+                haveLayout = true;
+            } else if (arg == QLatin1String("--no-captions")) {
+                a.job.makeFileName = false;
+            } else if (arg == QLatin1String("--no-extension")) {
+                a.job.makeKaku = false;
+            } else if (arg == QLatin1String("--rename")) {
+                a.job.nameChange = true;
+                a.rename = true;
+            } else if (arg == QLatin1String("--title")) {
+                if (!value(a.job.title)) {
+                    return a;
+                }
+            } else if (arg == QLatin1String("--subject")) {
+                if (!value(a.job.subject)) {
+                    return a;
+                }
+            } else if (arg == QLatin1String("--author")) {
+                if (!value(a.job.author)) {
+                    return a;
+                }
+            } else if (arg == QLatin1String("--comment")) {
+                if (!value(a.job.comment)) {
+                    return a;
+                }
+            } else {
+                a.error = QStringLiteral("unknown option '%1'").arg(arg);
+                return a;
+            }
+            continue;
+        }
+        BatchRow row;
+        if (!parseImage(arg, workingFolder, row, a.error)) {
+            if (a.error.isEmpty()) {
+                a.error = QStringLiteral("empty image argument");
+            }
+            return a;
+        }
+        a.rows.push_back(row);
+    }
+    if (a.help) {
+        return a;
+    }
+    if (!haveOut) {
+        a.error = QStringLiteral("--out DIR/NAME is required");
+    } else if (!haveLayout) {
+        a.error = QStringLiteral("--layout KEY is required");
+    } else if (a.rows.empty()) {
+        a.error = QStringLiteral("no image given");
+    }
+    return a;
+}
+
+QString batchUsage() {
+    return QStringLiteral(
+        "Usage: tavolin-batch --out DIR/NAME[.xls] --layout KEY [options] "
+        "IMAGE[:ROTATION[:DISPLAYNAME]]...\n"
+        "\n"
+        "Writes a print-ready Excel 97-2003 workbook (.xls) with the images laid out on A4\n"
+        "pages, exactly as the Tavolin window does. The workbook starts as a copy of\n"
+        "ExcelBook.org from the folder of this program.\n"
+        "\n"
+        "  --out DIR/NAME    target workbook; \".xls\" is appended unless NAME ends in .xls\n"
+        "                    (any letter case). An existing workbook is replaced.\n"
+        "  --layout KEY      page layout, one of:\n"
+        "                      notes-2, notes-3, notes-4    2/3/4 pictures a page, notes beside\n"
+        "                      notes-square-4, notes-square-6  2x2/3x2, notes under each\n"
+        "                      plain-2, plain-3             2/3 pictures a page, no notes\n"
+        "                      plain-square-4, plain-square-6, plain-square-8\n"
+        "  --no-captions     no caption under or beside the pictures\n"
+        "  --no-extension    captions without the file extension\n"
+        "  --rename          rename each image file whose DISPLAYNAME differs to that name\n"
+        "                    (keeping its extension); never replaces an existing file\n"
+        "  --title T         title: document property and the head of every page\n"
+        "  --subject S       subject document property\n"
+        "  --author A        author document property\n"
+        "  --comment C       comments document property\n"
+        "  --help            this text\n"
+        "\n"
+        "IMAGE is a bmp, jpg, gif, wmf or emf file. ROTATION turns it clockwise by 0, 90,\n"
+        "180 or 270 degrees (default 0; EXIF orientation is applied first). DISPLAYNAME is\n"
+        "its caption (default: the file's own name).\n"
+        "\n"
+        "Progress (\"12/100\") and messages go to stderr.\n"
+        "Exit status: 0 written; 1 the run failed (the message says why; no workbook is\n"
+        "left half-written); 2 bad usage; 3 refused before anything was written (for\n"
+        "example more pictures than one sheet holds).\n");
+}
+
+} // namespace tav

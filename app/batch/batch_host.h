@@ -1,0 +1,75 @@
+// The generation run's host for the command line: the selection list comes from the
+// arguments, messages go to stderr, questions are answered by an option.
+#pragma once
+
+#include "generate/generation_host.h"
+#include "platform/dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <vector>
+
+namespace tav {
+
+struct BatchRow {
+    QString path;
+    QString rotation;    // a RotationCode
+    QString displayName; // "ファイル名と同じ" or a name
+};
+
+// Prints messages to a stream; answers every yes/no question with `answer`.
+class StreamDialogs final : public Dialogs {
+public:
+    StreamDialogs(std::FILE* out, bool answer) : out_(out), answer_(answer) {}
+    void message(QWidget*, const QString& text, const QString& title, MessageIcon) override;
+    bool askYesNo(QWidget*, const QString& text, const QString& title) override;
+    QString browseForFolder(QWidget*, const QString&, const QString& initial) override {
+        return initial;
+    }
+    // Every message shown, in order (text only).
+    QStringList messages;
+
+private:
+    std::FILE* out_;
+    bool answer_;
+};
+
+// Message-box line breaks ("\r", "\r\n") as terminal line breaks.
+QString terminalText(const QString& text);
+
+class BatchHost final : public GenerationHost {
+public:
+    BatchHost(std::vector<BatchRow> rows, bool answerYes, std::FILE* err);
+
+    int rowCount() const override { return static_cast<int>(rows_.size()); }
+    QString rowPath(int row) const override { return rows_.at(static_cast<size_t>(row)).path; }
+    QString rowRotation(int row) const override {
+        return rows_.at(static_cast<size_t>(row)).rotation;
+    }
+    QString rowDisplayName(int row) const override {
+        return rows_.at(static_cast<size_t>(row)).displayName;
+    }
+    void setRowPath(int row, const QString& path) override;
+    void makeRowCurrent(int) override {}
+    void processEvents() override {}
+    Dialogs& dialogs() override { return dialogs_; }
+    void setBusyPointer(bool) override {}
+    void setExecEnabled(bool) override {}
+    void setShowExcelEnabled(bool) override {}
+    void setProgress(int done, int total) override;
+    void setResultWorkbookPath(const QString& path) override { resultPath_ = path; }
+    void writeSettings() override {}
+    void endProgram() override {}
+
+    const QString& resultPath() const { return resultPath_; }
+
+private:
+    std::vector<BatchRow> rows_;
+    StreamDialogs dialogs_;
+    std::FILE* err_;
+    QString resultPath_;
+};
+
+} // namespace tav

@@ -1,0 +1,48 @@
+// tavolin-batch: the generation run from the command line (see batchUsage()).
+#include "app/batch/batch_args.h"
+#include "app/batch/batch_host.h"
+#include "generate/generation_run.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    // Pictures are decoded and metafiles rasterised without any display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QGuiApplication app(argc, argv);
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const tav::BatchArguments parsed = tav::parseBatchArguments(arguments, QDir::currentPath());
+    if (parsed.help) {
+        std::fputs(tav::batchUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "tavolin-batch: %s\n\n%s", parsed.error.toLocal8Bit().constData(),
+                     tav::batchUsage().toLocal8Bit().constData());
+        return 2;
+    }
+
+    tav::GenerationJob job = parsed.job;
+    job.programFolder = QCoreApplication::applicationDirPath();
+    tav::BatchHost host(parsed.rows, parsed.rename, stderr);
+    tav::GenerationRun run(host);
+    switch (run.start(job)) {
+    case tav::RunOutcome::Completed:
+        std::printf("%s\n", host.resultPath().toLocal8Bit().constData());
+        return 0;
+    case tav::RunOutcome::Refused:
+        return 3;
+    case tav::RunOutcome::Ignored:
+    case tav::RunOutcome::Failed:
+    case tav::RunOutcome::ProgramEnds:
+        break;
+    }
+    return 1;
+}

@@ -1,0 +1,70 @@
+// What the generation run needs from whoever starts it: the main window, or the batch
+// command without windows. The run reads the selection list through it, makes each row
+// current as it places it, lets the host process pending events once per picture, asks
+// and informs the user through its Dialogs, and shows its progress.
+#pragma once
+
+#include "generate/page_layout.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace tav {
+
+class Dialogs;
+
+// The inputs the run reads from the window when it starts.
+struct GenerationJob {
+    QString folder;   // `LblFolderName`: target folder
+    QString fileName; // `txtExcelName`: workbook file name
+    LayoutChoice layout;
+    bool makeFileName = true; // `ChkMakeFileName`: captions
+    bool makeKaku = true;     // `ChkMakeKaku`: captions keep the extension
+    bool nameChange = false;  // `ChkNameChange`: rename image files to their display names
+    QString title;            // `txtExcelTitle`
+    QString subject;          // `txtHyoudai`
+    QString author;           // `txtOwnerName`
+    QString comment;          // `txtComment`
+    QString programFolder;    // where ExcelBook.org lies
+};
+
+class GenerationHost {
+public:
+    virtual ~GenerationHost() = default;
+
+    // The selection list (0-based rows).
+    virtual int rowCount() const = 0;
+    virtual QString rowPath(int row) const = 0;
+    virtual QString rowRotation(int row) const = 0;    // a RotationCode, any text
+    virtual QString rowDisplayName(int row) const = 0; // "ファイル名と同じ" or a name
+    virtual void setRowPath(int row, const QString& path) = 0;
+    // Makes the row current, exactly as if the user had chosen it (the preview follows).
+    virtual void makeRowCurrent(int row) = 0;
+
+    // Lets the host process its pending events once.
+    virtual void processEvents() = 0;
+
+    // Message boxes and the yes/no question, with the parent they belong to.
+    virtual Dialogs& dialogs() = 0;
+    virtual QWidget* dialogParent() { return nullptr; }
+
+    // The busy (hourglass) or the default mouse pointer.
+    virtual void setBusyPointer(bool busy) = 0;
+    virtual void setExecEnabled(bool enabled) = 0;
+    virtual void setShowExcelEnabled(bool enabled) = 0;
+    // Pictures placed so far of all; called with (0, n) when the placing starts and
+    // with (-1, -1) when the run is over, however it ended.
+    virtual void setProgress(int done, int total) = 0;
+
+    // The target path of the run, kept for showing the result workbook.
+    virtual void setResultWorkbookPath(const QString& path) = 0;
+
+    // Called before a failure report ends the program: write the settings file as a
+    // normal close does, then end the program (for a window: close it and leave the
+    // event loop; the run returns normally afterwards).
+    virtual void writeSettings() = 0;
+    virtual void endProgram() = 0;
+};
+
+} // namespace tav

@@ -1,0 +1,255 @@
+#include "generate/page_layout.h"
+
+#include <QList>
+#include <QtGlobal>
+
+#include <cmath>
+
+namespace tav {
+
+namespace {
+
+struct PlainRow {
+    int rows, columns;
+    const char* left;
+    const char* right;
+    int firstRow, rowPitch, captionOffset, headerOffset;
+    float boxWidth, boxHeight;
+    bool hasHeader;
+};
+
+// Layouts without notes: rows 13.5 pt, 59 rows a page. Index 0..4, then the
+// captions-off rows of OptNoList(2..4) at 5..7.
+constexpr PlainRow kPlain[] = {
+    {2, 1, "H", "", 6, 29, 23, 5, 370.0f, 278.0f, true},
+    {3, 1, "J", "", 2, 20, 17, 1, 300.0f, 225.0f, true},
+    {2, 2, "C", "W", 6, 32, 16, 5, 233.25f, 215.25f, true},
+    {3, 2, "C", "W", 6, 20, 13, 5, 233.25f, 174.75f, true},
+    {4, 2, "F", "Z", 3, 15, 11, 2, 190.0f, 143.0f, true},
+    // captions off
+    {2, 2, "C", "W", 1, 30, 0, 0, 244.5f, 379.5f, false},
+    {3, 2, "C", "W", 1, 21, 0, 0, 244.5f, 252.3f, false},
+    {4, 2, "F", "Z", 4, 15, 0, 2, 190.0f, 155.0f, true},
+};
+
+struct NotesRow {
+    int rows, columns;
+    const char* left;
+    const char* right;
+    int firstRow, rowPitch, captionOffset, notesLines;
+    double pictureWidthCm, pictureHeightCm, notesWidthCm;
+};
+
+// Layouts with notes: rows 18 pt, 44 rows a page.
+constexpr NotesRow kNotes[] = {
+    {2, 1, "B", "", 3, 23, 0, 16, 13.12, 10.53, 4.6},
+    {3, 1, "B", "", 3, 14, 0, 13, 11.01, 8.26, 6.0},
+    {4, 1, "B", "", 2, 11, 0, 10, 9.1, 6.32, 8.53},
+    {2, 2, "B", "D", 3, 22, 11, 9, 8.6, 6.6, 8.6},
+    {3, 2, "B", "D", 3, 14, 11, 2, 8.6, 6.6, 8.6},
+};
+
+constexpr const char* kKeys[2][5] = {
+    {"notes-2", "notes-3", "notes-4", "notes-square-4", "notes-square-6"},
+    {"plain-2", "plain-3", "plain-square-4", "plain-square-6", "plain-square-8"},
+};
+
+int intOf(double x) {
+    return static_cast<int>(std::floor(x));
+}
+
+QString cell(const QString& column, int row) {
+    return column + QString::number(row);
+}
+
+} // namespace
+
+int PageLayout::pictureColumnWidth() const {
+    return intOf(pictureWidthCm * 4.78) + 1;
+}
+int PageLayout::notesColumnWidth() const {
+    return intOf(notesWidthCm * 4.78) + 1;
+}
+
+int PageLayout::preparedRows(int pictureCount) const {
+    const double n = pictureCount;
+    return intOf((n / imageRows / imageColumns + 1) * pageRows);
+}
+
+int PageLayout::pageCount(int pictureCount) const {
+    return pictureCount <= 0 ? 0 : (pictureCount - 1) / picturesPerPage() + 1;
+}
+
+CellAlignment PageLayout::pageNumberAlignment() const {
+    if (withNotes && imageColumns == 1) {
+        return {align::Right, align::Bottom, false};
+    }
+    return {align::Right, align::Top, false};
+}
+
+CellAlignment PageLayout::titleAlignment() const {
+    if (withNotes) {
+        return imageColumns == 1 ? CellAlignment{align::Right, align::Bottom, false}
+                                 : CellAlignment{align::Right, align::Top, false};
+    }
+    return imageColumns == 1 ? CellAlignment{align::Left, align::Top, true}
+                             : CellAlignment{align::Right, align::Top, false};
+}
+
+PageLayout pageLayout(LayoutChoice choice, bool captions) {
+    Q_ASSERT(choice.index >= 0 && choice.index <= 4);
+    const int index = (choice.index >= 0 && choice.index <= 4) ? choice.index : 0;
+    PageLayout l;
+    if (choice.family == LayoutFamily::WithoutNotes) {
+        const int row = (!captions && index >= 2) ? index + 3 : index;
+        const PlainRow& p = kPlain[row];
+        l.withNotes = false;
+        l.imageRows = p.rows;
+        l.imageColumns = p.columns;
+        l.pictureColumns = {QString::fromLatin1(p.left), QString::fromLatin1(p.right)};
+        l.firstRow = p.firstRow;
+        l.rowPitch = p.rowPitch;
+        l.pageRows = 59;
+        l.captionOffset = p.captionOffset;
+        l.headerOffset = p.headerOffset;
+        l.pageNumberColumn = p.columns == 1 ? QStringLiteral("AH") : QStringLiteral("AM");
+        l.titleColumn = l.pictureColumns[0];
+        l.boxWidth = p.boxWidth;
+        l.boxHeight = p.boxHeight;
+        l.hasPageHeader = p.hasHeader;
+        return l;
+    }
+    const NotesRow& n = kNotes[index];
+    l.withNotes = true;
+    l.imageRows = n.rows;
+    l.imageColumns = n.columns;
+    l.pictureColumns = {QString::fromLatin1(n.left), QString::fromLatin1(n.right)};
+    l.firstRow = n.firstRow;
+    l.rowPitch = n.rowPitch;
+    l.pageRows = 44;
+    l.captionOffset = n.captionOffset;
+    l.headerOffset = 1;
+    l.pageNumberColumn = QStringLiteral("D");
+    l.titleColumn = QStringLiteral("B");
+    l.notesLines = n.notesLines;
+    l.pictureWidthCm = n.pictureWidthCm;
+    l.pictureHeightCm = n.pictureHeightCm;
+    l.notesWidthCm = n.notesWidthCm;
+    l.boxWidth = static_cast<float>(intOf(n.pictureWidthCm * 28.25));
+    l.boxHeight = static_cast<float>(intOf(n.pictureHeightCm * 28.25));
+    return l;
+}
+
+QString layoutKey(LayoutChoice choice) {
+    const int family = choice.family == LayoutFamily::WithNotes ? 0 : 1;
+    if (choice.index < 0 || choice.index > 4) {
+        return {};
+    }
+    return QString::fromLatin1(kKeys[family][choice.index]);
+}
+
+std::optional<LayoutChoice> layoutFromKey(const QString& key) {
+    for (int family = 0; family < 2; ++family) {
+        for (int index = 0; index < 5; ++index) {
+            if (key == QLatin1String(kKeys[family][index])) {
+                return LayoutChoice{
+                    family == 0 ? LayoutFamily::WithNotes : LayoutFamily::WithoutNotes, index};
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+PictureCells pictureCells(const PageLayout& l, int i) {
+    PictureCells c;
+    const int perPage = l.picturesPerPage();
+    c.page = i / perPage + 1;
+    const int k = i - (c.page - 1) * perPage;
+    c.rowOnPage = k / l.imageColumns + 1;
+    c.top = l.firstRow + (c.rowOnPage - 1) * l.rowPitch + (c.page - 1) * l.pageRows;
+    c.column = (i % l.imageColumns == 0) ? l.pictureColumns[0] : l.pictureColumns[1];
+    c.anchor = cell(c.column, c.top);
+
+    if (!l.withNotes) {
+        c.caption = cell(c.column, c.top + l.captionOffset);
+        if (l.hasPageHeader) {
+            c.pageNumberCell = cell(l.pageNumberColumn, c.top - l.headerOffset);
+            c.titleCell = cell(l.titleColumn, c.top - l.headerOffset);
+            c.headerDue = c.rowOnPage == 1;
+        }
+        return c;
+    }
+
+    c.pageNumberCell = cell(QStringLiteral("D"), c.top - 1);
+    c.titleCell = cell(QStringLiteral("B"), c.top - 1);
+    if (l.imageColumns == 1) {
+        const QString d = QStringLiteral("D");
+        c.anchor = cell(QStringLiteral("B"), c.top);
+        c.caption = cell(d, c.top);
+        c.notes = cell(d, c.top) + QLatin1Char(':') + cell(d, c.top + l.notesLines - 1);
+        c.headerDue = c.rowOnPage == 1;
+    } else {
+        const int first = c.top + l.captionOffset;
+        c.caption = cell(c.column, first);
+        c.notes =
+            cell(c.column, first) + QLatin1Char(':') + cell(c.column, first + l.notesLines - 1);
+        c.headerDue = c.rowOnPage == 1 && i % 2 == 1;
+    }
+    return c;
+}
+
+QString pageNumberText(int page) {
+    return QStringLiteral("Page.") + QString::number(page);
+}
+
+QList<int> pageBreakRows(const PageLayout& l, int pictureCount) {
+    QList<int> rows;
+    const int pages = l.pageCount(pictureCount);
+    for (int p = 1; p < pages; ++p) {
+        rows.append(p * l.pageRows);
+    }
+    return rows;
+}
+
+namespace {
+bool fits(const PageLayout& l, int n) {
+    // Prepared rows cover every picture (they run a page past the last picture row).
+    return static_cast<long long>(l.preparedRows(n)) <= kMaxSheetRows &&
+           l.pageCount(n) - 1 <= kMaxManualPageBreaks;
+}
+} // namespace
+
+int maxPicturesOnOneSheet(const PageLayout& l) {
+    int lo = 0;
+    int hi = kMaxSheetRows * l.picturesPerPage(); // surely too many
+    while (lo < hi) {
+        const int mid = lo + (hi - lo + 1) / 2;
+        if (fits(l, mid)) {
+            lo = mid;
+        } else {
+            hi = mid - 1;
+        }
+    }
+    return lo;
+}
+
+QString sheetCapacityProblem(const PageLayout& l, int pictureCount) {
+    if (fits(l, pictureCount)) {
+        return {};
+    }
+    const int pages = l.pageCount(pictureCount);
+    return QStringLiteral("画像が多すぎて1枚のシートに収まりません。") + QLatin1Char('\r') +
+           QStringLiteral("選択された画像: %1 枚（%2 ページ、%3 行）")
+               .arg(pictureCount)
+               .arg(pages)
+               .arg(l.preparedRows(pictureCount)) +
+           QLatin1Char('\r') +
+           QStringLiteral("シートの上限: %1 行、改ページ %2 か所")
+               .arg(kMaxSheetRows)
+               .arg(kMaxManualPageBreaks) +
+           QLatin1Char('\r') +
+           QStringLiteral("このレイアウトでは %1 枚までです。画像を分けて作成して下さい。")
+               .arg(maxPicturesOnOneSheet(l));
+}
+
+} // namespace tav

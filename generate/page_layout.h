@@ -1,0 +1,124 @@
+// The page layout catalogue: the ten A4 portrait layouts a run can use, and the rules
+// that turn a picture's place in the selection list into sheet cells.
+//
+// A page is a fixed number of sheet rows (59 rows of 13.5 pt without notes, 44 rows of
+// 18 pt with notes). Rows are 1-based sheet rows as the spreadsheet counts them;
+// columns are letters ("B", "AH"). Box sizes are in points.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace tav {
+
+// The two option groups of the main window: the family (`OptList`) and the button
+// chosen in it (`OptNoList(0..4)` or `OptListSelect(0..4)`).
+enum class LayoutFamily { WithNotes, WithoutNotes };
+
+struct LayoutChoice {
+    LayoutFamily family = LayoutFamily::WithNotes;
+    int index = 0; // 0..4 within the family
+
+    bool operator==(const LayoutChoice&) const = default;
+};
+
+// Spreadsheet alignment constants used for the header and caption cells.
+namespace align {
+inline constexpr int Right = -4152;
+inline constexpr int Left = -4131;
+inline constexpr int Top = -4160;
+inline constexpr int Bottom = -4107;
+} // namespace align
+
+struct CellAlignment {
+    int horizontal = align::Left;
+    int vertical = align::Top;
+    bool verticalFirst = false; // the title of the one-picture layouts without notes
+};
+
+struct PageLayout {
+    bool withNotes = true;
+    int imageRows = 2;
+    int imageColumns = 1;
+    std::array<QString, 2> pictureColumns; // second entry empty for one picture per row
+    int firstRow = 3;
+    int rowPitch = 23;
+    int pageRows = 44;
+    int captionOffset = 0;
+    int headerOffset = 1;
+    QString pageNumberColumn;
+    QString titleColumn;
+    float boxWidth = 0;
+    float boxHeight = 0;
+    int notesLines = 0;
+    double pictureWidthCm = 0;
+    double pictureHeightCm = 0;
+    double notesWidthCm = 0;
+    // False for the two square layouts without notes whose captions are off: their first
+    // picture row starts at the top of the page, so there is no row for a page header.
+    bool hasPageHeader = true;
+
+    int picturesPerPage() const { return imageRows * imageColumns; }
+
+    // Notes layouts: column widths in characters of the picture columns ("B", "G") and
+    // the notes columns ("D", "I"): Int(cm x 4.78) + 1.
+    int pictureColumnWidth() const;
+    int notesColumnWidth() const;
+
+    // Rows 1..preparedRows(n) get the layout's row height: Int((n / perPage + 1) x pageRows).
+    int preparedRows(int pictureCount) const;
+    // Layout pages that n pictures fill (the last one possibly partly).
+    int pageCount(int pictureCount) const;
+
+    // Alignments of the three written cells.
+    CellAlignment pageNumberAlignment() const;
+    CellAlignment titleAlignment() const;
+    static CellAlignment captionAlignment() { return {align::Left, align::Bottom, false}; }
+};
+
+// The layout of a run. `captions` is `ChkMakeFileName`; it matters for OptNoList(2..4).
+// An index outside 0..4 is a programming error (asserted) and falls back to index 0.
+PageLayout pageLayout(LayoutChoice choice, bool captions);
+
+// The command-line keys of the ten layouts, "notes-2" ... "plain-square-8".
+QString layoutKey(LayoutChoice choice);
+std::optional<LayoutChoice> layoutFromKey(const QString& key);
+
+// The sheet cells of picture i (0-based position in the selection list).
+struct PictureCells {
+    int page = 1;      // 1-based
+    int rowOnPage = 1; // 1-based
+    int top = 0;       // sheet row of the picture's top
+    QString column;    // column of the picture's top-left cell
+    QString anchor;    // e.g. "H6"
+    QString caption;   // e.g. "H29"
+    QString notes;     // e.g. "D3:D18"; empty without notes
+    bool headerDue = false;
+    QString pageNumberCell; // set whenever the layout has a page header
+    QString titleCell;
+};
+
+PictureCells pictureCells(const PageLayout& layout, int i);
+
+// "Page." followed by the page number.
+QString pageNumberText(int page);
+
+// What one sheet holds: BIFF8 has 65,536 rows, and a worksheet keeps at most 1,026
+// manual page breaks.
+inline constexpr int kMaxSheetRows = 65536;
+inline constexpr int kMaxManualPageBreaks = 1026;
+
+// Sheet rows after which a manual page break goes: the boundaries between the layout
+// pages that the pictures fill (pageRows, 2 x pageRows, ...).
+QList<int> pageBreakRows(const PageLayout& layout, int pictureCount);
+
+// An empty text when n pictures fit one sheet in this layout; otherwise a message that
+// says why not and how many pictures the layout can take.
+QString sheetCapacityProblem(const PageLayout& layout, int pictureCount);
+// The largest number of pictures that fits one sheet in this layout.
+int maxPicturesOnOneSheet(const PageLayout& layout);
+
+} // namespace tav

@@ -1,0 +1,152 @@
+#include "generate/placement.h"
+
+#include "platform/image/picture_loader.h"
+#include "platform/image/pixel_turn.h"
+#include "platform/xls/engine.h"
+
+#include <cmath>
+
+namespace tav {
+
+int rotationAngle(const QString& code) {
+    qsizetype i = 0;
+    while (i < code.size() && (code[i] == QLatin1Char(' ') || code[i] == QLatin1Char('\t'))) {
+        ++i;
+    }
+    qsizetype end = i;
+    if (end < code.size() && (code[end] == QLatin1Char('+') || code[end] == QLatin1Char('-'))) {
+        ++end;
+    }
+    const qsizetype digits = end;
+    while (end < code.size() && code[end] >= QLatin1Char('0') && code[end] <= QLatin1Char('9')) {
+        ++end;
+    }
+    if (end == digits || end - digits > 9) {
+        return 0;
+    }
+    return code.mid(i, end - i).toInt();
+}
+
+int quarterTurns(const QString& code) {
+    switch (rotationAngle(code)) {
+    case 90:
+        return 1;
+    case 180:
+        return 2;
+    case 270:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+QSizeF fitToBox(QSizeF natural, double boxWidth, double boxHeight) {
+    const double w = natural.width();
+    const double h = natural.height();
+    if (w <= 0 || h <= 0) {
+        return {};
+    }
+    if (h > w) {
+        return {w * boxHeight / h, boxHeight};
+    }
+    QSizeF size(boxWidth, h * boxWidth / w);
+    if (size.height() > boxHeight) {
+        size = QSizeF(w * boxHeight / h, boxHeight);
+    }
+    return size;
+}
+
+double boxValue(float value, bool withNotes) {
+    return withNotes ? std::floor(static_cast<double>(value)) : static_cast<double>(value);
+}
+
+QSize storedPixels(QSizeF points) {
+    const double scale = xls::StoredPixelsPerInch / 72.0;
+    return {static_cast<int>(std::ceil(points.width() * scale - 1e-9)),
+            static_cast<int>(std::ceil(points.height() * scale - 1e-9))};
+}
+
+void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
+                            QSizeF box, const PlacementOptions& options) {
+    const int turns = quarterTurns(code);
+    LoadOptions load;
+    if (options.reducedDecode && !box.isEmpty()) {
+        // The fitted size depends only on the turned picture's aspect ratio and the box,
+        // so the pixels the placed picture keeps are known before decoding.
+        const PictureInfo info = probePicture(path);
+        QSizeF natural = QSizeF(info.logicalSize) * 0.75;
+        if (turns % 2 == 1) {
+            natural.transpose();
+        }
+        QSize need = storedPixels(fitToBox(natural, box.width(), box.height()));
+        need += QSize(1, 1); // cover rounding of the engine's proportional resize
+        if (turns % 2 == 1) {
+            need.transpose();
+        }
+        load.minimumSize = need;
+    }
+    const LoadedPicture picture = loadPicture(path, load);
+    QImage image = picture.image;
+    QSizeF natural = QSizeF(picture.logicalSize) * 0.75;
+    switch (turns) {
+    case 1:
+        image = rotateQuarterClockwise(image);
+        break;
+    case 2:
+        image = rotateHalf(image);
+        break;
+    case 3:
+        image = rotateQuarterAnticlockwise(image);
+        break;
+    default:
+        break;
+    }
+    if (turns % 2 == 1) {
+        natural.transpose();
+    }
+    clipboard.clear();
+    clipboard.setImage(image, natural);
+}
+
+void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool withNotes) {
+    xls::ShapeRange shape = app.selection().shapeRange();
+    const double bw = boxValue(boxWidth, withNotes);
+    const double bh = boxValue(boxHeight, withNotes);
+    shape.setLockAspectRatio(xls::xl::MsoTrue);
+    if (shape.height() > shape.width()) {
+        shape.setHeight(bh);
+    } else {
+        shape.setWidth(bw);
+        if (shape.height() > bh) {
+            shape.setHeight(bh);
+        }
+    }
+}
+
+void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
+                  const QString& code, float boxWidth, float boxHeight, bool withNotes,
+                  const PlacementOptions& options) {
+    if (code.isEmpty()) {
+        xls::Shape inserted = sheet.picturesInsert(path);
+        inserted.select();
+    } else {
+        CopyRotatedToClipboard(
+            app.clipboard(), code, path,
+            QSizeF(boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)), options);
+        sheet.pasteSpecial(xls::xl::PasteBitmap, false, false);
+    }
+    fitSelection(app, boxWidth, boxHeight, withNotes);
+}
+
+void convertPicturesToJpeg(xls::Application& app, xls::Worksheet& sheet) {
+    const std::vector<xls::Shape> shapes = sheet.shapes();
+    for (xls::Shape shape : shapes) {
+        xls::Range cell = shape.topLeftCell();
+        shape.select();
+        app.selection().cut();
+        cell.select();
+        sheet.pasteSpecial(xls::xl::PasteJpeg, false, false);
+    }
+}
+
+} // namespace tav

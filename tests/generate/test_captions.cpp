@@ -1,0 +1,201 @@
+// Caption names and the renaming of image files to their display names.
+#include "generate/captions.h"
+#include "platform/error.h"
+#include "tests/generate/fake_host.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tav {
+namespace {
+
+using testing::FakeHost;
+using testing::ScriptedDialogs;
+
+TEST(FileNamePart, TextAfterLastSlash) {
+    EXPECT_EQ(FileNamePart(QStringLiteral("/img/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(FileNamePart(QStringLiteral("/a/b/c.d.jpg")), QStringLiteral("c.d.jpg"));
+    EXPECT_EQ(FileNamePart(QStringLiteral("/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(FileNamePart(QStringLiteral("/img/")), QString());
+    EXPECT_EQ(FileNamePart(QStringLiteral("p1.jpg")), QString());
+    EXPECT_EQ(FileNamePart(QString()), QString());
+}
+
+struct PlanCase {
+    const char* displayName;
+    bool makeKaku;
+    bool nameChange;
+    const char* caption;
+    const char* newPath; // "" when no rename is offered
+};
+
+// The worked example: /img/p1.jpg with the display names cat, cat.JPG, cat.png.
+const PlanCase kPlans[] = {
+    {"cat", true, false, "cat", ""},
+    {"cat", false, false, "cat", ""},
+    {"cat", true, true, "cat", "/img/cat.jpg"},
+    {"cat", false, true, "cat", "/img/cat.jpg"},
+    {"cat.JPG", true, false, "cat.JPG", ""},
+    {"cat.JPG", true, true, "cat.JPG", "/img/cat.JPG"},
+    {"cat.JPG", false, false, "cat", ""},
+    {"cat.png", true, false, "", ""},
+    {"cat.png", true, true, "", ""}, // empty caption: no rename either
+    {"cat.png", false, false, "cat", ""},
+    {"cat.png", false, true, "cat", "/img/cat.jpg"},
+    {"a.b.jpg", true, false, "a.b.jpg", ""},
+    {"a.b.jpg", false, false, "a.b", ""},
+    {"a.b.jpg", false, true, "a.b", "/img/a.jpg"},
+    {"a.b.png", false, false, "a", ""},
+    {"ファイル名と同じ", true, true, "p1.jpg", ""},
+    {"ファイル名と同じ", false, true, "p1", ""},
+    {"jpg", true, false, "jpg", ""}, // shorter than four characters, no dot
+};
+
+TEST(MakeCaption, PlanTable) {
+    for (const PlanCase& c : kPlans) {
+        SCOPED_TRACE(std::string(c.displayName) + (c.makeKaku ? " kaku" : "") +
+                     (c.nameChange ? " rename" : ""));
+        const CaptionPlan plan =
+            planCaption(QStringLiteral("/img/p1.jpg"), QString::fromUtf8(c.displayName), c.makeKaku,
+                        c.nameChange);
+        EXPECT_EQ(plan.caption, QString::fromUtf8(c.caption));
+        EXPECT_EQ(plan.offerRename, *c.newPath != 0);
+        EXPECT_EQ(plan.newPath, QString::fromUtf8(c.newPath));
+    }
+}
+
+TEST(MakeCaption, QuestionText) {
+    EXPECT_EQ(
+        renameQuestion(QStringLiteral("/img/p1.jpg"), QStringLiteral("/img/cat.jpg")),
+        QStringLiteral("元のファイル名を変更してよろしいですか？\r\n\r\nファイル名は、/img/p1.jpg "
+                       "から\r\n/img/cat.jpg に変更されます"));
+    EXPECT_EQ(kRenameQuestionTitle, QStringLiteral("ファイル名の変更確認"));
+}
+
+class RenameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("p1.jpg"));
+        write(path, "photo");
+        host.rows.push_back({path, QStringLiteral("  0"), QStringLiteral("cat")});
+    }
+    static void write(const QString& p, const QByteArray& content) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    static QByteArray read(const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+    QString path;
+    FakeHost host;
+};
+
+// The worked example on disk: caption and the file afterwards, by answer.
+TEST_F(RenameTest, WorkedExample) {
+    struct Row {
+        bool makeKaku, nameChange, answer;
+        const char* caption;
+        const char* fileAfter;
+    } rows[] = {
+        {true, false, true, "cat", "p1.jpg"},     {false, false, true, "cat", "p1.jpg"},
+        {true, true, true, "cat.jpg", "cat.jpg"}, {false, true, true, "cat", "cat.jpg"},
+        {true, true, false, "cat", "p1.jpg"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.caption) + " " + r.fileAfter);
+        // back to the starting state
+        QDir d(dir.path());
+        for (const QString& f : d.entryList(QDir::Files)) {
+            d.remove(f);
+        }
+        write(path, "photo");
+        host.rows[0].path = path;
+        host.scripted.shown.clear();
+        host.scripted.yesNoAnswers = {r.answer};
+
+        EXPECT_EQ(MakeCaption(host, 0, r.makeKaku, r.nameChange), QString::fromUtf8(r.caption));
+        const QString after = dir.filePath(QString::fromUtf8(r.fileAfter));
+        EXPECT_EQ(read(after), QByteArray("photo"));
+        EXPECT_EQ(host.rows[0].path, after);
+        EXPECT_EQ(d.entryList(QDir::Files).size(), 1);
+        EXPECT_EQ(host.scripted.shown.size(), r.nameChange ? 1 : 0);
+        if (r.nameChange) {
+            EXPECT_EQ(host.scripted.shown[0].kind, ScriptedDialogs::Shown::Question);
+            EXPECT_EQ(host.scripted.shown[0].title, kRenameQuestionTitle);
+            EXPECT_EQ(host.scripted.shown[0].text,
+                      renameQuestion(path, dir.filePath(QStringLiteral("cat.jpg"))));
+        }
+    }
+}
+
+// A rename onto an existing file fails with 58; both files and the row stay as they were.
+TEST_F(RenameTest, NeverReplacesAnExistingFile) {
+    const QString other = dir.filePath(QStringLiteral("cat.jpg"));
+    write(other, "another photo");
+    try {
+        MakeCaption(host, 0, true, true);
+        FAIL() << "rename onto an existing file succeeded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    }
+    EXPECT_EQ(read(other), QByteArray("another photo"));
+    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_EQ(host.rows[0].path, path);
+}
+
+// A second run over a renamed row asks again with equal paths; the rename to its own
+// path succeeds and changes nothing.
+TEST_F(RenameTest, SecondRunRenamesToOwnPath) {
+    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("cat"));
+    const QString renamed = dir.filePath(QStringLiteral("cat.jpg"));
+    EXPECT_EQ(host.rows[0].path, renamed);
+    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("cat"));
+    EXPECT_EQ(host.rows[0].path, renamed);
+    EXPECT_EQ(read(renamed), QByteArray("photo"));
+    ASSERT_EQ(host.scripted.shown.size(), 2);
+    EXPECT_EQ(host.scripted.shown[1].text, renameQuestion(renamed, renamed));
+}
+
+// A display name with a slash would move the photo into another folder: refused as a
+// bad file name after the question, the photo stays where it was.
+TEST_F(RenameTest, SlashInDisplayNameIsABadName) {
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    host.rows[0].displayName = QStringLiteral("sub/cat");
+    try {
+        MakeCaption(host, 0, true, true);
+        FAIL() << "a name with a slash was used";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::BadFileName);
+    }
+    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("sub/cat.jpg"))));
+    EXPECT_EQ(host.rows[0].path, path);
+}
+
+TEST_F(RenameTest, MissingFileFails) {
+    QFile::remove(path);
+    try {
+        MakeCaption(host, 0, true, true);
+        FAIL();
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::FileNotFound);
+    }
+    EXPECT_EQ(host.rows[0].path, path);
+}
+
+TEST_F(RenameTest, SameAsFileNameIsNeverRenamed) {
+    host.rows[0].displayName = kSameAsFileName;
+    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("p1"));
+    EXPECT_TRUE(host.scripted.shown.isEmpty());
+    EXPECT_EQ(read(path), QByteArray("photo"));
+}
+
+} // namespace
+} // namespace tav
