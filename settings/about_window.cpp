@@ -1,0 +1,276 @@
+#include "settings/about_window.h"
+
+#include "settings/program_info.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cmath>
+
+// The icon lives in the settings library's resources; a static library must register
+// them itself.
+static void initProgramIconResource() {
+    Q_INIT_RESOURCE(tavolin_icon);
+}
+
+namespace tav {
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+constexpr int px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+
+// Whole number nearest to `value`, halves to the even neighbour.
+long long roundHalfEven(double value) {
+    const double floor = std::floor(value);
+    const double diff = value - floor;
+    long long result = static_cast<long long>(floor);
+    if (diff > 0.5 || (diff == 0.5 && result % 2 != 0)) {
+        ++result;
+    }
+    return result;
+}
+
+} // namespace
+
+QIcon programIcon() {
+    initProgramIconResource();
+    return QIcon(QStringLiteral(":/tavolin/tavolin.png"));
+}
+
+QString aboutCaption() {
+    return kProgramTitle + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
+}
+
+QString aboutVersionText(int major, int minor, int revision) {
+    return QStringLiteral("ﾊﾞｰｼﾞｮﾝ ") + QString::number(major) + QLatin1Char('.') +
+           QString::number(minor) + QLatin1Char('.') + QString::number(revision);
+}
+
+QString aboutDescriptionText() {
+    return QStringLiteral("本ソフトは、Microsoft Excel(TM)に画像を貼り付けるものです。"
+                          "Windows2000,WindowsXPとExcel97,Excel2000,Excel2002の組み合わせで"
+                          "動作確認済みです。セキュリティ設定の程度によりますが、"
+                          "Excel2007でも動作します。");
+}
+
+QString aboutDisclaimerText() {
+    return QStringLiteral("本ソフトは無償で再配布できます。ただし、同梱のファイルを含めて"
+                          "改変せず、そのままの形で配布して下さい。使用によって生じた損害に"
+                          "ついて、作者は責任を負いません。");
+}
+
+QPoint aboutWindowPositionTwips(double screenWidth, double screenHeight, double windowWidth,
+                                double windowHeight) {
+    // Integer division truncates toward zero, so a window larger than the screen gets a
+    // small negative offset, never a rounded-away one.
+    const long long left = roundHalfEven(screenWidth - windowWidth) / 2;
+    const long long top = roundHalfEven(screenHeight - windowHeight) / 3;
+    return {static_cast<int>(left), static_cast<int>(top)};
+}
+
+bool GetKeyValue(Registry& registry, RegistryRoot root, const QString& keyPath,
+                 const QString& valueName, QString& text) {
+    text.clear();
+    Registry::Key key = 0;
+    if (!registry.openKey(root, keyPath, reg::AllAccess, key)) {
+        return false;
+    }
+    std::uint32_t type = 0;
+    QByteArray data;
+    bool found = false;
+    if (registry.queryValue(key, valueName, reg::ValueBufferBytes, type, data)) {
+        if (data.size() > reg::ValueBufferBytes) {
+            data.truncate(reg::ValueBufferBytes);
+        }
+        if (!data.isEmpty() && data.back() == '\0') {
+            data.chop(1);
+        }
+        if (type == reg::TypeString) {
+            text = QString::fromLocal8Bit(data);
+            found = true;
+        }
+    }
+    registry.closeKey(key);
+    return found;
+}
+
+QString findSysInfoTool(Registry& registry) {
+    QString value;
+    if (GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey, kSysInfoPathValue,
+                    value)) {
+        return value;
+    }
+    if (GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoFolderKey, kSysInfoFolderValue,
+                    value)) {
+        const QString path = fileInFolder(value, kSysInfoFileName);
+        const QFileInfo info(path);
+        if (info.isFile() && !info.isHidden()) {
+            return path;
+        }
+    }
+    return {};
+}
+
+QString sysInfoUnavailableMessage() {
+    return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
+}
+
+bool StartSysInfo(Registry& registry, Shell& shell, Dialogs& dialogs, QWidget* parent) {
+    const QString path = findSysInfoTool(registry);
+    if (!path.isEmpty() && shell.startProgram(path)) {
+        return true;
+    }
+    dialogs.message(parent, sysInfoUnavailableMessage(), kProgramTitle, MessageIcon::None);
+    return false;
+}
+
+FrmAbout::FrmAbout(QWidget* parent, Dialogs& dialogs, Registry& registry, Shell& shell)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs), registry_(registry), shell_(shell) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    buildControls();
+    load();
+}
+
+void FrmAbout::buildControls() {
+    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+    setWindowIcon(programIcon());
+
+    picIcon_ = new QLabel(this);
+    picIcon_->setObjectName(QStringLiteral("picIcon"));
+    picIcon_->setGeometry(px(240), px(240), px(540), px(540));
+    picIcon_->setPixmap(programIcon().pixmap(px(540), px(540)));
+    picIcon_->setAlignment(Qt::AlignCenter);
+
+    lblTitle_ = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ"), this);
+    lblTitle_->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle_->setGeometry(px(1050), px(240), px(4440), px(480));
+    QFont titleFont = lblTitle_->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
+    titleFont.setBold(true);
+    lblTitle_->setFont(titleFont);
+    lblTitle_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    lblVersion_ = new QLabel(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
+    lblVersion_->setObjectName(QStringLiteral("lblVersion"));
+    lblVersion_->setGeometry(px(1050), px(780), px(4440), px(270));
+
+    lblDescription_ = new QLabel(aboutDescriptionText(), this);
+    lblDescription_->setObjectName(QStringLiteral("lblDescription"));
+    lblDescription_->setGeometry(px(1050), px(1095), px(4500), px(1290));
+    lblDescription_->setWordWrap(true);
+    lblDescription_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    // An etched separator: a dark line with a light one under it.
+    for (int i = 0; i < 2; ++i) {
+        QFrame* line = new QFrame(this);
+        line->setObjectName(QStringLiteral("Line1(%1)").arg(i));
+        line->setGeometry(px(105), px(2445) + i, px(5520), 1);
+        line->setFrameShape(QFrame::NoFrame);
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, i == 0 ? QColor(128, 128, 128) : QColor(255, 255, 255));
+        line->setPalette(palette);
+        line1_[i] = line;
+    }
+
+    lblDisclaimer_ = new QLabel(aboutDisclaimerText(), this);
+    lblDisclaimer_->setObjectName(QStringLiteral("lblDisclaimer"));
+    lblDisclaimer_->setGeometry(px(255), px(2565), px(3870), px(915));
+    lblDisclaimer_->setWordWrap(true);
+    lblDisclaimer_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont smallFont = lblDisclaimer_->font();
+    smallFont.setPointSizeF(smallFont.pointSizeF() * 0.9);
+    lblDisclaimer_->setFont(smallFont);
+
+    cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setGeometry(px(4245), px(2625), px(1260), px(375));
+    cmdOK_->setDefault(true);
+    cmdOK_->setAutoDefault(true);
+    connect(cmdOK_, &QPushButton::clicked, this, &QWidget::close);
+
+    cmdSysInfo_ = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo_->setGeometry(px(4245), px(3075), px(1260), px(375));
+    connect(cmdSysInfo_, &QPushButton::clicked, this, [this] { StartSysInfo(); });
+
+    cmdOK_->setFocus();
+}
+
+void FrmAbout::load() {
+    setWindowTitle(aboutCaption());
+    lblVersion_->setText(aboutVersionText(kVersionMajor, kVersionMinor, kVersionRevision));
+    lblTitle_->setText(kProgramTitle);
+}
+
+void FrmAbout::StartSysInfo() {
+    tav::StartSysInfo(registry_, shell_, dialogs_, this);
+}
+
+bool FrmAbout::GetKeyValue(RegistryRoot root, const QString& keyPath, const QString& valueName,
+                           QString& text) {
+    return tav::GetKeyValue(registry_, root, keyPath, valueName, text);
+}
+
+void FrmAbout::returnToPlace() {
+    QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = frameGeometry().size();
+    const QPoint twips = aboutWindowPositionTwips(
+        double(area.width()) * kTwipsPerPixel, double(area.height()) * kTwipsPerPixel,
+        double(outer.width()) * kTwipsPerPixel, double(outer.height()) * kTwipsPerPixel);
+    const QPoint place =
+        area.topLeft() + QPoint(twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel);
+    if (pos() != place) {
+        move(place);
+    }
+}
+
+void FrmAbout::paintEvent(QPaintEvent* event) {
+    returnToPlace();
+    QDialog::paintEvent(event);
+}
+
+void FrmAbout::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdOK_->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+FrmAbout* showAboutWindow(QPointer<FrmAbout>& window, QWidget* owner, Dialogs& dialogs,
+                          Registry& registry, Shell& shell) {
+    if (window.isNull()) {
+        window = new FrmAbout(owner, dialogs, registry, shell);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window.data();
+}
+
+} // namespace tav

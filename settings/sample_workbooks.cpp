@@ -1,0 +1,129 @@
+#include "settings/sample_workbooks.h"
+
+#include "platform/error.h"
+#include "platform/xls/engine.h"
+#include "settings/program_info.h"
+
+#include <QFileInfo>
+
+namespace tav {
+
+SpreadsheetFactory engineFactory() {
+    return [] { return std::make_unique<xls::Application>(); };
+}
+
+QString sampleFileName(SampleKind kind) {
+    return kind == SampleKind::WithNotes ? QStringLiteral("ﾉｰﾄ付きｻﾝﾌﾟﾙ.xls")
+                                         : QStringLiteral("ﾉｰﾄ無しｻﾝﾌﾟﾙ.xls");
+}
+
+QString missingSampleMessage(SampleKind kind, const QString& programFolder) {
+    return QStringLiteral("サンプルファイル：") +
+           fileInFolder(programFolder, sampleFileName(kind)) + QStringLiteral(" がありません");
+}
+
+namespace {
+
+// The three steps every button runs: create, open, make visible. Each step is tried
+// even when the one before it failed, as an automation client that passes over errors
+// would; the first failure is kept for callers that report it.
+struct ShowAttempt {
+    bool opened = false;
+    bool shown = false;
+    int openError = 0;
+    QString openDescription;
+    int showError = 0;
+    QString showDescription;
+};
+
+ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& create,
+                              std::unique_ptr<xls::Application>& spreadsheetApp) {
+    ShowAttempt attempt;
+    try {
+        if (auto app = create()) {
+            spreadsheetApp = std::move(app);
+        }
+    } catch (...) {
+        // The reference keeps what it held; the next steps fail on it or use it.
+    }
+    if (!spreadsheetApp) {
+        attempt.openError = xls::ErrCannotShow;
+        attempt.showError = xls::ErrCannotShow;
+        return attempt;
+    }
+    try {
+        spreadsheetApp->workbooks().open(path);
+        attempt.opened = true;
+    } catch (const Error& e) {
+        attempt.openError = e.number();
+        attempt.openDescription = e.description();
+    } catch (const std::exception& e) {
+        attempt.openError = err::EngineRefused;
+        attempt.openDescription = QString::fromLocal8Bit(e.what());
+    }
+    try {
+        spreadsheetApp->setVisible(true);
+        attempt.shown = attempt.opened;
+    } catch (const Error& e) {
+        attempt.showError = e.number();
+        attempt.showDescription = e.description();
+    } catch (const std::exception& e) {
+        attempt.showError = xls::ErrCannotShow;
+        attempt.showDescription = QString::fromLocal8Bit(e.what());
+    }
+    return attempt;
+}
+
+QString showFailureMessage(const QString& path, const ShowAttempt& attempt) {
+    const QString ending = QStringLiteral("\n\n本ソフトを終了します。");
+    if (!attempt.opened) {
+        if (attempt.openError == err::FileNotFound || attempt.openError == err::PathNotFound) {
+            return QStringLiteral("作成したExcelファイルが見つかりません。\n\n") + path +
+                   QStringLiteral("\n\nファイルが移動または削除されていないか確認して下さい。") +
+                   ending;
+        }
+        QString text = QStringLiteral("作成したExcelファイルを開けません。\n\n") + path;
+        if (!attempt.openDescription.isEmpty()) {
+            text += QStringLiteral("\n\n内容:") + attempt.openDescription;
+        }
+        return text + ending;
+    }
+    return QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + path +
+           QStringLiteral("\n\nLibreOffice Calc などの表計算ソフトを入れてから、"
+                          "このファイルを開いて下さい。") +
+           ending;
+}
+
+} // namespace
+
+void openSampleWorkbook(SampleKind kind, const QString& programFolder, Dialogs& dialogs,
+                        QWidget* parent, const SpreadsheetFactory& create,
+                        std::unique_ptr<xls::Application>& spreadsheetApp) {
+    const QString path = fileInFolder(programFolder, sampleFileName(kind));
+    const QFileInfo info(path);
+    // Only an ordinary, visible file counts: a folder or a hidden file of that name
+    // is not the sample.
+    if (!info.isFile() || info.isHidden()) {
+        dialogs.message(parent, missingSampleMessage(kind, programFolder), kProgramTitle,
+                        MessageIcon::Exclamation);
+        return;
+    }
+    showInSpreadsheet(path, create, spreadsheetApp);
+}
+
+bool showResultWorkbook(const QString& resultWorkbookPath, Dialogs& dialogs, QWidget* parent,
+                        const SpreadsheetFactory& create,
+                        std::unique_ptr<xls::Application>& spreadsheetApp,
+                        const std::function<void()>& endProgram) {
+    const ShowAttempt attempt = showInSpreadsheet(resultWorkbookPath, create, spreadsheetApp);
+    if (!attempt.shown) {
+        dialogs.message(parent, showFailureMessage(resultWorkbookPath, attempt), kProgramTitle,
+                        MessageIcon::Exclamation);
+    }
+    if (endProgram) {
+        endProgram();
+    }
+    return attempt.shown;
+}
+
+} // namespace tav
