@@ -181,13 +181,15 @@ public:
 
     Border borders(int index) const;
 
+    // Engine internals: the parsed areas.
+    struct Areas;
+
 private:
     friend class Worksheet;
     friend class Shape;
     friend class Application;
     friend class Selection;
     friend class Border;
-    struct Areas;
     Range(SheetModel* sheet, std::shared_ptr<const Areas> areas);
     SheetModel* sheet_;
     std::shared_ptr<const Areas> areas_;
@@ -384,8 +386,8 @@ public:
 private:
     friend class Workbook;
     friend class Application;
-    explicit Worksheet(std::unique_ptr<SheetModel> model);
-    std::unique_ptr<SheetModel> model_;
+    explicit Worksheet(SheetModel* model) : model_(model) {}
+    SheetModel* model_;
 };
 
 class Workbook {
@@ -424,7 +426,6 @@ private:
     explicit Workbook(std::unique_ptr<WorkbookModel> model);
     std::unique_ptr<WorkbookModel> model_;
     std::vector<std::unique_ptr<Worksheet>> sheets_;
-    int activeSheet_ = 0;
 };
 
 class Workbooks {

@@ -1,0 +1,66 @@
+// The OfficeArt drawing layer: the workbook's drawing group (picture store) and
+// each sheet's drawing (one picture shape per placed picture).
+#pragma once
+
+#include "platform/xls/model.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tav::xls {
+
+// One sheet's part of the drawing group.
+struct SheetDrawing {
+    SheetModel* sheet = nullptr;
+    int dgid = 0;                // drawing id (1, 2, ...)
+    std::uint32_t firstSpid = 0; // the patriarch's shape id (a multiple of 1024)
+    int firstBlip = 0;           // 1-based BStore index of the sheet's first picture
+};
+
+struct DrawingPlan {
+    std::vector<SheetDrawing> sheets; // only sheets with pictures
+    int blipCount = 0;
+};
+
+// Assigns drawing ids, shape id clusters and picture store indexes.
+DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets);
+
+// The OfficeArtDggContainer (written as MSODRAWINGGROUP + CONTINUE records).
+QByteArray buildDrawingGroup(const DrawingPlan& plan);
+
+// Per picture of the sheet: the OfficeArt bytes of its MSODRAWING record (the first
+// one also opens the drawing and holds the patriarch) and its OBJ record data.
+struct ShapeRecords {
+    QByteArray drawing;
+    QByteArray obj;
+};
+std::vector<ShapeRecords> buildSheetDrawing(const SheetDrawing& sheet);
+
+// Client anchor (18 bytes) of a picture whose top-left corner sits at the top-left
+// of its cell, computed from the sheet's column widths and row heights.
+struct Anchor {
+    std::uint16_t flags = 2; // move with cells, do not size
+    std::uint16_t colL = 0, dxL = 0, rwT = 0, dyT = 0;
+    std::uint16_t colR = 0, dxR = 0, rwB = 0, dyB = 0;
+};
+Anchor computeAnchor(const SheetModel& sheet, int row, int col, double widthPoints,
+                     double heightPoints);
+QByteArray anchorBytes(const Anchor& anchor);
+
+// Reads the template's drawing group: the picture store (BSE) entries. Entries
+// without an embedded picture are empty.
+struct TemplateBlip {
+    int type = 0;      // btWin32
+    QByteArray record; // the embedded blip record, header included
+};
+std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& dgg);
+
+// Reads a sheet's drawing (the OfficeArt bytes of all its MSODRAWING records) and
+// adds its pictures to `sheet`. Shapes other than pictures: 1004.
+void parseSheetDrawing(SheetModel& sheet, const QByteArray& dg,
+                       const std::vector<TemplateBlip>& blips);
+
+} // namespace tav::xls

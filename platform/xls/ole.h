@@ -1,0 +1,36 @@
+// Container layer: the OLE2 compound file around the workbook, through libgsf.
+// No GObject leaves this file.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace tav::xls {
+
+struct OleStream {
+    QString name;
+    QByteArray data;
+};
+
+struct OleFile {
+    QByteArray classId; // 16 bytes, or empty when the root has none
+    std::vector<OleStream> streams;
+};
+
+// Parses the bytes of a compound file. Not a compound file, a damaged one, a
+// storage inside it or a stream larger than `maxStreamBytes`: 1004 naming `name`.
+OleFile readOleFile(const QByteArray& file, const QString& name,
+                    qint64 maxStreamBytes = 512LL * 1024 * 1024);
+
+// The bytes of a compound file holding `file`'s streams in the given order (version
+// 3, 512-byte sectors; extension sectors for files above ~6.8 MB).
+QByteArray buildOleFile(const OleFile& file);
+
+// Writes `bytes` to `path` atomically: a temporary file in the same folder, written
+// completely, flushed to disk, then renamed over `path`. Throws tav::Error with the
+// classic file numbers; on failure nothing is left behind and `path` is unchanged.
+void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+} // namespace tav::xls

@@ -1,0 +1,100 @@
+#include "platform/xls/opcodes.h"
+
+#include <cstdio>
+
+namespace tav::xls::op {
+
+const char* opcodeName(std::uint16_t opcode) {
+    switch (opcode) {
+#define TAV_OPCODE_NAME(name)                                                                      \
+    case name:                                                                                     \
+        return #name;
+        TAV_OPCODE_NAME(FORMULA)
+        TAV_OPCODE_NAME(CALCCOUNT)
+        TAV_OPCODE_NAME(CALCMODE)
+        TAV_OPCODE_NAME(PRECISION)
+        TAV_OPCODE_NAME(REFMODE)
+        TAV_OPCODE_NAME(DELTA)
+        TAV_OPCODE_NAME(ITERATION)
+        TAV_OPCODE_NAME(PROTECT)
+        TAV_OPCODE_NAME(HEADER)
+        TAV_OPCODE_NAME(FOOTER)
+        TAV_OPCODE_NAME(EXTERNSHEET)
+        TAV_OPCODE_NAME(NAME)
+        TAV_OPCODE_NAME(VERTICALPAGEBREAKS)
+        TAV_OPCODE_NAME(HORIZONTALPAGEBREAKS)
+        TAV_OPCODE_NAME(NOTE)
+        TAV_OPCODE_NAME(SELECTION)
+        TAV_OPCODE_NAME(DATEMODE)
+        TAV_OPCODE_NAME(LEFTMARGIN)
+        TAV_OPCODE_NAME(RIGHTMARGIN)
+        TAV_OPCODE_NAME(TOPMARGIN)
+        TAV_OPCODE_NAME(BOTTOMMARGIN)
+        TAV_OPCODE_NAME(PRINTHEADERS)
+        TAV_OPCODE_NAME(PRINTGRIDLINES)
+        TAV_OPCODE_NAME(FONT)
+        TAV_OPCODE_NAME(CONTINUE)
+        TAV_OPCODE_NAME(WINDOW1)
+        TAV_OPCODE_NAME(PANE)
+        TAV_OPCODE_NAME(CODEPAGE)
+        TAV_OPCODE_NAME(PLS)
+        TAV_OPCODE_NAME(DEFCOLWIDTH)
+        TAV_OPCODE_NAME(SAVERECALC)
+        TAV_OPCODE_NAME(OBJ)
+        TAV_OPCODE_NAME(COLINFO)
+        TAV_OPCODE_NAME(GUTS)
+        TAV_OPCODE_NAME(WSBOOL)
+        TAV_OPCODE_NAME(GRIDSET)
+        TAV_OPCODE_NAME(HCENTER)
+        TAV_OPCODE_NAME(VCENTER)
+        TAV_OPCODE_NAME(BOUNDSHEET)
+        TAV_OPCODE_NAME(COUNTRY)
+        TAV_OPCODE_NAME(PALETTE)
+        TAV_OPCODE_NAME(STANDARDWIDTH)
+        TAV_OPCODE_NAME(SCL)
+        TAV_OPCODE_NAME(SETUP)
+        TAV_OPCODE_NAME(MULRK)
+        TAV_OPCODE_NAME(MULBLANK)
+        TAV_OPCODE_NAME(DBCELL)
+        TAV_OPCODE_NAME(XF)
+        TAV_OPCODE_NAME(MERGECELLS)
+        TAV_OPCODE_NAME(MSODRAWINGGROUP)
+        TAV_OPCODE_NAME(MSODRAWING)
+        TAV_OPCODE_NAME(MSODRAWINGSELECTION)
+        TAV_OPCODE_NAME(SST)
+        TAV_OPCODE_NAME(LABELSST)
+        TAV_OPCODE_NAME(EXTSST)
+        TAV_OPCODE_NAME(USESELFS)
+        TAV_OPCODE_NAME(SUPBOOK)
+        TAV_OPCODE_NAME(TXO)
+        TAV_OPCODE_NAME(DIMENSIONS)
+        TAV_OPCODE_NAME(BLANK)
+        TAV_OPCODE_NAME(NUMBER)
+        TAV_OPCODE_NAME(LABEL)
+        TAV_OPCODE_NAME(BOOLERR)
+        TAV_OPCODE_NAME(STRING)
+        TAV_OPCODE_NAME(ROW)
+        TAV_OPCODE_NAME(INDEX)
+        TAV_OPCODE_NAME(ARRAY)
+        TAV_OPCODE_NAME(DEFAULTROWHEIGHT)
+        TAV_OPCODE_NAME(TABLE)
+        TAV_OPCODE_NAME(WINDOW2)
+        TAV_OPCODE_NAME(RK)
+        TAV_OPCODE_NAME(STYLE)
+        TAV_OPCODE_NAME(FORMAT)
+        TAV_OPCODE_NAME(SHRFMLA)
+        TAV_OPCODE_NAME(BOF)
+        TAV_OPCODE_NAME(XFCRC)
+        TAV_OPCODE_NAME(XFEXT)
+#undef TAV_OPCODE_NAME
+    case EOF_:
+        return "EOF";
+    default:
+        break;
+    }
+    static thread_local char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%04X", static_cast<unsigned>(opcode));
+    return buffer;
+}
+
+} // namespace tav::xls::op

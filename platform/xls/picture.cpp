@@ -1,0 +1,183 @@
+#include "platform/xls/picture.h"
+
+#include "platform/error.h"
+#include "platform/xls/model.h"
+
+#include <QPainter>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace tav::xls {
+
+namespace {
+
+struct TjDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDeleter>;
+
+// Averages factor × factor blocks of a 32-bit image (factor ≥ 2).
+QImage boxReduce(const QImage& src, int factor) {
+    const int w = src.width() / factor;
+    const int h = src.height() / factor;
+    QImage out(w, h, QImage::Format_RGB32);
+    if (out.isNull()) {
+        throw Error(err::OutOfMemory, QStringLiteral("not enough memory to reduce a picture"));
+    }
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(w) * 4);
+    const std::uint32_t area = static_cast<std::uint32_t>(factor * factor);
+    for (int y = 0; y < h; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int dy = 0; dy < factor; ++dy) {
+            const auto* line =
+                reinterpret_cast<const std::uint8_t*>(src.constScanLine(y * factor + dy));
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* p = line + static_cast<std::size_t>(x) * factor * 4;
+                std::uint32_t* s = &sums[static_cast<std::size_t>(x) * 4];
+                for (int dx = 0; dx < factor; ++dx) {
+                    s[0] += p[0];
+                    s[1] += p[1];
+                    s[2] += p[2];
+                    p += 4;
+                }
+            }
+        }
+        auto* outLine = reinterpret_cast<std::uint8_t*>(out.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t* s = &sums[static_cast<std::size_t>(x) * 4];
+            outLine[x * 4 + 0] = static_cast<std::uint8_t>((s[0] + area / 2) / area);
+            outLine[x * 4 + 1] = static_cast<std::uint8_t>((s[1] + area / 2) / area);
+            outLine[x * 4 + 2] = static_cast<std::uint8_t>((s[2] + area / 2) / area);
+            outLine[x * 4 + 3] = 0xFF;
+        }
+    }
+    return out;
+}
+
+QImage opaqueRgb32(const QImage& image) {
+    if (image.format() == QImage::Format_RGB32) {
+        return image;
+    }
+    if (!image.hasAlphaChannel()) {
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull()) {
+        throw Error(err::OutOfMemory, QStringLiteral("not enough memory for a picture"));
+    }
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return flat;
+}
+
+} // namespace
+
+QImage reduceImage(const QImage& image, QSize size) {
+    QImage src = opaqueRgb32(image);
+    if (src.size() == size) {
+        return src;
+    }
+    const int factor = std::min(src.width() / std::max(1, size.width()),
+                                src.height() / std::max(1, size.height()));
+    if (factor >= 2) {
+        src = boxReduce(src, factor);
+    }
+    if (src.size() == size) {
+        return src;
+    }
+    QImage out = src.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (out.isNull()) {
+        throw Error(err::OutOfMemory, QStringLiteral("not enough memory to reduce a picture"));
+    }
+    return out;
+}
+
+QByteArray encodeJpeg(const QImage& image, int quality) {
+    const QImage src = opaqueRgb32(image);
+    TjHandle handle(tjInitCompress());
+    if (!handle) {
+        throw Error(err::EngineRefused, QStringLiteral("JPEG encoder unavailable"));
+    }
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(
+        handle.get(), src.constBits(), src.width(), static_cast<int>(src.bytesPerLine()),
+        src.height(), QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB,
+        &buffer, &size, TJSAMP_420, quality, TJFLAG_ACCURATEDCT);
+    if (rc != 0) {
+        const QString why = QString::fromLocal8Bit(tjGetErrorStr2(handle.get()));
+        tjFree(buffer);
+        throw Error(err::EngineRefused, QStringLiteral("JPEG encoding failed: %1").arg(why));
+    }
+    QByteArray out(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
+    tjFree(buffer);
+    return out;
+}
+
+QSize jpegPixelSize(const QByteArray& jpeg) {
+    const auto* p = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    const qsizetype n = jpeg.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) {
+        return {};
+    }
+    qsizetype i = 2;
+    while (i + 4 <= n) {
+        if (p[i] != 0xFF) {
+            return {};
+        }
+        const unsigned char marker = p[i + 1];
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        const int length = (p[i + 2] << 8) | p[i + 3];
+        const bool sof =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (sof && i + 9 <= n) {
+            return QSize((p[i + 7] << 8) | p[i + 8], (p[i + 5] << 8) | p[i + 6]);
+        }
+        if (length < 2) {
+            return {};
+        }
+        i += 2 + length;
+    }
+    return {};
+}
+
+QSize storedPixelSize(double widthPoints, double heightPoints, QSize source) {
+    const double scale = StoredPixelsPerInch / 72.0;
+    double w = std::max(1.0, widthPoints * scale);
+    double h = std::max(1.0, heightPoints * scale);
+    if (source.isValid()) {
+        // Never more pixels than the source: shrink both sides by the same factor.
+        const double limit = std::min({1.0, source.width() / w, source.height() / h});
+        if (limit < 1.0) {
+            w *= limit;
+            h *= limit;
+        }
+    }
+    return QSize(std::max(1, static_cast<int>(std::lround(w))),
+                 std::max(1, static_cast<int>(std::lround(h))));
+}
+
+void settlePicture(ShapeModel& shape) {
+    PictureData& pic = *shape.picture;
+    if (pic.image.isNull()) {
+        return;
+    }
+    const QSize target = storedPixelSize(shape.width, shape.height, pic.image.size());
+    pic.jpeg = encodeJpeg(reduceImage(pic.image, target), JpegQuality);
+    pic.jpegPixels = target;
+    pic.blipType = 5;
+    pic.rawBlip.clear();
+    pic.image = QImage();
+}
+
+} // namespace tav::xls

@@ -1,0 +1,23 @@
+// Picture pixels of the engine: reduction to the stored size and JPEG encoding
+// (libturbojpeg).
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+namespace tav::xls {
+
+// Encodes `image` as a baseline JFIF JPEG with 4:2:0 subsampling at `quality`.
+// Transparent pixels are laid over white first. Failure throws 1004.
+QByteArray encodeJpeg(const QImage& image, int quality);
+
+// `image` scaled to exactly `size` with area averaging. Large reductions first
+// average whole blocks of pixels (cheap), then finish with a smooth scale.
+QImage reduceImage(const QImage& image, QSize size);
+
+// Pixel size of JPEG file bytes from their start-of-frame marker; invalid when
+// none is found.
+QSize jpegPixelSize(const QByteArray& jpeg);
+
+} // namespace tav::xls

@@ -1,0 +1,690 @@
+// Writing the model as a BIFF8 workbook: the kept template records in their order,
+// with the regenerated parts written where the reader left its marks, and every
+// stream position (BOUNDSHEET, INDEX, EXTSST, DBCELL) computed from what was written.
+#include "platform/error.h"
+#include "platform/xls/drawing.h"
+#include "platform/xls/ole.h"
+#include "platform/xls/opcodes.h"
+#include "platform/xls/picture.h"
+#include "platform/xls/workbook_io.h"
+
+#include <QHash>
+
+#include <cmath>
+
+namespace tav::xls {
+
+namespace {
+
+// Final XF numbering: template XFs keep their index; XFs the engine added are
+// written only when a cell, column or row uses them.
+class XfTable {
+public:
+    explicit XfTable(WorkbookModel& book) : book_(book) {
+        map_.assign(book.xfs.size(), -1);
+        for (int i = 0; i < book.templateXfCount; ++i) {
+            map_[static_cast<std::size_t>(i)] = i;
+        }
+        next_ = book.templateXfCount;
+    }
+    std::uint16_t use(int xf) {
+        if (xf < 0 || xf >= static_cast<int>(map_.size())) {
+            return 15;
+        }
+        int& m = map_[static_cast<std::size_t>(xf)];
+        if (m < 0) {
+            m = next_++;
+            added_.push_back(xf);
+        }
+        return static_cast<std::uint16_t>(m);
+    }
+    const std::vector<int>& added() const { return added_; }
+    const XfBytes& bytes(int xf) const { return book_.xfs[static_cast<std::size_t>(xf)]; }
+
+private:
+    WorkbookModel& book_;
+    std::vector<int> map_;
+    std::vector<int> added_;
+    int next_ = 0;
+};
+
+// The shared string table being built: template strings first.
+class StringTable {
+public:
+    explicit StringTable(const WorkbookModel& book) : entries_(book.sst) {
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (entries_[i].runs.isEmpty() && entries_[i].phonetic.isEmpty() &&
+                !lookup_.contains(entries_[i].text)) {
+                lookup_.insert(entries_[i].text, static_cast<std::uint32_t>(i));
+            }
+        }
+    }
+    std::uint32_t add(const QString& text) {
+        ++total_;
+        const auto it = lookup_.constFind(text);
+        if (it != lookup_.constEnd()) {
+            return it.value();
+        }
+        entries_.push_back(SstEntry{text, {}, {}});
+        const auto index = static_cast<std::uint32_t>(entries_.size() - 1);
+        lookup_.insert(text, index);
+        return index;
+    }
+    void addReferences(std::uint32_t n) { total_ += n; }
+    const std::vector<SstEntry>& entries() const { return entries_; }
+    std::uint32_t total() const { return total_; }
+
+private:
+    std::vector<SstEntry> entries_;
+    QHash<QString, std::uint32_t> lookup_;
+    std::uint32_t total_ = 0;
+};
+
+bool needsHighByte(const QString& text) {
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendChars(QByteArray& out, const QString& text, qsizetype from, qsizetype count, bool high) {
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t c = text[i].unicode();
+        out.append(static_cast<char>(c & 0xFF));
+        if (high) {
+            out.append(static_cast<char>(c >> 8));
+        }
+    }
+}
+
+// SST + CONTINUE records: a string's header never splits; its characters split only
+// between characters, and the CONTINUE record that resumes them starts with the
+// fHighByte flag; runs and phonetic data flow on without a flag. Then EXTSST with
+// the stream position of every bucket's first string.
+void writeSST(BiffWriter& w, const StringTable& table) {
+    const auto& entries = table.entries();
+    const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
+    const std::uint32_t perBucket = std::max<std::uint32_t>(8, (count + 127) / 128);
+    struct BucketStart {
+        std::uint32_t position;
+        std::uint16_t inRecord;
+    };
+    std::vector<BucketStart> buckets;
+
+    QByteArray rec;
+    std::uint16_t type = op::SST;
+    put32(rec, table.total());
+    put32(rec, count);
+    auto flush = [&] {
+        w.write(type, rec);
+        rec.clear();
+        type = op::CONTINUE;
+    };
+    auto room = [&] { return MaxRecordData - rec.size(); };
+
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const SstEntry& e = entries[i];
+        const bool high = needsHighByte(e.text);
+        const int width = high ? 2 : 1;
+        const qsizetype headerSize =
+            3 + (e.runs.isEmpty() ? 0 : 2) + (e.phonetic.isEmpty() ? 0 : 4);
+        if (room() < headerSize + (e.text.isEmpty() ? 0 : width)) {
+            flush();
+        }
+        if (i % perBucket == 0) {
+            buckets.push_back(BucketStart{w.pos() + 4 + static_cast<std::uint32_t>(rec.size()),
+                                          static_cast<std::uint16_t>(4 + rec.size())});
+        }
+        put16(rec, static_cast<std::uint16_t>(e.text.size()));
+        put8(rec, static_cast<std::uint8_t>((high ? 0x01 : 0) | (e.phonetic.isEmpty() ? 0 : 0x04) |
+                                            (e.runs.isEmpty() ? 0 : 0x08)));
+        if (!e.runs.isEmpty()) {
+            put16(rec, static_cast<std::uint16_t>(e.runs.size() / 4));
+        }
+        if (!e.phonetic.isEmpty()) {
+            put32(rec, static_cast<std::uint32_t>(e.phonetic.size()));
+        }
+        qsizetype done = 0;
+        while (done < e.text.size()) {
+            const qsizetype fit = std::min<qsizetype>(room() / width, e.text.size() - done);
+            appendChars(rec, e.text, done, fit, high);
+            done += fit;
+            if (done < e.text.size()) {
+                flush();
+                put8(rec, high ? 0x01 : 0x00);
+            }
+        }
+        for (qsizetype at = 0; at < e.runs.size();) {
+            if (room() < 4) {
+                flush();
+            }
+            const qsizetype n = std::min<qsizetype>(room() / 4 * 4, e.runs.size() - at);
+            rec.append(e.runs.constData() + at, n);
+            at += n;
+        }
+        for (qsizetype at = 0; at < e.phonetic.size();) {
+            if (room() == 0) {
+                flush();
+            }
+            const qsizetype n = std::min<qsizetype>(room(), e.phonetic.size() - at);
+            rec.append(e.phonetic.constData() + at, n);
+            at += n;
+        }
+    }
+    flush();
+
+    QByteArray ext;
+    put16(ext, static_cast<std::uint16_t>(perBucket));
+    for (const BucketStart& b : buckets) {
+        put32(ext, b.position);
+        put16(ext, b.inRecord);
+        put16(ext, 0);
+    }
+    w.write(op::EXTSST, ext);
+}
+
+void writeHORIZONTALPAGEBREAKS(BiffWriter& w, const std::vector<int>& breaks) {
+    if (breaks.empty()) {
+        return;
+    }
+    w.begin(op::HORIZONTALPAGEBREAKS);
+    put16(w.data(), static_cast<std::uint16_t>(breaks.size()));
+    for (int row : breaks) {
+        put16(w.data(), static_cast<std::uint16_t>(row));
+        put16(w.data(), 0);
+        put16(w.data(), 255);
+    }
+    w.commit();
+}
+
+void writeSETUP(BiffWriter& w, const Record& setup, int pageOrder) {
+    QByteArray data = setup.data;
+    if (data.size() >= 12) {
+        std::uint16_t flags = get16(data, 10);
+        flags = static_cast<std::uint16_t>(pageOrder == 2 ? (flags | 0x0001) : (flags & ~0x0001));
+        set16(data, 10, flags);
+    }
+    w.write(op::SETUP, data);
+}
+
+void writeWSBOOL(BiffWriter& w, const Record& wsbool, bool manualBreaks) {
+    QByteArray data = wsbool.data;
+    if (manualBreaks && data.size() >= 2) {
+        // Fit-to-page printing ignores manual page breaks.
+        set16(data, 0, static_cast<std::uint16_t>(get16(data, 0) & ~0x0100));
+    }
+    w.write(op::WSBOOL, data);
+}
+
+void writeCOLINFO(BiffWriter& w, const SheetModel& sheet, XfTable& xfs) {
+    int c = 0;
+    while (c < MaxColumns) {
+        const ColumnInfo& info = sheet.columns[static_cast<std::size_t>(c)];
+        if (!info.present) {
+            ++c;
+            continue;
+        }
+        int last = c;
+        while (last + 1 < MaxColumns) {
+            const ColumnInfo& next = sheet.columns[static_cast<std::size_t>(last + 1)];
+            if (!next.present || next.coldx != info.coldx || next.xf != info.xf ||
+                next.flags != info.flags) {
+                break;
+            }
+            ++last;
+        }
+        QByteArray d;
+        put16(d, static_cast<std::uint16_t>(c));
+        put16(d, static_cast<std::uint16_t>(last));
+        put16(d, info.coldx);
+        put16(d, xfs.use(info.xf));
+        put16(d, info.flags);
+        put16(d, 0);
+        w.write(op::COLINFO, d);
+        c = last + 1;
+    }
+}
+
+void writeMERGECELLS(BiffWriter& w, const std::vector<Area>& merged) {
+    for (std::size_t at = 0; at < merged.size(); at += 1026) {
+        const std::size_t n = std::min<std::size_t>(1026, merged.size() - at);
+        QByteArray d;
+        put16(d, static_cast<std::uint16_t>(n));
+        for (std::size_t k = at; k < at + n; ++k) {
+            put16(d, static_cast<std::uint16_t>(merged[k].r1));
+            put16(d, static_cast<std::uint16_t>(merged[k].r2));
+            put16(d, static_cast<std::uint16_t>(merged[k].c1));
+            put16(d, static_cast<std::uint16_t>(merged[k].c2));
+        }
+        w.write(op::MERGECELLS, d);
+    }
+}
+
+// Everything the cell table needs, decided before the sheet is written.
+struct CellPlan {
+    std::vector<int> rows;                   // rows with a ROW record, ascending
+    std::map<int, std::pair<int, int>> span; // row → first column, one past last column
+    int firstRow = 0, lastRow = -1, firstCol = 0, lastCol = -1; // of cells
+};
+
+CellPlan planCells(const SheetModel& sheet) {
+    CellPlan plan;
+    std::vector<int> rows;
+    for (const auto& [row, info] : sheet.rows) {
+        Q_UNUSED(info);
+        rows.push_back(row);
+    }
+    bool any = false;
+    for (const auto& [key, cell] : sheet.cells) {
+        Q_UNUSED(cell);
+        const int row = static_cast<int>(key >> 8);
+        const int col = static_cast<int>(key & 0xFF);
+        auto [it, inserted] = plan.span.try_emplace(row, col, col + 1);
+        if (!inserted) {
+            it->second.second = col + 1;
+        }
+        if (!any) {
+            plan.firstRow = row;
+            plan.firstCol = col;
+            any = true;
+        }
+        plan.lastRow = row;
+        plan.firstCol = std::min(plan.firstCol, col);
+        plan.lastCol = std::max(plan.lastCol, col);
+        rows.push_back(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    plan.rows = std::move(rows);
+    return plan;
+}
+
+void writeDIMENSIONS(BiffWriter& w, const CellPlan& plan) {
+    QByteArray d;
+    const bool any = plan.lastRow >= 0;
+    put32(d, any ? static_cast<std::uint32_t>(plan.firstRow) : 0);
+    put32(d, any ? static_cast<std::uint32_t>(plan.lastRow + 1) : 0);
+    put16(d, any ? static_cast<std::uint16_t>(plan.firstCol) : 0);
+    put16(d, any ? static_cast<std::uint16_t>(plan.lastCol + 1) : 0);
+    put16(d, 0);
+    w.write(op::DIMENSIONS, d);
+}
+
+void writeROW(BiffWriter& w, const SheetModel& sheet, const CellPlan& plan, int row) {
+    RowInfo info;
+    info.height = sheet.defaultRowHeight;
+    if (const auto it = sheet.rows.find(row); it != sheet.rows.end()) {
+        info = it->second;
+    }
+    QByteArray d;
+    put16(d, static_cast<std::uint16_t>(row));
+    const auto span = plan.span.find(row);
+    put16(d, span == plan.span.end() ? 0 : static_cast<std::uint16_t>(span->second.first));
+    put16(d, span == plan.span.end() ? 0 : static_cast<std::uint16_t>(span->second.second));
+    put16(d, info.height);
+    put16(d, 0);
+    put16(d, 0);
+    put16(d, static_cast<std::uint16_t>(info.flags | 0x0100));
+    put16(d, info.xfWord);
+    w.write(op::ROW, d);
+}
+
+void writeCell(BiffWriter& w, int row, int col, const Cell& cell, std::uint16_t xf,
+               StringTable& strings) {
+    QByteArray d;
+    put16(d, static_cast<std::uint16_t>(row));
+    put16(d, static_cast<std::uint16_t>(col));
+    put16(d, xf);
+    switch (cell.kind) {
+    case Cell::Kind::Blank:
+        w.write(op::BLANK, d);
+        break;
+    case Cell::Kind::Text:
+        put32(d, strings.add(cell.text));
+        w.write(op::LABELSST, d);
+        break;
+    case Cell::Kind::Number:
+        putF64(d, cell.number);
+        w.write(op::NUMBER, d);
+        break;
+    case Cell::Kind::Raw: {
+        Record first = cell.raw.front();
+        if (first.data.size() >= 6) {
+            set16(first.data, 0, static_cast<std::uint16_t>(row));
+            set16(first.data, 2, static_cast<std::uint16_t>(col));
+            set16(first.data, 4, xf);
+        }
+        w.write(first);
+        for (std::size_t i = 1; i < cell.raw.size(); ++i) {
+            w.write(cell.raw[i]);
+        }
+        break;
+    }
+    }
+}
+
+// XF of a cell as written: text typed with a leading apostrophe carries the
+// f123Prefix flag, as the desktop program stores it.
+int cellXf(WorkbookModel& book, const Cell& cell) {
+    if (cell.kind == Cell::Kind::Text && cell.apostrophe) {
+        XfBytes bytes = book.xfs[static_cast<std::size_t>(cell.xf)];
+        if (!(bytes[4] & 0x08)) {
+            bytes[4] |= 0x08;
+            return book.xfIndex(bytes);
+        }
+    }
+    return cell.xf;
+}
+
+// ROW blocks of up to 32 rows: the rows, their cells, one DBCELL. Returns the stream
+// position of every DBCELL (for INDEX).
+std::vector<std::uint32_t> writeCellTable(BiffWriter& w, SheetModel& sheet, const CellPlan& plan,
+                                          XfTable& xfs, StringTable& strings,
+                                          const std::vector<int>& cellXfs) {
+    std::vector<std::uint32_t> dbcells;
+    std::size_t cellIndex = 0;
+    auto cellIt = sheet.cells.begin();
+    for (std::size_t b = 0; b < plan.rows.size(); b += 32) {
+        const std::size_t end = std::min(plan.rows.size(), b + 32);
+        const std::uint32_t firstRowPos = w.pos();
+        for (std::size_t k = b; k < end; ++k) {
+            writeROW(w, sheet, plan, plan.rows[k]);
+        }
+        std::vector<std::uint16_t> offsets;
+        std::uint32_t reference = firstRowPos + 20; // start of the second ROW record
+        for (std::size_t k = b; k < end; ++k) {
+            const int row = plan.rows[k];
+            bool first = true;
+            while (cellIt != sheet.cells.end() && static_cast<int>(cellIt->first >> 8) == row) {
+                if (first) {
+                    offsets.push_back(static_cast<std::uint16_t>(w.pos() - reference));
+                    reference = w.pos();
+                    first = false;
+                }
+                writeCell(w, row, static_cast<int>(cellIt->first & 0xFF), cellIt->second,
+                          xfs.use(cellXfs[cellIndex]), strings);
+                ++cellIt;
+                ++cellIndex;
+            }
+        }
+        dbcells.push_back(w.pos());
+        QByteArray d;
+        put32(d, w.pos() - firstRowPos);
+        for (std::uint16_t o : offsets) {
+            put16(d, o);
+        }
+        w.write(op::DBCELL, d);
+    }
+    return dbcells;
+}
+
+void writeDrawing(BiffWriter& w, const SheetDrawing* drawing) {
+    if (!drawing) {
+        return;
+    }
+    for (const ShapeRecords& rec : buildSheetDrawing(*drawing)) {
+        w.begin(op::MSODRAWING);
+        w.data().append(rec.drawing);
+        w.commit();
+        w.write(op::OBJ, rec.obj);
+    }
+}
+
+void writeSheet(BiffWriter& w, WorkbookModel& book, SheetModel& sheet, XfTable& xfs,
+                StringTable& strings, const SheetDrawing* drawing) {
+    // Cell XFs first: they may add XFs that the globals must already hold. (The
+    // globals are written after all sheets have been planned; see below.)
+    Q_UNUSED(book);
+    const CellPlan plan = planCells(sheet);
+    std::vector<int> cellXfs;
+    cellXfs.reserve(sheet.cells.size());
+    for (const auto& [key, cell] : sheet.cells) {
+        Q_UNUSED(key);
+        cellXfs.push_back(cellXf(book, cell));
+    }
+    std::uint32_t indexPos = 0;
+    std::uint32_t defColWidthPos = 0;
+    const std::size_t blocks = (plan.rows.size() + 31) / 32;
+    for (const Record& r : sheet.records) {
+        switch (r.type) {
+        case mark::Index: {
+            indexPos = w.pos();
+            QByteArray d;
+            put32(d, 0);
+            put32(d, plan.rows.empty() ? 0 : static_cast<std::uint32_t>(plan.rows.front()));
+            put32(d, plan.rows.empty() ? 0 : static_cast<std::uint32_t>(plan.rows.back() + 1));
+            put32(d, 0); // DEFCOLWIDTH position, patched below
+            for (std::size_t k = 0; k < blocks; ++k) {
+                put32(d, 0); // DBCELL positions, patched below
+            }
+            w.write(op::INDEX, d);
+            break;
+        }
+        case mark::PageBreaks:
+            writeHORIZONTALPAGEBREAKS(w, sheet.breaks);
+            break;
+        case mark::ColInfo:
+            writeCOLINFO(w, sheet, xfs);
+            break;
+        case mark::CellTable: {
+            writeDIMENSIONS(w, plan);
+            const auto dbcells = writeCellTable(w, sheet, plan, xfs, strings, cellXfs);
+            for (std::size_t k = 0; k < dbcells.size(); ++k) {
+                w.patch32(indexPos + 4 + 16 + static_cast<std::uint32_t>(4 * k), dbcells[k]);
+            }
+            break;
+        }
+        case mark::Drawing:
+            writeDrawing(w, drawing);
+            break;
+        case mark::MergeCells:
+            writeMERGECELLS(w, sheet.merged);
+            break;
+        case op::SETUP:
+            writeSETUP(w, r, sheet.pageOrder);
+            break;
+        case op::WSBOOL:
+            writeWSBOOL(w, r, !sheet.breaks.empty());
+            break;
+        case op::DEFCOLWIDTH:
+            defColWidthPos = w.pos();
+            w.write(r);
+            break;
+        default:
+            w.write(r);
+            break;
+        }
+    }
+    if (indexPos != 0) {
+        w.patch32(indexPos + 4 + 12, defColWidthPos);
+    }
+}
+
+} // namespace
+
+QByteArray writeWorkbookStream(WorkbookModel& book) {
+    std::vector<SheetModel*> modelled;
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        if (book.modelled[i]) {
+            for (ShapeModel& s : book.sheets[i]->shapes) {
+                settlePicture(s);
+            }
+            // Cells written with an apostrophe may need their prefixed XF: create it
+            // now so that the globals list it.
+            for (auto& [key, cell] : book.sheets[i]->cells) {
+                Q_UNUSED(key);
+                cellXf(book, cell);
+            }
+            modelled.push_back(book.sheets[i].get());
+        }
+    }
+    const DrawingPlan drawings = planDrawings(modelled);
+
+    // Sheets are written into their own buffer first: their cells decide which XFs
+    // and strings exist, and the globals must list those before the sheets.
+    // Positions inside a sheet are relative to the sheet's own start, so each sheet
+    // is written a second time once its absolute position is known.
+    XfTable xfs(book);
+    for (SheetModel* sheet : modelled) {
+        for (const auto& [key, cell] : sheet->cells) {
+            Q_UNUSED(key);
+            xfs.use(cellXf(book, cell));
+        }
+        for (const ColumnInfo& c : sheet->columns) {
+            if (c.present) {
+                xfs.use(c.xf);
+            }
+        }
+    }
+    StringTable strings(book);
+    strings.addReferences(book.sstTotalOtherSheets);
+    for (SheetModel* sheet : modelled) {
+        for (const auto& [key, cell] : sheet->cells) {
+            Q_UNUSED(key);
+            if (cell.kind == Cell::Kind::Text) {
+                strings.add(cell.text);
+            }
+        }
+    }
+    // The string table counts every reference; the pass above counted them once,
+    // and writing the cells adds them again through a separate table.
+    const StringTable finalStrings = strings;
+
+    BiffWriter w;
+    std::vector<std::uint32_t> boundsheetPatch;
+    for (const Record& r : book.globals) {
+        switch (r.type) {
+        case mark::NewXfs:
+            for (int xf : xfs.added()) {
+                const XfBytes& b = xfs.bytes(xf);
+                w.write(op::XF, QByteArray(reinterpret_cast<const char*>(b.data()), 20));
+            }
+            break;
+        case mark::DrawingGroup:
+            if (drawings.blipCount > 0) {
+                w.begin(op::MSODRAWINGGROUP);
+                w.data() = buildDrawingGroup(drawings);
+                w.commit();
+            }
+            break;
+        case mark::Sst:
+            writeSST(w, finalStrings);
+            break;
+        case op::BOUNDSHEET:
+            boundsheetPatch.push_back(w.pos() + 4);
+            w.write(r);
+            break;
+        default:
+            w.write(r);
+            break;
+        }
+    }
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        if (i < boundsheetPatch.size()) {
+            w.patch32(boundsheetPatch[i], w.pos());
+        }
+        SheetModel& sheet = *book.sheets[i];
+        if (book.modelled[i]) {
+            const SheetDrawing* drawing = nullptr;
+            for (const SheetDrawing& d : drawings.sheets) {
+                if (d.sheet == &sheet) {
+                    drawing = &d;
+                }
+            }
+            StringTable sheetStrings = finalStrings; // lookups only: all texts are present
+            writeSheet(w, book, sheet, xfs, sheetStrings, drawing);
+        } else {
+            for (const Record& r : sheet.records) {
+                w.write(r);
+            }
+        }
+    }
+    return w.take();
+}
+
+QByteArray writeSummaryInformation(const WorkbookModel& book) {
+    // Property set stream (MS-OLEPS): header, one section (FMTID_SummaryInformation)
+    // with the code page 1200 (UTF-16) and the string properties.
+    static const int ids[6] = {0, 2, 3, 4, 0, 6}; // by built-in index 1, 2, 3, 5
+    QByteArray values;
+    QByteArray table;
+    int count = 0;
+    auto addProperty = [&](std::uint32_t id, const QByteArray& value) {
+        put32(table, id);
+        put32(table, 0); // offset: patched once the table size is known
+        values.append(value);
+        ++count;
+    };
+    std::vector<qsizetype> valueOffsets;
+    QByteArray codePage;
+    put16(codePage, 0x0002); // VT_I2
+    put16(codePage, 0);
+    put16(codePage, 1200);
+    put16(codePage, 0);
+    valueOffsets.push_back(values.size());
+    addProperty(1, codePage);
+    for (int index : {1, 2, 3, 5}) {
+        if (!book.propertySet[static_cast<std::size_t>(index)]) {
+            continue;
+        }
+        const QString& text = book.properties[static_cast<std::size_t>(index)];
+        QByteArray v;
+        put16(v, 0x001E); // VT_LPSTR in code page 1200: UTF-16LE, byte count
+        put16(v, 0);
+        put32(v, static_cast<std::uint32_t>((text.size() + 1) * 2));
+        for (QChar c : text) {
+            put16(v, c.unicode());
+        }
+        put16(v, 0);
+        while (v.size() % 4) {
+            v.append('\0');
+        }
+        valueOffsets.push_back(values.size());
+        addProperty(static_cast<std::uint32_t>(ids[index]), v);
+    }
+    const qsizetype headerSize = 8 + table.size();
+    for (int k = 0; k < count; ++k) {
+        set32(table, 8 * k + 4,
+              static_cast<std::uint32_t>(headerSize + valueOffsets[static_cast<std::size_t>(k)]));
+    }
+    QByteArray section;
+    put32(section, static_cast<std::uint32_t>(headerSize + values.size()));
+    put32(section, static_cast<std::uint32_t>(count));
+    section.append(table);
+    section.append(values);
+
+    QByteArray out;
+    put16(out, 0xFFFE);               // byte order
+    put16(out, 0);                    // format
+    put32(out, 0x00020A04);           // OS version: Windows, as libgsf writes
+    out.append(QByteArray(16, '\0')); // CLSID
+    put32(out, 1);
+    static const unsigned char fmtid[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
+                                            0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
+    out.append(reinterpret_cast<const char*>(fmtid), 16);
+    put32(out, 0x30);
+    out.append(section);
+    return out;
+}
+
+void writeWorkbook(WorkbookModel& book, const QString& path) {
+    OleFile ole;
+    ole.classId = book.classId;
+    ole.streams.push_back(OleStream{QStringLiteral("Workbook"), writeWorkbookStream(book)});
+    bool anyProperty = false;
+    for (bool set : book.propertySet) {
+        anyProperty = anyProperty || set;
+    }
+    const QByteArray summary = anyProperty || book.summaryInformation.isEmpty()
+                                   ? writeSummaryInformation(book)
+                                   : book.summaryInformation;
+    ole.streams.push_back(OleStream{QStringLiteral("\x05SummaryInformation"), summary});
+    for (const KeptStream& s : book.streams) {
+        ole.streams.push_back(OleStream{s.name, s.data});
+    }
+    writeFileAtomically(path, buildOleFile(ole));
+}
+
+} // namespace tav::xls
