@@ -1,0 +1,123 @@
+// The preview pane of the main window: ShowPicture and the controls around it.
+//
+// The controller finds its controls by object name under the main window: the view
+// "Picture1" with the canvas "Picture2" inside it, the scroll bars "HScroll1" and
+// "VScroll1", the mode buttons "Option1(0)" to "Option1(2)", the magnification combo box
+// "CmbSun", the rotation combo box "CmbKaiten", the check box "ChkStart" and the
+// information box "txtTitle"; the wait window "frmWait" is handed over separately. It
+// connects its own handlers to them (mode buttons, the two combo boxes, the scroll bars,
+// the mouse on the canvas) and paints the canvas. The file list's click and the selection
+// list's current row belong to the main window, which calls fileClicked() and
+// rowChosen().
+//
+// Every display loads the file anew (decoded only as finely as the display needs, so a
+// 12-megapixel photo shows quickly), turns it by the rotation code in the picture holder,
+// writes the information text, and paints it in the chosen mode. Failures inside a
+// display are skipped silently; the holder then keeps the picture it had.
+#pragma once
+
+#include "platform/dialogs.h"
+#include "platform/image/picture_loader.h"
+#include "preview/preview_geometry.h"
+#include "preview/rotation.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <optional>
+
+class QAbstractButton;
+class QComboBox;
+class QScrollBar;
+class QWidget;
+
+namespace tav {
+
+class PreviewController : public QObject {
+    Q_OBJECT
+public:
+    PreviewController(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
+                      QObject* parent = nullptr);
+    ~PreviewController() override;
+
+    // ShowPicture: shows `file` turned by rotation code `code` ("  0", " 90", "180", "270";
+    // anything else shows it unturned). Does not change previewPath().
+    void showPicture(const QString& file, const QString& code);
+
+    // A row of the selection list became current: previews its file with the row's code.
+    void rowChosen(const QString& path, const QString& code);
+
+    // A file of the file browser was clicked (full path). With ChkStart ticked the rotation
+    // combo box goes back to "  0" first.
+    void fileClicked(const QString& path);
+
+    QString previewPath() const { return previewPath_; }
+
+    // The canvas in twips, relative to the view, and the painted rectangle on it.
+    struct CanvasState {
+        double left = 0;
+        double top = 0;
+        double width = 0;
+        double height = 0;
+        bool painted = false;
+        QRectF picture; // twips, canvas coordinates
+    };
+    CanvasState canvasState() const { return canvas_; }
+    const PictureBox& holder() const { return holder_; }
+
+    // The largest canvas side in pixels the platform can keep a persistent image for; a
+    // larger actual-size display reports "画像サイズが大きすぎます" and steps the
+    // magnification down.
+    void setMaximumCanvasSide(int pixels) { maxCanvasSide_ = pixels; }
+    static constexpr int kDefaultMaximumCanvasSide = 32767;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Outcome { Done, Ended, CanvasTooLarge };
+
+    Outcome displayOnce(const QString& file, const QString& code);
+    preview::DisplayMode mode() const;
+    QSize decodeSizeFor(const PictureInfo& info, int quarterTurns) const;
+    void loadIntoHolder(const QString& file, int quarterTurns);
+    void writeInformation(const QString& file);
+    void resetScrollBars();
+    void applyCanvasGeometry();
+    void paintPlan(const preview::PaintPlan& plan);
+    void paintCanvas(QWidget* canvas);
+    void showWaitWindow();
+    void onModeToggled(int index, bool checked);
+    void onScroll(Qt::Orientation orientation, int value);
+    void panTo(QPointF release);
+    void setInformationText(const QString& text);
+    QString rotationText() const;
+
+    QWidget* mainWindow_;
+    QWidget* waitWindow_;
+    Dialogs& dialogs_;
+    QWidget* view_ = nullptr;
+    QWidget* canvasWidget_ = nullptr;
+    QScrollBar* hScroll_ = nullptr;
+    QScrollBar* vScroll_ = nullptr;
+    QAbstractButton* modeButtons_[3] = {nullptr, nullptr, nullptr};
+    QComboBox* cmbSun_ = nullptr;
+    QComboBox* cmbKaiten_ = nullptr;
+    QAbstractButton* chkStart_ = nullptr;
+    QWidget* txtTitle_ = nullptr;
+
+    QString previewPath_;
+    BoxContainer window_;
+    PictureBox holder_;
+    std::optional<LoadedPicture> lastLoaded_; // what the holder reloads when a load fails
+    CanvasState canvas_;
+    QImage canvasImage_; // the painted picture at its painted pixel size, when reduced
+    QPointF dragStart_;  // twips, canvas coordinates
+    bool dragging_ = false;
+    int maxCanvasSide_ = kDefaultMaximumCanvasSide;
+};
+
+} // namespace tav
