@@ -66,8 +66,8 @@ QSize storedPixels(QSizeF points) {
             static_cast<int>(std::ceil(points.height() * scale - 1e-9))};
 }
 
-void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
-                            QSizeF box, const PlacementOptions& options) {
+PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF box,
+                               const PlacementOptions& options) {
     const int turns = quarterTurns(code);
     LoadOptions load;
     if (options.reducedDecode && !box.isEmpty()) {
@@ -104,8 +104,14 @@ void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, cons
     if (turns % 2 == 1) {
         natural.transpose();
     }
+    return {image, natural};
+}
+
+void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
+                            QSizeF box, const PlacementOptions& options) {
+    const PreparedPicture picture = preparePicture(code, path, box, options);
     clipboard.clear();
-    clipboard.setImage(image, natural);
+    clipboard.setImage(picture.image, picture.natural);
 }
 
 void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool withNotes) {

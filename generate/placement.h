@@ -2,6 +2,7 @@
 // box, and the final pass that turns every picture into a JPEG picture.
 #pragma once
 
+#include <QImage>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -38,6 +39,16 @@ struct PlacementOptions {
     // result is the same picture at the same size and anchor as with a full decode.
     bool reducedDecode = true;
 };
+
+// The picture of one row as it goes onto the clipboard: loaded upright, turned by the
+// rotation code; `natural` is its size in points (the turned logical size at 96 dpi),
+// which the pixels may exceed or fall short of.
+struct PreparedPicture {
+    QImage image;
+    QSizeF natural;
+};
+PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF box,
+                               const PlacementOptions& options = {});
 
 // Loads the image file, turns it by the rotation code and puts it on the engine's
 // clipboard with its natural size. `box` is the layout's box in points (used to
