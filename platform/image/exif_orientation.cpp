@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace tav {
 namespace {
@@ -109,14 +110,16 @@ int jpegExifOrientation(const unsigned char* data, std::size_t size) {
     return 1;
 }
 
-QImage applyExifOrientation(const QImage& stored, int orientation) {
+QImage applyExifOrientation(QImage stored, int orientation) {
+    // The mirrors and the half turn work in place on an image nobody else shares; the
+    // quarter turns need a target of exchanged size.
     switch (orientation) {
     case 2:
-        return stored.mirrored(true, false);
+        return std::move(stored).mirrored(true, false);
     case 3:
-        return rotateHalf(stored);
+        return std::move(stored).mirrored(true, true);
     case 4:
-        return stored.mirrored(false, true);
+        return std::move(stored).mirrored(false, true);
     case 5: // transpose: a quarter clockwise, then left-right
         return rotateQuarterClockwise(stored).mirrored(true, false);
     case 6:

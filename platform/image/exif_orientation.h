@@ -30,6 +30,6 @@ inline bool orientationSwapsSides(int orientation) {
 
 // Applies an orientation to stored pixels so that the result stands upright.
 // Works on any 32-bit image; returns the image unchanged for 1 or an unknown value.
-QImage applyExifOrientation(const QImage& stored, int orientation);
+QImage applyExifOrientation(QImage stored, int orientation);
 
 } // namespace tav

@@ -271,7 +271,7 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
                     QStringLiteral("the JPEG data is damaged or truncated (%1)").arg(message));
     }
     LoadedPicture result;
-    result.image = applyExifOrientation(stored, header.orientation);
+    result.image = applyExifOrientation(std::move(stored), header.orientation);
     result.logicalSize = uprightSize(header);
     result.isVector = false;
     result.format = PictureFormat::Jpeg;

@@ -11,9 +11,11 @@
 namespace tav {
 namespace {
 
-// Side of the square tiles: 32 x 32 pixels of 4 bytes are 4 KB of source and 4 KB of
-// target, well inside the first-level cache together with the row pointers.
-constexpr int kTile = 32;
+// Side of the square tiles: 128 x 128 pixels of 4 bytes are 64 KB of source, which stays
+// in the second-level cache while the tile's target rows are written. Measured on a
+// 12-megapixel picture (bench_image), tiles of 128 and 256 turn in about twice the time of a
+// memcpy, tiles of 16 to 32 in about 2.7 times.
+constexpr int kTile = 128;
 
 inline const std::uint32_t* rowOf(const std::uint32_t* base, std::ptrdiff_t stride, int y) {
     return reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const char*>(base) + stride * y);
@@ -67,16 +69,18 @@ void rotateQuarterClockwise32(const std::uint32_t* src, std::ptrdiff_t srcStride
             const int tx1 = std::min(tx + kTile, w);
 #if defined(__SSE2__)
             // Whole 4x4 blocks of the tile go through registers: four source rows,
-            // read bottom row first, transposed, give four target rows.
+            // read bottom row first, transposed, give four target rows. The blocks are
+            // walked down each column of the tile, so every target row is written
+            // front to back in one run.
             const int bx1 = tx + (tx1 - tx) / 4 * 4;
             const int by1 = ty + (ty1 - ty) / 4 * 4;
-            for (int y = ty; y < by1; y += 4) {
-                const std::uint32_t* r0 = rowOf(src, srcStride, y);
-                const std::uint32_t* r1 = rowOf(src, srcStride, y + 1);
-                const std::uint32_t* r2 = rowOf(src, srcStride, y + 2);
-                const std::uint32_t* r3 = rowOf(src, srcStride, y + 3);
-                const int column = h - 4 - y; // target column of source row y + 3
-                for (int x = tx; x < bx1; x += 4) {
+            for (int x = tx; x < bx1; x += 4) {
+                for (int y = ty; y < by1; y += 4) {
+                    const std::uint32_t* r0 = rowOf(src, srcStride, y);
+                    const std::uint32_t* r1 = rowOf(src, srcStride, y + 1);
+                    const std::uint32_t* r2 = rowOf(src, srcStride, y + 2);
+                    const std::uint32_t* r3 = rowOf(src, srcStride, y + 3);
+                    const int column = h - 4 - y; // target column of source row y + 3
                     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r3 + x));
                     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + x));
                     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + x));
