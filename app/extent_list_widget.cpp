@@ -11,7 +11,7 @@ ExtentListWidget::ExtentListWidget(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideNone);
     setUniformItemSizes(true);
     setSortingEnabled(false);
@@ -60,6 +60,13 @@ void ExtentListWidget::applyExtent() {
     bar->setRange(0, std::max(0, extent_ - visible));
     bar->setPageStep(std::max(1, visible));
     bar->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+    // The scroll area would show the bar after the content's width; it follows the
+    // extent instead. Showing it does not change the visible width, so this settles.
+    const Qt::ScrollBarPolicy policy =
+        extent_ > visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (horizontalScrollBarPolicy() != policy) {
+        setHorizontalScrollBarPolicy(policy);
+    }
 }
 
 } // namespace tav

@@ -1,0 +1,373 @@
+// The main window: start-up, the file browser, the settings record and its recall, the
+// target folder, the layout families, and shutdown.
+#include "window_fixture.h"
+
+#include "app/file_browser.h"
+#include "platform/profile_strings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using tav::MainWindow;
+using tav::testing::WindowFixture;
+
+namespace {
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i) {
+        out.push_back(list->item(i)->text());
+    }
+    return out;
+}
+
+QStringList comboTexts(const QComboBox* combo) {
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i) {
+        out.push_back(combo->itemText(i));
+    }
+    return out;
+}
+
+QStringList documentTexts(const MainWindow& w) {
+    return {w.LblFolderName->text(), w.txtExcelName->text(), w.txtOwnerName->text(),
+            w.txtExcelTitle->text(), w.txtHyoudai->text(),   w.txtComment->text()};
+}
+
+void activateFolder(MainWindow& w, const QString& path) {
+    for (int i = 0; i < w.Dir1->count(); ++i) {
+        if (w.Dir1->item(i)->data(Qt::UserRole).toString() == path) {
+            emit w.Dir1->itemActivated(w.Dir1->item(i));
+            return;
+        }
+    }
+    QFAIL(qPrintable(QStringLiteral("no folder entry ") + path));
+}
+
+void chooseDrive(MainWindow& w, const QString& root) {
+    const int index = w.Drive1->findData(root);
+    QVERIFY(index >= 0);
+    w.Drive1->setCurrentIndex(index);
+    emit w.Drive1->activated(index);
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartShowsEmptyFieldsAndTheWorkingFolder();
+    void startWithSettingsRestoresOnlyTheBrowserFolder();
+    void storedFolderOnUnreadableVolumeFallsBackToRoot();
+    void storedFolderMissingOnPresentVolumeStaysOnThatVolume();
+    void fixedListsAreFilled();
+    void folderListShowsChainAndSubfoldersAndFilesMatchingPattern();
+    void driveWithoutMediumSnapsBack();
+    void recallRestoresStartUpValuesEveryTime();
+    void recallOfEmptyStoredValuesEmptiesTheFields();
+    void targetFolderFixingStopsTheLabelFollowingTheBrowser();
+    void cancelledFolderBrowserOnEmptyLabelTakesBrowserFolder();
+    void closeButtonAndEndButtonEachWriteOnce_data();
+    void closeButtonAndEndButtonEachWriteOnce();
+    void settingsSurviveARealRestart();
+    void unwritableSettingsStillEndTheProgramSilently();
+    void layoutFamiliesKeepTheirInnerChoice();
+    void fileNameCheckBoxGreysOutExtensionCheckBox();
+};
+
+void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QCOMPARE(documentTexts(w), (QStringList{QStringLiteral("/home/u"), {}, {}, {}, {}, {}}));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u"));
+    QVERIFY(!w.folderFixed());
+    QVERIFY(!w.ChkReUse->isChecked());
+    QCOMPARE(w.settings(), tav::Settings());
+    QCOMPARE(w.programFolder(), f.programDir.path());
+    QCOMPARE(w.txtTitle->toPlainText(), QStringLiteral("ﾌｧｲﾙ日時(容量)\n画像ｻｲｽﾞ"));
+    QCOMPARE(f.dialogs.shown.size(), 0);
+    QVERIFY(f.profiles.writes.isEmpty());
+}
+
+void MainWindowTest::startWithSettingsRestoresOnlyTheBrowserFolder() {
+    WindowFixture f;
+    f.store("ExcelFolder", QStringLiteral("/srv/reports"));
+    f.store("ExcelFile", QStringLiteral("点検.xls"));
+    f.store("Owner", QStringLiteral("佐藤"));
+    f.store("orgPath", QStringLiteral("/home/u/photos"));
+    MainWindow& w = f.start();
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.fileBrowser().fileListFolder(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.Drive1->currentText(), QStringLiteral("/"));
+    QVERIFY(w.txtExcelName->text().isEmpty());
+    QVERIFY(w.txtOwnerName->text().isEmpty());
+    QCOMPARE(w.settings().Owner, QStringLiteral("佐藤"));
+    QCOMPARE(w.settings().ExcelFolder, QStringLiteral("/srv/reports"));
+}
+
+void MainWindowTest::storedFolderOnUnreadableVolumeFallsBackToRoot() {
+    WindowFixture f;
+    f.store("orgPath", QStringLiteral("/media/card/DCIM"));
+    MainWindow& w = f.start();
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/"));
+    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/"));
+    QCOMPARE(itemTexts(w.File1), QStringList{QStringLiteral("root.jpg")});
+    QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::storedFolderMissingOnPresentVolumeStaysOnThatVolume() {
+    WindowFixture f;
+    f.store("orgPath", QStringLiteral("/media/usb/gone"));
+    MainWindow& w = f.start();
+    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/media/usb"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/media/usb"));
+    QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::fixedListsAreFilled() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QCOMPARE(comboTexts(w.CmbSun),
+             QString::fromLatin1("0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9 1 2 3 4 5 6 7 8 9 10")
+                 .split(QLatin1Char(' ')));
+    QCOMPARE(w.CmbSun->currentText(), QStringLiteral("1"));
+    QCOMPARE(comboTexts(w.CmbKaiten), (QStringList{QStringLiteral("  0"), QStringLiteral(" 90"),
+                                                   QStringLiteral("180"), QStringLiteral("270")}));
+    QCOMPARE(w.CmbKaiten->currentText(), QStringLiteral("  0"));
+}
+
+void MainWindowTest::folderListShowsChainAndSubfoldersAndFilesMatchingPattern() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    QStringList paths;
+    for (int i = 0; i < w.Dir1->count(); ++i) {
+        paths.push_back(w.Dir1->item(i)->data(Qt::UserRole).toString());
+    }
+    QCOMPARE(paths,
+             (QStringList{QStringLiteral("/"), QStringLiteral("/home"), QStringLiteral("/home/u"),
+                          QStringLiteral("/home/u/photos"), QStringLiteral("/home/u/photos/sub")}));
+    QCOMPARE(w.Dir1->currentRow(), 3);
+    QCOMPARE(itemTexts(w.File1), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG"),
+                                              QStringLiteral("d.Gif"), QStringLiteral("e.emf"),
+                                              QStringLiteral("f.wmf"), QStringLiteral("g.bmp")}));
+    QCOMPARE(w.File1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    // Up the chain again.
+    activateFolder(w, QStringLiteral("/home"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home"));
+    QVERIFY(w.File1->count() == 0);
+}
+
+void MainWindowTest::driveWithoutMediumSnapsBack() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    chooseDrive(w, QStringLiteral("/media/card"));
+    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.File1->count(), 6);
+    // A readable drive opens at its current folder, and coming back to the first drive
+    // returns to where the browser was on it.
+    chooseDrive(w, QStringLiteral("/media/usb"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb"));
+    activateFolder(w, QStringLiteral("/media/usb/DCIM"));
+    chooseDrive(w, QStringLiteral("/"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
+    chooseDrive(w, QStringLiteral("/media/usb"));
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb/DCIM"));
+    QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::recallRestoresStartUpValuesEveryTime() {
+    WindowFixture f;
+    f.store("ExcelFolder", QStringLiteral("/srv/reports"));
+    f.store("ExcelFile", QStringLiteral("点検.xls"));
+    f.store("Owner", QStringLiteral("佐藤"));
+    f.store("Title", QStringLiteral("外壁"));
+    f.store("Hyodai", QStringLiteral("表題"));
+    f.store("Comment", QStringLiteral("コメント"));
+    MainWindow& w = f.start();
+    const QStringList storedTexts{QStringLiteral("/srv/reports"), QStringLiteral("点検.xls"),
+                                  QStringLiteral("佐藤"),         QStringLiteral("外壁"),
+                                  QStringLiteral("表題"),         QStringLiteral("コメント")};
+    w.ChkReUse->click(); // tick
+    QCOMPARE(documentTexts(w), storedTexts);
+    QVERIFY(!w.folderFixed());
+    w.txtOwnerName->setText(QStringLiteral("鈴木"));
+    w.txtComment->setText(QStringLiteral("edited"));
+    w.ChkReUse->click(); // untick: nothing changes
+    QCOMPARE(w.txtOwnerName->text(), QStringLiteral("鈴木"));
+    QCOMPARE(w.txtComment->text(), QStringLiteral("edited"));
+    w.ChkReUse->click(); // tick again: the start-up values once more
+    QCOMPARE(documentTexts(w), storedTexts);
+    // The recalled folder is not fixed: the browser overwrites it.
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+}
+
+void MainWindowTest::recallOfEmptyStoredValuesEmptiesTheFields() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.txtExcelName->setText(QStringLiteral("typed"));
+    w.ChkReUse->click();
+    QCOMPARE(documentTexts(w), (QStringList{{}, {}, {}, {}, {}, {}}));
+}
+
+void MainWindowTest::targetFolderFixingStopsTheLabelFollowingTheBrowser() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.txtExcelName->setText(QStringLiteral("book"));
+    // Confirming the folder that is already shown fixes nothing.
+    f.dialogs.folderAnswers.push_back(QStringLiteral("/home/u"));
+    w.CmdSetFolder->click();
+    QVERIFY(!w.folderFixed());
+    QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/home/u"));
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    // Another folder fixes it.
+    f.dialogs.folderAnswers.push_back(QStringLiteral("/srv/out"));
+    w.CmdSetFolder->click();
+    QVERIFY(w.folderFixed());
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/srv/out"));
+    QCOMPARE(w.txtExcelName->text(), QStringLiteral("book"));
+    activateFolder(w, QStringLiteral("/home/u/photos/sub"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/srv/out"));
+    // The browser opens on the target folder; cancelling keeps everything.
+    w.CmdSetFolder->click();
+    QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/srv/out"));
+    QVERIFY(w.folderFixed());
+    QCOMPARE(f.dialogs.messageCount(), 0);
+}
+
+void MainWindowTest::cancelledFolderBrowserOnEmptyLabelTakesBrowserFolder() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.LblFolderName->clear();
+    w.CmdSetFolder->click(); // cancel
+    QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/home/u"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u"));
+    QVERIFY(!w.folderFixed());
+}
+
+void MainWindowTest::closeButtonAndEndButtonEachWriteOnce_data() {
+    QTest::addColumn<bool>("useEndButton");
+    QTest::newRow("title-bar close") << false;
+    QTest::newRow("CmdEnd") << true;
+}
+
+void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
+    QFETCH(bool, useEndButton);
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.show();
+    QSignalSpy released(&w, &MainWindow::releasing);
+    QSignalSpy ended(&w, &MainWindow::programEnded);
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    f.dialogs.folderAnswers.push_back(QStringLiteral("/srv/out"));
+    w.CmdSetFolder->click();
+    w.txtExcelName->setText(QStringLiteral("報告"));
+    w.txtHyoudai->setText(QStringLiteral("件名"));
+    if (useEndButton) {
+        w.CmdEnd->click();
+    } else {
+        w.close();
+    }
+    QCOMPARE(f.profiles.writes.size(), 7);
+    QCOMPARE(released.size(), 1);
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(f.stored("ExcelFolder"), QStringLiteral("/srv/out"));
+    QCOMPARE(f.stored("orgPath"), QStringLiteral("/home/u/photos"));
+    QCOMPARE(f.stored("ExcelFile"), QStringLiteral("報告"));
+    QCOMPARE(f.stored("Hyodai"), QStringLiteral("件名"));
+    // A second close request (the other way) writes nothing more.
+    if (useEndButton) {
+        w.close();
+    } else {
+        w.CmdEnd->click();
+    }
+    w.shutdown();
+    QCOMPARE(f.profiles.writes.size(), 7);
+    QCOMPARE(ended.size(), 1);
+}
+
+void MainWindowTest::settingsSurviveARealRestart() {
+    WindowFixture f;
+    tav::IniProfileStrings ini;
+    {
+        MainWindow& w = f.start(&ini);
+        activateFolder(w, QStringLiteral("/home/u/photos"));
+        w.txtComment->setText(QStringLiteral("第２回　点検"));
+        w.close();
+    }
+    QVERIFY(QFile::exists(f.iniPath()));
+    MainWindow& again = f.start(&ini);
+    QCOMPARE(again.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
+    QVERIFY(again.txtComment->text().isEmpty());
+    again.ChkReUse->click();
+    QCOMPARE(again.txtComment->text(), QStringLiteral("第２回　点検"));
+    QCOMPARE(again.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+}
+
+void MainWindowTest::unwritableSettingsStillEndTheProgramSilently() {
+    WindowFixture f;
+    f.profiles.failWrites = true;
+    f.store("Owner", QStringLiteral("old"));
+    MainWindow& w = f.start();
+    QSignalSpy ended(&w, &MainWindow::programEnded);
+    w.txtOwnerName->setText(QStringLiteral("new"));
+    w.CmdEnd->click();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(f.stored("Owner"), QStringLiteral("old"));
+    QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::layoutFamiliesKeepTheirInnerChoice() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QVERIFY(w.CmdList->isEnabled() && !w.CmdNoList->isEnabled());
+    QVERIFY(w.FramList->isEnabled() && !w.FramNoList->isEnabled());
+    QVERIFY(!w.OptNoList[2]->isEnabled());
+    w.OptListSelect[3]->click();
+    w.OptList[1]->click();
+    QVERIFY(!w.CmdList->isEnabled() && w.CmdNoList->isEnabled());
+    QVERIFY(!w.FramList->isEnabled() && w.FramNoList->isEnabled());
+    QVERIFY(!w.OptListSelect[3]->isEnabled());
+    w.OptNoList[4]->click();
+    w.OptList[0]->click();
+    QVERIFY(w.CmdList->isEnabled() && !w.CmdNoList->isEnabled());
+    QVERIFY(w.OptListSelect[3]->isChecked());
+    QVERIFY(w.OptNoList[4]->isChecked());
+    QVERIFY(!w.OptListSelect[0]->isChecked());
+    QVERIFY(w.OptList[0]->isChecked() && !w.OptList[1]->isChecked());
+}
+
+void MainWindowTest::fileNameCheckBoxGreysOutExtensionCheckBox() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.ChkMakeKaku->setChecked(false);
+    w.ChkMakeFileName->click();
+    QVERIFY(!w.ChkMakeFileName->isChecked());
+    QVERIFY(!w.ChkMakeKaku->isEnabled());
+    QVERIFY(!w.ChkMakeKaku->isChecked());
+    w.ChkMakeFileName->click();
+    QVERIFY(w.ChkMakeKaku->isEnabled());
+    QVERIFY(!w.ChkMakeKaku->isChecked());
+    QVERIFY(!w.ChkNameChange->isChecked());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"

@@ -1,0 +1,536 @@
+// The selection list in its three list boxes, and the two row dialogs.
+#include "window_fixture.h"
+
+#include "app/extent_list_widget.h"
+#include "app/file_browser.h"
+#include "app/list_extent.h"
+#include "app/row_dialogs.h"
+#include "app/selection_list.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using tav::ExtentListWidget;
+using tav::MainWindow;
+using tav::SelectionList;
+using tav::testing::WindowFixture;
+
+namespace {
+
+// Selects the named files of File1 (and only those).
+void selectFiles(MainWindow& w, const QStringList& names) {
+    w.File1->clearSelection();
+    for (const QString& name : names) {
+        const auto found = w.File1->findItems(name, Qt::MatchExactly);
+        QVERIFY2(found.size() == 1, qPrintable(name));
+        found[0]->setSelected(true);
+    }
+}
+
+void openFolder(MainWindow& w, const QString& path) {
+    w.fileBrowser().setFolder(path);
+}
+
+QStringList paths(const SelectionList& list) {
+    QStringList out;
+    for (int i = 0; i < list.rowCount(); ++i) {
+        out.push_back(list.path(i));
+    }
+    return out;
+}
+
+// A window on folder `folder` holding `count` registered files named so that every
+// path has `pathLength` characters.
+struct ListedWindow {
+    ListedWindow(int count, int pathLength = 20) {
+        const QString folder = QStringLiteral("/p");
+        for (int i = 0; i < count; ++i) {
+            QString name = QStringLiteral("%1.jpg").arg(i, 3, 10, QLatin1Char('0'));
+            name = QString(pathLength - folder.size() - 1 - name.size(), QLatin1Char('x')) + name;
+            f.fs.addFile(folder, name);
+        }
+        MainWindow& w = f.start();
+        openFolder(w, folder);
+        w.File1->selectAll();
+        w.CmdIn->click();
+    }
+    MainWindow& w() { return *f.window; }
+    SelectionList& list() { return f.window->selectionList(); }
+    WindowFixture f;
+};
+
+} // namespace
+
+class SelectionListTest : public QObject {
+    Q_OBJECT
+private slots:
+    void registeringFormsPathsWithOneSeparator_data();
+    void registeringFormsPathsWithOneSeparator();
+    void registeringSkipsKnownPathsAndKeepsBrowserOrder();
+    void newRowsTakeTheRotationComboText();
+    void doubleClickOnFileListRegistersLikeTheButton();
+    void registeringChangesNeitherCurrentRowNorPreview();
+    void registeringStopsAtTheRowLimit();
+    void extentRuleOnMeasuredWidths();
+    void narrowListsWidenOnlyForPathsLongerThan30();
+    void extentNeverShrinksOnRemoveAndResetsOnClear();
+    void extentSetsTheHorizontalScrollRange();
+    void choosingARowInAnyListMovesAllAndRaisesRowChosenOnce_data();
+    void choosingARowInAnyListMovesAllAndRaisesRowChosenOnce();
+    void makeCurrentActsLikeTheUser();
+    void scrollingAnyListScrollsTheOthers_data();
+    void scrollingAnyListScrollsTheOthers();
+    void removingLeavesNoCurrentRowAndKeepsOrder();
+    void removeWithoutCurrentRowDoesNothing();
+    void fieldReplacementKeepsTheRowInPlace();
+    void fileClickAsksThePreview();
+    void nameDialogStartsWithTheFileName();
+    void nameDialogWritesOnlyAChangedName();
+    void nameDialogWritesToTheRowCurrentAtSet();
+    void dialogsWithoutCurrentRowWriteNothing();
+    void dialogsIgnoreEnterAndEscape();
+    void roundDialogWritesCodeAndRedrawsOnce();
+    void roundDialogCancelChangesNothing();
+};
+
+void SelectionListTest::registeringFormsPathsWithOneSeparator_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("root") << "/"
+                          << "root.jpg"
+                          << "/root.jpg";
+    QTest::newRow("subfolder") << "/home/u/photos"
+                               << "B.JPG"
+                               << "/home/u/photos/B.JPG";
+    QTest::newRow("volume root") << "/media/usb/DCIM"
+                                 << "x.jpg"
+                                 << "/media/usb/DCIM/x.jpg";
+}
+
+void SelectionListTest::registeringFormsPathsWithOneSeparator() {
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QFETCH(QString, expected);
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, folder);
+    selectFiles(w, {file});
+    w.CmdIn->click();
+    QCOMPARE(paths(w.selectionList()), QStringList{expected});
+    QCOMPARE(w.selectionList().rotation(0), QStringLiteral("  0"));
+    QCOMPARE(w.selectionList().displayName(0), QStringLiteral("ファイル名と同じ"));
+}
+
+void SelectionListTest::registeringSkipsKnownPathsAndKeepsBrowserOrder() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    selectFiles(w, {QStringLiteral("d.Gif")});
+    w.CmdIn->click();
+    w.CmdIn->click(); // the same file again
+    QCOMPARE(w.selectionList().rowCount(), 1);
+    // Selected in any order, registered in the browser's order; d.Gif is known.
+    selectFiles(w, {QStringLiteral("g.bmp"), QStringLiteral("d.Gif"), QStringLiteral("a.jpg")});
+    w.CmdIn->click();
+    QCOMPARE(paths(w.selectionList()), (QStringList{QStringLiteral("/home/u/photos/d.Gif"),
+                                                    QStringLiteral("/home/u/photos/a.jpg"),
+                                                    QStringLiteral("/home/u/photos/g.bmp")}));
+    QCOMPARE(w.lstChk->count(), 3);
+    QCOMPARE(w.lst2ndName->count(), 3);
+    // Case matters: another spelling of a path is another row.
+    tav::SelectionList& list = w.selectionList();
+    list.registerFiles(QStringLiteral("/home/u/photos"), {QStringLiteral("A.JPG")},
+                       QStringLiteral("  0"));
+    QCOMPARE(list.rowCount(), 4);
+    // Nothing selected adds nothing.
+    w.File1->clearSelection();
+    w.CmdIn->click();
+    QCOMPARE(list.rowCount(), 4);
+}
+
+void SelectionListTest::newRowsTakeTheRotationComboText() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    w.CmbKaiten->setCurrentIndex(1);
+    selectFiles(w, {QStringLiteral("a.jpg")});
+    w.CmdIn->click();
+    w.CmbKaiten->setEditText(QStringLiteral("45"));
+    selectFiles(w, {QStringLiteral("B.JPG")});
+    w.CmdIn->click();
+    QCOMPARE(w.selectionList().rotation(0), QStringLiteral(" 90"));
+    QCOMPARE(w.selectionList().rotation(1), QStringLiteral("45"));
+    QCOMPARE(w.lstChk->item(1)->text(), QStringLiteral("45"));
+}
+
+void SelectionListTest::doubleClickOnFileListRegistersLikeTheButton() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    selectFiles(w, {QStringLiteral("e.emf"), QStringLiteral("f.wmf")});
+    emit w.File1->itemDoubleClicked(w.File1->item(3));
+    QCOMPARE(paths(w.selectionList()), (QStringList{QStringLiteral("/home/u/photos/e.emf"),
+                                                    QStringLiteral("/home/u/photos/f.wmf")}));
+}
+
+void SelectionListTest::registeringChangesNeitherCurrentRowNorPreview() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    selectFiles(w, {QStringLiteral("a.jpg")});
+    w.CmdIn->click();
+    w.selectionList().makeCurrent(0);
+    f.preview.chosen.clear();
+    selectFiles(w, {QStringLiteral("B.JPG"), QStringLiteral("g.bmp")});
+    w.CmdIn->click();
+    QCOMPARE(w.selectionList().currentRow(), 0);
+    QVERIFY(f.preview.chosen.isEmpty());
+    QCOMPARE(w.File1->selectedItems().size(), 2);
+}
+
+void SelectionListTest::registeringStopsAtTheRowLimit() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    SelectionList& list = w.selectionList();
+    QStringList names;
+    for (int i = 0; i < SelectionList::MaxRows + 3; ++i) {
+        names.push_back(QStringLiteral("%1.jpg").arg(i));
+    }
+    QCOMPARE(list.registerFiles(QStringLiteral("/a"), names, QStringLiteral("  0")),
+             SelectionList::MaxRows);
+    QCOMPARE(list.rowCount(), 32767);
+    QCOMPARE(
+        list.registerFiles(QStringLiteral("/b"), {QStringLiteral("x.jpg")}, QStringLiteral("  0")),
+        0);
+    QCOMPARE(w.lstChk->count(), 32767);
+    QCOMPARE(w.lst2ndName->count(), 32767);
+}
+
+void SelectionListTest::extentRuleOnMeasuredWidths() {
+    // Rounded half to even, plus 4; grows only; reset by a text narrower than three spaces.
+    QCOMPARE(tav::newListExtent(0, 100.5, 9.0), std::optional<int>(104));
+    QCOMPARE(tav::newListExtent(0, 101.5, 9.0), std::optional<int>(106));
+    QCOMPARE(tav::newListExtent(0, 100.4, 9.0), std::optional<int>(104));
+    QCOMPARE(tav::newListExtent(200, 100.0, 9.0), std::nullopt);
+    QCOMPARE(tav::newListExtent(104, 100.0, 9.0), std::nullopt);
+    QCOMPARE(tav::newListExtent(200, 0.0, 9.0), std::optional<int>(4));
+    QCOMPARE(tav::newListExtent(200, 3.0, 9.0), std::optional<int>(7));
+    QCOMPARE(tav::newListExtent(200, 6.0, 9.0), std::nullopt); // 10 > 9: not a reset
+}
+
+void SelectionListTest::narrowListsWidenOnlyForPathsLongerThan30() {
+    {
+        ListedWindow lw(3, 30);
+        QCOMPARE(lw.list().path(0).size(), 30);
+        QVERIFY(lw.w().lstGazoFile->horizontalExtent() > 4);
+        QCOMPARE(lw.w().lstChk->horizontalExtent(), 0);
+        QCOMPARE(lw.w().lst2ndName->horizontalExtent(), 0);
+    }
+    {
+        ListedWindow lw(3, 31);
+        const int extent = lw.w().lstGazoFile->horizontalExtent();
+        const int expected = static_cast<int>(std::nearbyint(tav::textWidthPixels(
+                                 lw.w().lstGazoFile->font(), lw.list().path(0)))) +
+                             4;
+        QCOMPARE(extent, expected);
+        QCOMPARE(lw.w().lstChk->horizontalExtent(), extent);
+        QCOMPARE(lw.w().lst2ndName->horizontalExtent(), extent);
+    }
+}
+
+void SelectionListTest::extentNeverShrinksOnRemoveAndResetsOnClear() {
+    WindowFixture f;
+    f.fs.addFile(QStringLiteral("/p"), QStringLiteral("a_very_long_file_name_for_testing.jpg"));
+    f.fs.addFile(QStringLiteral("/p"), QStringLiteral("b.jpg"));
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/p"));
+    w.File1->selectAll();
+    w.CmdIn->click();
+    const int wide = w.lstGazoFile->horizontalExtent();
+    QVERIFY(wide > 150);
+    QCOMPARE(w.lstChk->horizontalExtent(), wide);
+    w.selectionList().makeCurrent(0);
+    w.CmdOut->click();
+    QCOMPARE(w.selectionList().rowCount(), 1);
+    QCOMPARE(w.lstGazoFile->horizontalExtent(), wide);
+    QCOMPARE(w.lst2ndName->horizontalExtent(), wide);
+    // Registering again measures the longest remaining path: narrower, so no change.
+    w.CmdIn->click();
+    QCOMPARE(w.lstGazoFile->horizontalExtent(), wide);
+    w.CmdAllClear->click();
+    QCOMPARE(w.selectionList().rowCount(), 0);
+    for (ExtentListWidget* list : {w.lstGazoFile, w.lstChk, w.lst2ndName}) {
+        QVERIFY(list->count() == 0);
+        QVERIFY2(list->horizontalExtent() < 10, qPrintable(list->objectName()));
+        QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+    }
+    // Registering nothing into an empty list resets the path list's extent too.
+    w.lstGazoFile->setHorizontalExtent(500);
+    w.File1->clearSelection();
+    w.CmdIn->click();
+    QVERIFY(w.lstGazoFile->horizontalExtent() < 10);
+}
+
+void SelectionListTest::extentSetsTheHorizontalScrollRange() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    w.show();
+    ExtentListWidget* list = w.lstChk;
+    list->addItem(QStringLiteral("  0"));
+    list->setHorizontalExtent(400);
+    QTest::qWait(50);
+    const int visible = list->viewport()->width();
+    QCOMPARE(list->horizontalScrollBar()->maximum(), 400 - visible);
+    QVERIFY(list->horizontalScrollBar()->isVisible());
+    list->setHorizontalExtent(4);
+    QTest::qWait(50);
+    QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+}
+
+void SelectionListTest::choosingARowInAnyListMovesAllAndRaisesRowChosenOnce_data() {
+    QTest::addColumn<QString>("listName");
+    QTest::newRow("paths") << "lstGazoFile";
+    QTest::newRow("rotations") << "lstChk";
+    QTest::newRow("display names") << "lst2ndName";
+}
+
+void SelectionListTest::choosingARowInAnyListMovesAllAndRaisesRowChosenOnce() {
+    QFETCH(QString, listName);
+    ListedWindow lw(5);
+    lw.list().setRotation(2, QStringLiteral("180"));
+    QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
+    auto* list = lw.w().findChild<ExtentListWidget*>(listName);
+    QVERIFY(list);
+    list->setCurrentRow(2);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen[0][0].toInt(), 2);
+    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+        QCOMPARE(l->currentRow(), 2);
+    }
+    QCOMPARE(lw.f.preview.chosen, QStringList{lw.list().path(2) + QStringLiteral("|180")});
+    list->setCurrentRow(2); // the same row again: nothing
+    QCOMPARE(chosen.size(), 1);
+    list->setCurrentRow(4);
+    QCOMPARE(chosen.size(), 2);
+    QCOMPARE(lw.list().currentRow(), 4);
+}
+
+void SelectionListTest::makeCurrentActsLikeTheUser() {
+    ListedWindow lw(4);
+    QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
+    lw.list().makeCurrent(3);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(lw.w().lstChk->currentRow(), 3);
+    QCOMPARE(lw.w().lst2ndName->currentRow(), 3);
+    QCOMPARE(lw.w().lst2ndName->currentItem()->isSelected(), true);
+    lw.list().makeCurrent(3);
+    QCOMPARE(chosen.size(), 1);
+}
+
+void SelectionListTest::scrollingAnyListScrollsTheOthers_data() {
+    choosingARowInAnyListMovesAllAndRaisesRowChosenOnce_data();
+}
+
+void SelectionListTest::scrollingAnyListScrollsTheOthers() {
+    QFETCH(QString, listName);
+    ListedWindow lw(60);
+    lw.w().show();
+    QCoreApplication::processEvents();
+    QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
+    auto* list = lw.w().findChild<ExtentListWidget*>(listName);
+    list->verticalScrollBar()->setValue(17);
+    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+        QCOMPARE(l->topRow(), 17);
+    }
+    QCOMPARE(chosen.size(), 0);
+    QCOMPARE(lw.list().currentRow(), -1);
+}
+
+void SelectionListTest::removingLeavesNoCurrentRowAndKeepsOrder() {
+    ListedWindow lw(4);
+    const QStringList before = paths(lw.list());
+    lw.list().setDisplayName(2, QStringLiteral("name2"));
+    lw.list().makeCurrent(1);
+    QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
+    lw.w().CmdOut->click();
+    QCOMPARE(paths(lw.list()), (QStringList{before[0], before[2], before[3]}));
+    QCOMPARE(lw.list().displayName(1), QStringLiteral("name2"));
+    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+        QCOMPARE(l->count(), 3);
+        QCOMPARE(l->currentRow(), -1);
+        QVERIFY(l->selectedItems().isEmpty());
+    }
+    QCOMPARE(chosen.size(), 0);
+    // Choosing a row afterwards works as before.
+    lw.w().lstChk->setCurrentRow(1);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(lw.list().currentRow(), 1);
+}
+
+void SelectionListTest::removeWithoutCurrentRowDoesNothing() {
+    ListedWindow lw(3);
+    lw.w().CmdOut->click();
+    QCOMPARE(lw.list().rowCount(), 3);
+}
+
+void SelectionListTest::fieldReplacementKeepsTheRowInPlace() {
+    ListedWindow lw(3);
+    SelectionList& list = lw.list();
+    const QString first = list.path(0);
+    list.setPath(1, QStringLiteral("/p/renamed.jpg"));
+    list.setRotation(1, QStringLiteral("270"));
+    list.setDisplayName(1, QStringLiteral("名前"));
+    QCOMPARE(list.path(0), first);
+    QCOMPARE(list.path(1), QStringLiteral("/p/renamed.jpg"));
+    QCOMPARE(lw.w().lstChk->item(1)->text(), QStringLiteral("270"));
+    QCOMPARE(lw.w().lst2ndName->item(1)->text(), QStringLiteral("名前"));
+    QCOMPARE(list.rowCount(), 3);
+    // Out-of-range rows are refused, not crashed on.
+    list.setPath(7, QStringLiteral("x"));
+    QCOMPARE(list.path(7), QString());
+    QCOMPARE(list.rowCount(), 3);
+}
+
+void SelectionListTest::fileClickAsksThePreview() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/"));
+    w.File1->setCurrentRow(0);
+    emit w.File1->itemClicked(w.File1->item(0));
+    QCOMPARE(f.preview.clicked, QStringList{QStringLiteral("/root.jpg")});
+    QVERIFY(w.selectionList().rowCount() == 0);
+}
+
+void SelectionListTest::nameDialogStartsWithTheFileName() {
+    ListedWindow lw(2);
+    lw.list().setDisplayName(1, QStringLiteral("earlier name"));
+    lw.list().makeCurrent(1);
+    emit lw.w().lst2ndName->doubleClicked();
+    tav::NameDialog& dialog = lw.w().nameDialog();
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.isModal());
+    const QString fileName = lw.list().path(1).section(QLatin1Char('/'), -1);
+    QCOMPARE(dialog.txtFileName->text(), fileName);
+    QCOMPARE(dialog.nameBeforeEditing(), fileName);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("ファイル名の変更"));
+}
+
+void SelectionListTest::nameDialogWritesOnlyAChangedName() {
+    ListedWindow lw(2);
+    tav::NameDialog& dialog = lw.w().nameDialog();
+    lw.list().setDisplayName(0, QStringLiteral("kept"));
+    lw.list().makeCurrent(0);
+    dialog.openForCurrentRow();
+    dialog.CmdSet->click(); // unchanged text: nothing written
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(lw.list().displayName(0), QStringLiteral("kept"));
+    lw.list().makeCurrent(1);
+    dialog.openForCurrentRow();
+    dialog.CmdSet->click();
+    QCOMPARE(lw.list().displayName(1), QStringLiteral("ファイル名と同じ"));
+    dialog.openForCurrentRow();
+    dialog.txtFileName->setText(QStringLiteral(" 外壁 北面 "));
+    dialog.CmdSet->click();
+    QCOMPARE(lw.list().displayName(1), QStringLiteral(" 外壁 北面 "));
+    QCOMPARE(lw.w().lst2ndName->item(1)->text(), QStringLiteral(" 外壁 北面 "));
+    dialog.openForCurrentRow();
+    dialog.txtFileName->setText(QStringLiteral("changed"));
+    dialog.CmdCancel->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(lw.list().displayName(1), QStringLiteral(" 外壁 北面 "));
+}
+
+void SelectionListTest::nameDialogWritesToTheRowCurrentAtSet() {
+    ListedWindow lw(3);
+    tav::NameDialog& dialog = lw.w().nameDialog();
+    lw.list().makeCurrent(0);
+    dialog.openForCurrentRow();
+    dialog.txtFileName->setText(QStringLiteral("for row 2"));
+    lw.w().lst2ndName->setCurrentRow(2); // the user picks another row meanwhile
+    dialog.CmdSet->click();
+    QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
+    QCOMPARE(lw.list().displayName(2), QStringLiteral("for row 2"));
+}
+
+void SelectionListTest::dialogsWithoutCurrentRowWriteNothing() {
+    ListedWindow lw(2);
+    tav::NameDialog& name = lw.w().nameDialog();
+    tav::RoundDialog& round = lw.w().roundDialog();
+    lw.list().makeCurrent(1);
+    name.openForCurrentRow();
+    round.openForCurrentRow();
+    lw.w().CmdOut->click(); // the row goes while the dialogs are open
+    name.txtFileName->setText(QStringLiteral("orphan"));
+    round.CmbRound->setEditText(QStringLiteral("270"));
+    name.CmdSet->click();
+    round.CmdSet->click();
+    QVERIFY(!name.isVisible() && !round.isVisible());
+    QCOMPARE(lw.list().rowCount(), 1);
+    QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
+    QCOMPARE(lw.list().rotation(0), QStringLiteral("  0"));
+    QVERIFY(lw.f.preview.shown.isEmpty());
+}
+
+void SelectionListTest::dialogsIgnoreEnterAndEscape() {
+    ListedWindow lw(1);
+    lw.list().makeCurrent(0);
+    tav::NameDialog& name = lw.w().nameDialog();
+    name.openForCurrentRow();
+    name.txtFileName->setText(QStringLiteral("typed"));
+    QTest::keyClick(name.txtFileName, Qt::Key_Return);
+    QTest::keyClick(name.txtFileName, Qt::Key_Escape);
+    QVERIFY(name.isVisible());
+    QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
+    tav::RoundDialog& round = lw.w().roundDialog();
+    round.openForCurrentRow();
+    QTest::keyClick(round.CmbRound, Qt::Key_Escape);
+    QVERIFY(round.isVisible());
+    QVERIFY(lw.f.preview.shown.isEmpty());
+}
+
+void SelectionListTest::roundDialogWritesCodeAndRedrawsOnce() {
+    ListedWindow lw(3);
+    lw.list().setRotation(1, QStringLiteral("180"));
+    lw.list().makeCurrent(1);
+    emit lw.w().lstChk->doubleClicked();
+    tav::RoundDialog& dialog = lw.w().roundDialog();
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(dialog.CmbRound->currentText(), QStringLiteral("180"));
+    QCOMPARE(dialog.CmbRound->count(), 4);
+    dialog.CmbRound->setCurrentIndex(1);
+    lw.f.preview.chosen.clear();
+    dialog.CmdSet->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(lw.list().rotation(1), QStringLiteral(" 90"));
+    QCOMPARE(lw.w().lstChk->item(1)->text(), QStringLiteral(" 90"));
+    QCOMPARE(lw.f.preview.shown, QStringList{lw.list().path(1) + QStringLiteral("| 90")});
+    QVERIFY(lw.f.preview.chosen.isEmpty());
+    // A typed code is written as it stands.
+    dialog.openForCurrentRow();
+    dialog.CmbRound->setEditText(QStringLiteral("45"));
+    dialog.CmdSet->click();
+    QCOMPARE(lw.list().rotation(1), QStringLiteral("45"));
+    QCOMPARE(lw.f.preview.shown.size(), 2);
+}
+
+void SelectionListTest::roundDialogCancelChangesNothing() {
+    ListedWindow lw(2);
+    lw.list().makeCurrent(0);
+    tav::RoundDialog& dialog = lw.w().roundDialog();
+    dialog.openForCurrentRow();
+    dialog.CmbRound->setCurrentIndex(3);
+    dialog.CmdCancel->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(lw.list().rotation(0), QStringLiteral("  0"));
+    QVERIFY(lw.f.preview.shown.isEmpty());
+}
+
+QTEST_MAIN(SelectionListTest)
+#include "test_selection_list.moc"
