@@ -1,5 +1,6 @@
 // The sample buttons and the result button, with the real engine and a recording shell
 // standing in for the desktop.
+#include "platform/error.h"
 #include "platform/testing/recording_shell.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/xls/engine.h"
