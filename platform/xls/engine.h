@@ -42,6 +42,8 @@
 // Threading: one thread; the engine is not shared between threads.
 #pragma once
 
+#include "platform/error.h"
+
 #include <QImage>
 #include <QSizeF>
 #include <QString>

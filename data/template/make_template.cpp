@@ -1,0 +1,230 @@
+// Writes the template workbook ExcelBook.org: BIFF8, one worksheet "Sheet1", default
+// font ＭＳ Ｐゴシック 11 pt (8-pixel digit, the unit of the layouts' column widths),
+// A4 portrait at a fixed 82 % print scale with margins under which one layout page
+// (59 rows × 13.5 pt or 44 rows × 18 pt, at most ~565 pt wide) prints as one page.
+//
+// Why 82 % and not ~90 %: the desktop program measures the widest layout at 565 pt,
+// but LibreOffice (the spreadsheet program of a Linux desktop) turns the same column
+// widths into ~15 % wider columns (its digit width of the substituted font is about
+// 9.2 px instead of 8 px; measured with LibreOffice 7.4 and IPAPGothic or DejaVu Sans),
+// so that layout is ~650 pt wide there. 650 × 0.82 = 533 pt fits the 538 pt between
+// 0.4-inch margins; 59 × 13.5 × 0.82 = 653 pt fits the 756 pt between 0.6-inch
+// margins. Fit-to-page is not used: it would ignore the manual page breaks.
+//
+// Usage: xls-make-template OUTPUT
+//
+// The file is a recipe: every record is written here explicitly, so the template can
+// be rebuilt byte for byte (a test compares the committed file with this output).
+#include "platform/error.h"
+#include "platform/xls/biff.h"
+#include "platform/xls/ole.h"
+#include "platform/xls/opcodes.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdio>
+
+using namespace tav::xls;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values) {
+        out.append(static_cast<char>(v));
+    }
+    return out;
+}
+
+QByteArray u16s(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values) {
+        put16(out, static_cast<std::uint16_t>(v));
+    }
+    return out;
+}
+
+// ShortXLUnicodeString / XLUnicodeString in 16-bit characters.
+QByteArray unicode(const QString& text, bool shortCount) {
+    QByteArray out;
+    if (shortCount) {
+        put8(out, static_cast<std::uint8_t>(text.size()));
+    } else {
+        put16(out, static_cast<std::uint16_t>(text.size()));
+    }
+    put8(out, 0x01);
+    for (QChar c : text) {
+        put16(out, c.unicode());
+    }
+    return out;
+}
+
+QByteArray font() {
+    QByteArray d;
+    put16(d, 220);    // 11 pt in twips
+    put16(d, 0);      // no italic, strike-out, outline
+    put16(d, 0x7FFF); // automatic colour
+    put16(d, 400);    // normal weight
+    put16(d, 0);      // no escapement
+    put8(d, 0);       // no underline
+    put8(d, 3);       // family: modern
+    put8(d, 128);     // character set: Shift_JIS
+    put8(d, 0);
+    d.append(unicode(QStringLiteral("ＭＳ Ｐゴシック"), true));
+    return d;
+}
+
+// XF records: 0 the Normal style, 1..14 built-in outline styles (font 1/2 for the
+// first levels as the desktop program writes them), 15 the default cell format.
+QByteArray styleXf(int fontIndex) {
+    QByteArray d;
+    put16(d, static_cast<std::uint16_t>(fontIndex));
+    put16(d, 0);      // General
+    put16(d, 0xFFF5); // locked, style, parent 0xFFF
+    put8(d, 0x20);    // general, bottom
+    put8(d, 0);
+    put8(d, 0);
+    put8(d, fontIndex == 0 ? 0x00 : 0xF4);
+    put32(d, 0);
+    put32(d, 0);
+    put16(d, 0x20C0); // pattern colours 64 / 65
+    return d;
+}
+
+QByteArray cellXf() {
+    QByteArray d;
+    put16(d, 0);
+    put16(d, 0);
+    put16(d, 0x0001); // locked, cell XF, parent 0 (Normal)
+    put8(d, 0x20);
+    put8(d, 0);
+    put8(d, 0);
+    put8(d, 0);
+    put32(d, 0);
+    put32(d, 0);
+    put16(d, 0x20C0);
+    return d;
+}
+
+QByteArray margin(double inches) {
+    QByteArray d;
+    putF64(d, inches);
+    return d;
+}
+
+QByteArray workbookStream() {
+    BiffWriter w;
+    // Globals.
+    w.write(op::BOF, u16s({0x0600, 0x0005, 0x0DBB, 0x07CC, 0x80C9, 0x0000, 0x0206, 0x0000}));
+    w.write(0x00E1, u16s({0x04B0})); // INTERFACEHDR
+    w.write(0x00C1, u16s({0x0000})); // MMS
+    w.write(0x00E2, {});             // INTERFACEEND
+    {
+        QByteArray access = unicode(QStringLiteral("Tavolin"), false);
+        access.append(QByteArray(112 - access.size(), ' '));
+        w.write(0x005C, access); // WRITEACCESS
+    }
+    w.write(op::CODEPAGE, u16s({1200}));
+    w.write(0x0161, u16s({0}));      // DSF
+    w.write(0x013D, u16s({1}));      // TABID
+    w.write(0x009C, u16s({0x000E})); // FNGROUPCOUNT
+    w.write(0x0019, u16s({0}));      // WINDOWPROTECT
+    w.write(op::PROTECT, u16s({0}));
+    w.write(0x0013, u16s({0})); // PASSWORD
+    w.write(0x01AF, u16s({0})); // PROT4REV
+    w.write(0x01BC, u16s({0})); // PROT4REVPASS
+    w.write(op::WINDOW1,
+            u16s({0x0000, 0x0000, 0x4000, 0x2800, 0x0038, 0x0000, 0x0000, 0x0001, 0x0258}));
+    w.write(0x0040, u16s({0})); // BACKUP
+    w.write(0x008D, u16s({0})); // HIDEOBJ
+    w.write(op::DATEMODE, u16s({0}));
+    w.write(op::PRECISION, u16s({1}));
+    w.write(0x01B7, u16s({0})); // REFRESHALL
+    w.write(0x00DA, u16s({0})); // BOOKBOOL
+    for (int i = 0; i < 4; ++i) {
+        w.write(op::FONT, font());
+    }
+    w.write(op::XF, styleXf(0));
+    for (int i = 1; i <= 14; ++i) {
+        w.write(op::XF, styleXf(i <= 2 ? 1 : i <= 4 ? 2 : 0));
+    }
+    w.write(op::XF, cellXf());
+    w.write(op::STYLE, u16s({0x8000, 0xFF00})); // Normal: built-in style 0, level 0xFF
+    w.write(op::USESELFS, u16s({1}));
+    const std::uint32_t boundsheetAt = w.pos();
+    {
+        QByteArray d;
+        put32(d, 0); // position of the sheet, patched below
+        put8(d, 0);  // visible
+        put8(d, 0);  // worksheet
+        d.append(bytes({6, 0}));
+        d.append("Sheet1");
+        w.write(op::BOUNDSHEET, d);
+    }
+    w.write(op::COUNTRY, u16s({81, 81}));
+    w.write(op::SST, QByteArray(8, '\0'));
+    w.write(op::EXTSST, u16s({8}));
+    w.write(op::EOF_, {});
+
+    // Sheet1.
+    w.patch32(boundsheetAt + 4, w.pos());
+    w.write(op::BOF, u16s({0x0600, 0x0010, 0x0DBB, 0x07CC, 0x80C9, 0x0000, 0x0206, 0x0000}));
+    w.write(op::CALCMODE, u16s({1}));
+    w.write(op::CALCCOUNT, u16s({100}));
+    w.write(op::REFMODE, u16s({1}));
+    w.write(op::ITERATION, u16s({0}));
+    w.write(op::DELTA, margin(0.001));
+    w.write(op::SAVERECALC, u16s({1}));
+    w.write(op::PRINTHEADERS, u16s({0}));
+    w.write(op::PRINTGRIDLINES, u16s({0}));
+    w.write(op::GRIDSET, u16s({1}));
+    w.write(op::GUTS, u16s({0, 0, 0, 0}));
+    w.write(op::DEFAULTROWHEIGHT, u16s({0x0000, 270})); // 13.5 pt
+    w.write(op::WSBOOL, u16s({0x04C1}));                // no fit-to-page
+    w.write(op::HEADER, {});
+    w.write(op::FOOTER, {});
+    w.write(op::HCENTER, u16s({1}));
+    w.write(op::VCENTER, u16s({0}));
+    w.write(op::LEFTMARGIN, margin(0.4));
+    w.write(op::RIGHTMARGIN, margin(0.4));
+    w.write(op::TOPMARGIN, margin(0.6));
+    w.write(op::BOTTOMMARGIN, margin(0.6));
+    {
+        QByteArray d = u16s({9,      // A4
+                             82,     // fixed scale 82 %
+                             1,      // first page number
+                             1, 1,   // fit to 1 × 1 (not used: WSBOOL has no fit-to-page)
+                             0x0002, // portrait, printer settings valid, down then over
+                             600, 600});
+        putF64(d, 0.3); // header margin
+        putF64(d, 0.3); // footer margin
+        put16(d, 1);    // copies
+        w.write(op::SETUP, d);
+    }
+    w.write(op::DEFCOLWIDTH, u16s({8}));
+    w.write(op::DIMENSIONS, QByteArray(14, '\0'));
+    w.write(op::WINDOW2, u16s({0x06B6, 0, 0, 64, 0, 0, 0, 0, 0}));
+    w.write(op::SELECTION, bytes({3, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
+    w.write(op::EOF_, {});
+    return w.take();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: xls-make-template OUTPUT\n");
+        return 2;
+    }
+    try {
+        OleFile file;
+        file.streams.push_back(OleStream{QStringLiteral("Workbook"), workbookStream()});
+        writeFileAtomically(QString::fromLocal8Bit(argv[1]), buildOleFile(file));
+    } catch (const tav::Error& e) {
+        std::fprintf(stderr, "xls-make-template: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
