@@ -380,7 +380,6 @@ void PreviewController::showWaitWindow() {
     if (waitWindow_ == nullptr)
         return;
     waitWindow_->show();
-    waitWindow_->raise();
     // Let the window system map and draw it before the slow part starts; user input
     // stays queued, so no other handler runs in between.
     QElapsedTimer clock;
