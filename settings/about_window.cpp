@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 // The icon lives in the settings library's resources; a static library must register
@@ -41,6 +42,15 @@ long long roundHalfEven(double value) {
     return result;
 }
 
+// Scales a font whether its size is given in pixels or in points.
+void scaleFont(QFont& font, double factor) {
+    if (font.pixelSize() > 0) {
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * factor))));
+    } else if (font.pointSizeF() > 0) {
+        font.setPointSizeF(font.pointSizeF() * factor);
+    }
+}
+
 } // namespace
 
 QIcon programIcon() {
@@ -65,9 +75,9 @@ QString aboutDescriptionText() {
 }
 
 QString aboutDisclaimerText() {
-    return QStringLiteral("本ソフトは無償で再配布できます。ただし、同梱のファイルを含めて"
-                          "改変せず、そのままの形で配布して下さい。使用によって生じた損害に"
-                          "ついて、作者は責任を負いません。");
+    return QStringLiteral("本ソフトは無償で再配布できます。同梱のファイルを含め、改変せずに"
+                          "そのままの形で配布して下さい。使用による損害について作者は"
+                          "責任を負いません。");
 }
 
 QPoint aboutWindowPositionTwips(double screenWidth, double screenHeight, double windowWidth,
@@ -147,6 +157,17 @@ FrmAbout::FrmAbout(QWidget* parent, Dialogs& dialogs, Registry& registry, Shell&
 }
 
 void FrmAbout::buildControls() {
+    // The owner's font, so the window reads like the rest of the program; a Japanese
+    // Gothic face when it stands alone.
+    if (parentWidget() != nullptr) {
+        setFont(parentWidget()->font());
+    } else {
+        QFont gothic;
+        gothic.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
+                            QStringLiteral("IPAGothic")});
+        gothic.setPixelSize(12);
+        setFont(gothic);
+    }
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
     setWindowIcon(programIcon());
@@ -161,7 +182,7 @@ void FrmAbout::buildControls() {
     lblTitle_->setObjectName(QStringLiteral("lblTitle"));
     lblTitle_->setGeometry(px(1050), px(240), px(4440), px(480));
     QFont titleFont = lblTitle_->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);
+    scaleFont(titleFont, 1.6);
     titleFont.setBold(true);
     lblTitle_->setFont(titleFont);
     lblTitle_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -195,7 +216,7 @@ void FrmAbout::buildControls() {
     lblDisclaimer_->setWordWrap(true);
     lblDisclaimer_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont smallFont = lblDisclaimer_->font();
-    smallFont.setPointSizeF(smallFont.pointSizeF() * 0.9);
+    scaleFont(smallFont, 0.9);
     lblDisclaimer_->setFont(smallFont);
 
     cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
