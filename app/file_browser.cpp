@@ -4,7 +4,6 @@
 #include "platform/error.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -55,6 +54,9 @@ FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* 
     refreshDrives();
     connect(drives_, qOverload<int>(&QComboBox::activated), this, &FileBrowser::onDriveActivated);
     connect(folders_, &QListWidget::itemActivated, this, &FileBrowser::onFolderActivated);
+    if (auto* list = qobject_cast<DriveList*>(drives_)) {
+        connect(list, &DriveList::aboutToShowPopup, this, &FileBrowser::refreshDrives);
+    }
 }
 
 void FileBrowser::refreshDrives() {

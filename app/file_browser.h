@@ -8,7 +8,8 @@
 #include <QString>
 #include <QStringList>
 
-class QComboBox;
+#include <QComboBox>
+
 class QListWidget;
 class QListWidgetItem;
 
@@ -25,6 +26,20 @@ bool matchesImagePattern(const QString& fileName);
 
 // The folders from the root down to `folder`: "/", "/a", "/a/b" for "/a/b".
 QStringList folderChain(const QString& folder);
+
+// The drive list: a combo box that tells when its list is about to open, so the
+// volumes can be read again (a stick plugged in meanwhile shows up).
+class DriveList : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        emit aboutToShowPopup();
+        QComboBox::showPopup();
+    }
+signals:
+    void aboutToShowPopup();
+};
 
 class FileBrowser : public QObject {
     Q_OBJECT

@@ -130,6 +130,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     setTabOrderChain();
     connectHandlers();
 
+    // The preview finds its controls by name and connects its own handlers to them.
     ownPreview_ = makePreview(this, frmWait_, dialogs_, this);
     preview_ = ownPreview_.get();
 
@@ -146,7 +147,7 @@ QString MainWindow::settingsFile() const {
 }
 
 void MainWindow::buildFileBrowser() {
-    Drive1 = named(new QComboBox(this), QStringLiteral("Drive1"));
+    Drive1 = named(new DriveList(this), QStringLiteral("Drive1"));
     placeTwips(Drive1, 210, 45, 3375, 315);
     Dir1 = named(new QListWidget(this), QStringLiteral("Dir1"));
     placeTwips(Dir1, 210, 405, 3375, 3135);

@@ -76,6 +76,7 @@ public:
     // The preview the window and the rotation dialog talk to. The window makes the
     // program's own; tests put a double in its place (not owned, may be null).
     void setPreview(PreviewPort* preview) { preview_ = preview; }
+    PreviewPort* preview() const { return preview_; }
 
     // Controls read and written by other parts.
     QLabel* LblFolderName;

@@ -100,8 +100,12 @@ FolderListing LocalFileSystem::list(const QString& folder) {
         throwErrno(e, QStringLiteral("open folder"), folder);
     }
     FolderListing listing;
-    errno = 0;
-    while (const dirent* entry = readdir(dir.get())) {
+    for (;;) {
+        errno = 0; // readdir reports an error only through errno
+        const dirent* entry = readdir(dir.get());
+        if (!entry) {
+            break;
+        }
         const QString name = QFile::decodeName(entry->d_name);
         if (name.startsWith(QLatin1Char('.'))) {
             continue;

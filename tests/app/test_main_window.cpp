@@ -3,10 +3,12 @@
 #include "window_fixture.h"
 
 #include "app/file_browser.h"
+#include "app/selection_list.h"
 #include "platform/profile_strings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using tav::MainWindow;
@@ -71,6 +74,8 @@ private slots:
     void fixedListsAreFilled();
     void folderListShowsChainAndSubfoldersAndFilesMatchingPattern();
     void driveWithoutMediumSnapsBack();
+    void driveListReadsVolumesAgainWhenOpened();
+    void chosenRowIsShownByTheProgramsPreview();
     void recallRestoresStartUpValuesEveryTime();
     void recallOfEmptyStoredValuesEmptiesTheFields();
     void targetFolderFixingStopsTheLabelFollowingTheBrowser();
@@ -189,6 +194,46 @@ void MainWindowTest::driveWithoutMediumSnapsBack() {
     chooseDrive(w, QStringLiteral("/media/usb"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb/DCIM"));
     QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::driveListReadsVolumesAgainWhenOpened() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QCOMPARE(w.Drive1->findData(QStringLiteral("/media/stick")), -1);
+    f.fs.addVolume(QStringLiteral("/media/stick"));
+    auto* drives = qobject_cast<tav::DriveList*>(w.Drive1);
+    QVERIFY(drives);
+    emit drives->aboutToShowPopup();
+    QVERIFY(w.Drive1->findData(QStringLiteral("/media/stick")) >= 0);
+    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+}
+
+void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
+    // The window's own preview (not a double) receives the chosen row.
+    QTemporaryDir photos;
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QVERIFY(image.save(photos.filePath(QStringLiteral("site.jpg"))));
+    WindowFixture f;
+    f.fs.addFile(photos.path(), QStringLiteral("site.jpg"));
+    tav::MainWindowEnvironment env;
+    env.dialogs = &f.dialogs;
+    env.fileSystem = &f.fs;
+    env.profiles = &f.profiles;
+    env.programFolder = f.programDir.path();
+    env.startFolder = photos.path();
+    MainWindow w(env);
+    if (!w.preview()) {
+        QSKIP("built without the preview");
+    }
+    w.startUp();
+    const QString before = w.txtTitle->toPlainText();
+    w.File1->selectAll();
+    w.CmdIn->click();
+    w.selectionList().makeCurrent(0);
+    // The preview writes the file's date, size and picture size.
+    QVERIFY(w.txtTitle->toPlainText() != before);
+    QCOMPARE(w.txtTitle->toPlainText().count(QLatin1Char('\n')), 1);
 }
 
 void MainWindowTest::recallRestoresStartUpValuesEveryTime() {
