@@ -4,6 +4,7 @@
 #include "platform/testing/recording_shell.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "platform/xls/engine.h"
+#include "settings/about_window.h"
 #include "settings/sample_workbooks.h"
 
 #include <QDir>
@@ -183,6 +184,45 @@ TEST_F(ResultButton, ReportsWhyTheWorkbookCannotBeShownAndStillEnds) {
     }
     // Only the workbook that opened was handed to the desktop, once.
     EXPECT_EQ(shell.openedDocuments, QStringList{good});
+}
+
+TEST_F(ResultButton, TheManualQuotesTheReportsWordForWord) {
+    QFile manual(QStringLiteral(TAVOLIN_HELP_SOURCE "/messages.html"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QString html =
+        QString::fromUtf8(manual.readAll()).replace(QStringLiteral("<br>\n"), QStringLiteral("\n"));
+    const QString damaged = folder.filePath(QStringLiteral("壊れた.xls"));
+    QFile file(damaged);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a workbook");
+    file.close();
+    const QString good = folder.filePath(QStringLiteral("報告書.xls"));
+    ASSERT_TRUE(QFile::copy(kWorkbook, good));
+    struct Case {
+        QString path;
+        bool desktopCanOpen;
+    };
+    const Case cases[] = {
+        {folder.filePath(QStringLiteral("無い.xls")), true}, {damaged, true}, {good, false}};
+    for (const Case& c : cases) {
+        dialogs.shown.clear();
+        shell.openSucceeds = c.desktopCanOpen;
+        click(c.path);
+        ASSERT_EQ(dialogs.shown.size(), 1);
+        QString text = dialogs.shown[0].text;
+        text.replace(c.path, QStringLiteral("（ファイル）"));
+        const int detail = text.indexOf(QStringLiteral("内容:"));
+        if (detail >= 0) {
+            const int end = text.indexOf(QLatin1Char('\n'), detail);
+            text.replace(detail, end - detail, QStringLiteral("内容:（説明）"));
+        }
+        EXPECT_TRUE(html.contains(text)) << text.toStdString();
+    }
+    EXPECT_TRUE(html.contains(
+        missingSampleMessage(SampleKind::WithNotes, QStringLiteral("（プログラムのフォルダ）"))));
+    EXPECT_TRUE(html.contains(missingSampleMessage(SampleKind::WithoutNotes,
+                                                   QStringLiteral("（プログラムのフォルダ）"))));
+    EXPECT_TRUE(html.contains(sysInfoUnavailableMessage()));
 }
 
 } // namespace
