@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <sys/stat.h>
 
 namespace tav {
 
@@ -277,12 +279,48 @@ QSize PreviewController::decodeSizeFor(const PictureInfo& info, int quarterTurns
     return need;
 }
 
+namespace {
+
+// The file's identity for the decode cache: any write, replacement or rename gives
+// another modification or change time or another inode.
+std::optional<PreviewController::FileIdentity> identityOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return std::nullopt;
+    PreviewController::FileIdentity id;
+    id.path = path;
+    id.size = st.st_size;
+    id.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    id.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    id.inode = st.st_ino;
+    return id;
+}
+
+// A picture decoded earlier serves a display when it has at least the pixels the display
+// needs and not so many more that reducing it would cost more than decoding anew (a DCT-
+// scaled decode is at most twice the needed size each way).
+bool decodedPictureServes(const QImage& image, QSize need) {
+    if (image.width() < need.width() || image.height() < need.height())
+        return false;
+    const qint64 have = qint64(image.width()) * image.height();
+    return have <= 4 * qint64(need.width()) * need.height() || have <= 1'000'000;
+}
+
+} // namespace
+
 void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
     try {
+        const std::optional<FileIdentity> id = identityOf(file);
         const PictureInfo info = probePicture(file);
         LoadOptions options;
         options.minimumSize = decodeSizeFor(info, quarterTurns);
-        lastLoaded_ = loadPicture(file, options);
+        const bool reuse = id && lastLoadedFile_ && *id == *lastLoadedFile_ && lastLoaded_ &&
+                           decodedPictureServes(lastLoaded_->image, options.minimumSize);
+        if (!reuse) {
+            lastLoaded_ = loadPicture(file, options);
+            lastLoadedFile_ = id;
+        }
     } catch (const Error&) {
         // The holder keeps the picture it had: the last one loaded, turned afresh by this
         // display's code.

@@ -74,6 +74,16 @@ public:
     void setMaximumCanvasSide(int pixels) { maxCanvasSide_ = pixels; }
     static constexpr int kDefaultMaximumCanvasSide = 32767;
 
+    // A picture file as it is on disk; any write, replacement or rename changes it.
+    struct FileIdentity {
+        QString path;
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        quint64 inode = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -112,7 +122,10 @@ private:
     QString previewPath_;
     BoxContainer window_;
     PictureBox holder_;
-    std::optional<LoadedPicture> lastLoaded_; // what the holder reloads when a load fails
+    // The picture last loaded: what the holder goes back to when a load fails, and what a
+    // redisplay of the same, unchanged file reuses instead of decoding it again.
+    std::optional<LoadedPicture> lastLoaded_;
+    std::optional<FileIdentity> lastLoadedFile_;
     CanvasState canvas_;
     QImage canvasImage_; // the painted picture at its painted pixel size, when reduced
     QPointF dragStart_;  // twips, canvas coordinates

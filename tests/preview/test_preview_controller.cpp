@@ -217,6 +217,17 @@ private slots:
         QCOMPARE(controller_->holder().picture().size(), QSize(2000, 1500));
     }
 
+    void changedFileIsDecodedAgain() {
+        const QString path = picture("p300x200.bmp", 300, 200);
+        controller_->showPicture(path, QStringLiteral("  0"));
+        QCOMPARE(controller_->holder().logicalSize(), QSize(300, 200));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(patternImage(160, 120).save(path, "BMP"));
+        controller_->showPicture(path, QStringLiteral("  0"));
+        QCOMPARE(controller_->holder().logicalSize(), QSize(160, 120));
+        QCOMPARE(controller_->holder().picture(), patternImage(160, 120));
+    }
+
     void sizeLimitStepsTheMagnificationDown() {
         controller_->setMaximumCanvasSide(1000);
         const QString path = picture("p400x300.bmp", 400, 300);

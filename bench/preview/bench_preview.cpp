@@ -1,0 +1,130 @@
+// One ShowPicture of a 12-megapixel JPEG against the bare libturbojpeg full-size decode of
+// the same file, side by side in one run.
+//
+//   bench_preview [--reuse-heap] [photo.jpg] [rounds]
+//
+// The preview runs on a bare window with the preview's controls (offscreen unless
+// QT_QPA_PLATFORM says otherwise). --reuse-heap: see bench_image.
+#include "bench/image/bench_timing.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "preview/preview_controller.h"
+#include "preview/testing/preview_test_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <turbojpeg.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <malloc.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Best wall-clock time, for the display as the user waits for it.
+double bestWallMs(int rounds, const std::function<void()>& work) {
+    work();
+    double best = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - start)
+                                  .count());
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    bool reuseHeap = false;
+    if (argc > 1 && std::strcmp(argv[1], "--reuse-heap") == 0) {
+        reuseHeap = true;
+        mallopt(M_MMAP_THRESHOLD, 512 << 20);
+        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+        --argc;
+        ++argv;
+    }
+    const QString path =
+        argc > 1
+            ? QString::fromLocal8Bit(argv[1])
+            : QStringLiteral("/work/shared/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        return 1;
+    }
+    const QByteArray jpeg = file.readAll();
+    std::printf("photo: %s, %lld bytes, best of %d runs%s\n\n", qPrintable(path),
+                static_cast<long long>(jpeg.size()), rounds, reuseHeap ? ", heap reused" : "");
+
+    tjhandle tj = tjInitDecompress();
+    int w = 0, h = 0, subsamp = 0, colorspace = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
+    const auto size = static_cast<unsigned long>(jpeg.size());
+    tjDecompressHeader3(tj, bytes, size, &w, &h, &subsamp, &colorspace);
+    std::vector<unsigned char> pixels(std::size_t(w) * h * 4);
+    auto bare = [&] { tjDecompress2(tj, bytes, size, pixels.data(), w, w * 4, h, TJPF_BGRX, 0); };
+
+    tav::testing::PreviewTestWindow ui;
+    tav::testing::ScriptedDialogs dialogs;
+    tav::PreviewController controller(&ui.window, &ui.wait, dialogs);
+    ui.window.show();
+    QApplication::processEvents();
+    // A display of a file other than the last one decodes it (cold); a redisplay of the
+    // same unchanged file, as a rotation or mode change does, reuses the decoded picture
+    // when it has the pixels the display needs (warm). Two copies of the photo alternate
+    // for the cold figures.
+    QTemporaryDir dir;
+    const QString copyA = dir.filePath(QStringLiteral("a.jpg"));
+    const QString copyB = dir.filePath(QStringLiteral("b.jpg"));
+    if (!QFile::copy(path, copyA) || !QFile::copy(path, copyB)) {
+        std::fprintf(stderr, "cannot copy the photo to %s\n", qPrintable(dir.path()));
+        return 1;
+    }
+    bool flip = false;
+    auto cold = [&] {
+        flip = !flip;
+        controller.showPicture(flip ? copyA : copyB, QStringLiteral(" 90"));
+    };
+    auto warm = [&] { controller.showPicture(copyA, QStringLiteral(" 90")); };
+
+    struct Row {
+        const char* what;
+        double cpu;
+        double wall;
+    };
+    std::vector<Row> rows;
+    rows.push_back({"bare libturbojpeg decode, full size", tav::bench::bestMs(rounds, bare),
+                    bestWallMs(rounds, bare)});
+    const char* modes[] = {"mode 0 (scale)", "mode 1 (actual size x 1)", "mode 2 (fit)"};
+    std::vector<std::string> labels;
+    labels.reserve(6);
+    for (int mode = 0; mode < 3; ++mode) {
+        ui.option1[mode]->setChecked(true);
+        ui.cmbSun->setCurrentIndex(9); // "1"
+        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", new file");
+        rows.push_back(
+            {labels.back().c_str(), tav::bench::bestMs(rounds, cold), bestWallMs(rounds, cold)});
+        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", same file");
+        rows.push_back(
+            {labels.back().c_str(), tav::bench::bestMs(rounds, warm), bestWallMs(rounds, warm)});
+    }
+    tjDestroy(tj);
+
+    std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
+    for (const Row& r : rows)
+        std::printf("%-56s %12.2f %7.2fx %12.2f %7.2fx\n", r.what, r.cpu, r.cpu / rows[0].cpu,
+                    r.wall, r.wall / rows[0].wall);
+    std::printf("\nmessages shown: %d (expected 0)\n", dialogs.messageCount());
+    return 0;
+}
