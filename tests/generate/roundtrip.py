@@ -1,0 +1,266 @@
+#!/usr/bin/python3
+"""Round trip of generated workbooks through readers we did not write.
+
+Writes one workbook per layout (all ten, plus the three captions-off variants that
+change the geometry) with tavolin-batch, then checks what xlrd, a raw BIFF walk,
+Gnumeric (ssconvert) and LibreOffice (PDF print) see: page headers, captions, ruled
+notes lines, picture anchors and sizes, picture count, JPEG-only pictures, document
+properties, manual page breaks, and that LibreOffice prints one page per layout page.
+
+usage: roundtrip.py TAVOLIN_BATCH IMAGE_FOLDER [--keep DIR]
+Exit status 0 when every check passed; the failures are listed otherwise.
+"""
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import xlsinspect as xi  # noqa: E402  (a copy of the project's reader-based inspector)
+
+TITLE = '現場写真 点検'
+PROPS = dict(title=TITLE, subject='表題テスト', author='山田 太郎', comments='コメント、日本語')
+
+# Upright pixel size of each test picture (EXIF applied), before the run turns it.
+IMAGES = [
+    ('photo_0.5mp_olympus_snow.jpg', 800, 600),
+    ('orientation_6.jpg', 50, 70),
+    ('photo_hopper_128.gif', 128, 128),
+    ('photo_video001_24bit.bmp', 150, 103),
+    ('transparent_200x150.gif', 200, 150),
+    ('orientation_1.jpg', 50, 70),
+    ('photo_grey_oneplus_tower.jpg', 512, 512),
+]
+ROTATIONS = ['0', '90', '0', '270', '180', '0', '90']
+
+# key, captions, withNotes, rows, cols, columns, firstRow, rowPitch, pageRows,
+# captionOffset, headerOffset (None: no header), pageNumberColumn, titleColumn, box,
+# notesLines
+LAYOUTS = [
+    ('plain-2', True, False, 2, 1, ['H'], 6, 29, 59, 23, 5, 'AH', 'H', (370, 278), 0),
+    ('plain-3', True, False, 3, 1, ['J'], 2, 20, 59, 17, 1, 'AH', 'J', (300, 225), 0),
+    ('plain-square-4', True, False, 2, 2, ['C', 'W'], 6, 32, 59, 16, 5, 'AM', 'C', (233.25, 215.25), 0),
+    ('plain-square-4', False, False, 2, 2, ['C', 'W'], 1, 30, 59, 0, None, 'AM', 'C', (244.5, 379.5), 0),
+    ('plain-square-6', True, False, 3, 2, ['C', 'W'], 6, 20, 59, 13, 5, 'AM', 'C', (233.25, 174.75), 0),
+    ('plain-square-6', False, False, 3, 2, ['C', 'W'], 1, 21, 59, 0, None, 'AM', 'C', (244.5, 252.3), 0),
+    ('plain-square-8', True, False, 4, 2, ['F', 'Z'], 3, 15, 59, 11, 2, 'AM', 'F', (190, 143), 0),
+    ('plain-square-8', False, False, 4, 2, ['F', 'Z'], 4, 15, 59, 0, 2, 'AM', 'F', (190, 155), 0),
+    ('notes-2', True, True, 2, 1, ['B'], 3, 23, 44, 0, 1, 'D', 'B', (370, 297), 16),
+    ('notes-3', True, True, 3, 1, ['B'], 3, 14, 44, 0, 1, 'D', 'B', (311, 233), 13),
+    ('notes-4', True, True, 4, 1, ['B'], 2, 11, 44, 0, 1, 'D', 'B', (257, 178), 10),
+    ('notes-square-4', True, True, 2, 2, ['B', 'D'], 3, 22, 44, 11, 1, 'D', 'B', (242, 186), 9),
+    ('notes-square-6', False, True, 3, 2, ['B', 'D'], 3, 14, 44, 11, 1, 'D', 'B', (242, 186), 2),
+]
+
+
+def f32(x):
+    import struct
+    return struct.unpack('<f', struct.pack('<f', x))[0]
+
+
+def fit(w, h, bw, bh):
+    if h > w:
+        return w * bh / h, bh
+    fw, fh = bw, h * bw / w
+    if fh > bh:
+        fw, fh = w * bh / h, bh
+    return fw, fh
+
+
+def expected_pictures(layout, n):
+    key, captions, notes, rows, cols, columns, first, pitch, page_rows, cap_off, hdr_off, pn_col, t_col, box, lines = layout
+    per_page = rows * cols
+    out = []
+    for i in range(n):
+        page = i // per_page + 1
+        k = i - (page - 1) * per_page
+        row_on_page = k // cols + 1
+        top = first + (row_on_page - 1) * pitch + (page - 1) * page_rows
+        col = columns[0] if i % cols == 0 else columns[1]
+        name, w, h = IMAGES[i % len(IMAGES)]
+        rot = ROTATIONS[i % len(ROTATIONS)]
+        if rot in ('90', '270'):
+            w, h = h, w
+        bw, bh = (box if notes else (f32(box[0]), f32(box[1])))
+        e = dict(i=i, page=page, row_on_page=row_on_page, top=top, col=col, anchor='%s%d' % (col, top),
+                 name=name, size=fit(w, h, bw, bh))
+        if notes and cols == 1:
+            e['anchor'] = 'B%d' % top
+            e['caption'] = 'D%d' % top
+            e['notes'] = ('D', top, top + lines - 1)
+            e['header'] = row_on_page == 1
+            e['header_row'] = top - 1
+        elif notes:
+            e['caption'] = '%s%d' % (col, top + cap_off)
+            e['notes'] = (col, top + cap_off, top + cap_off + lines - 1)
+            e['header'] = row_on_page == 1 and i % 2 == 1
+            e['header_row'] = top - 1
+        else:
+            e['caption'] = '%s%d' % (col, top + cap_off)
+            e['header'] = hdr_off is not None and row_on_page == 1
+            e['header_row'] = top - hdr_off if hdr_off is not None else None
+        out.append(e)
+    return out
+
+
+def col_px(raw_256, mdw=8):
+    # Excel: pixels = Truncate(((256 * width + Truncate(128 / mdw)) / 256) * mdw)
+    return int(((raw_256 + int(128 / mdw)) / 256.0) * mdw)
+
+
+def main(argv):
+    batch, images = argv[1], argv[2]
+    keep = argv[argv.index('--keep') + 1] if '--keep' in argv else None
+    work = keep or tempfile.mkdtemp(prefix='tavolin-roundtrip-')
+    os.makedirs(work, exist_ok=True)
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+        return ok
+
+    runs = []
+    for li, layout in enumerate(LAYOUTS):
+        key, captions = layout[0], layout[1]
+        per_page = layout[3] * layout[4]
+        n = per_page + 1  # a second page with one picture
+        name = '%02d-%s%s' % (li, key, '' if captions else '-nocap')
+        out = os.path.join(work, name + '.xls')
+        args = [batch, '--out', out, '--layout', key, '--title', TITLE, '--subject', PROPS['subject'],
+                '--author', PROPS['author'], '--comment', PROPS['comments']]
+        if not captions:
+            args.append('--no-captions')
+        for i in range(n):
+            img, _, _ = IMAGES[i % len(IMAGES)]
+            args.append('%s:%s' % (os.path.join(images, img), ROTATIONS[i % len(ROTATIONS)]))
+        r = subprocess.run(args, capture_output=True, text=True, timeout=300)
+        if not check(r.returncode == 0 and os.path.exists(out), '%s: tavolin-batch failed: %s' % (name, r.stderr[-500:])):
+            continue
+        runs.append((name, out, layout, n))
+
+    # LibreOffice prints every workbook in one start; Gnumeric reads each one.
+    pdf_dir = os.path.join(work, 'pdf')
+    os.makedirs(pdf_dir, exist_ok=True)
+    profile = tempfile.mkdtemp(prefix='tavolin-roundtrip-lo-')
+    lo = subprocess.run(['soffice', '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
+                         '--convert-to', 'pdf', '--outdir', pdf_dir] + [r[1] for r in runs],
+                        capture_output=True, text=True, timeout=600)
+    shutil.rmtree(profile, ignore_errors=True)
+    check(lo.returncode == 0, 'LibreOffice conversion failed: %s' % lo.stderr[-500:])
+
+    for name, path, layout, n in runs:
+        key, captions, notes = layout[0], layout[1], layout[2]
+        rows_per_page, pn_col, t_col = layout[8], layout[11], layout[12]
+        per_page = layout[3] * layout[4]
+        pages = (n - 1) // per_page + 1
+        exp = expected_pictures(layout, n)
+        where = name
+
+        x = xi.read_xlrd(path, 'Sheet1', 52)
+        if not check(x.get('opened'), '%s: xlrd cannot open it: %s' % (where, x.get('error'))):
+            continue
+        b = xi.read_biff(path, 'Sheet1')
+        cells = {c['address']: c for c in x['cells']}
+        bordered = {c['address']: c for c in x['bordered_blank_cells']}
+
+        # Page headers.
+        header_rows = {}
+        for e in exp:
+            if e['header']:
+                header_rows[e['page']] = e['header_row']
+        for page in range(1, pages + 1):
+            row = header_rows.get(page)
+            if row is None:
+                continue
+            pn = cells.get('%s%d' % (pn_col, row), {}).get('text')
+            check(pn == 'Page.%d' % page, '%s: page number of page %d at %s%d is %r' % (where, page, pn_col, row, pn))
+            tt = cells.get('%s%d' % (t_col, row), {}).get('text')
+            check(tt == TITLE, '%s: title of page %d is %r' % (where, page, tt))
+        page_cells = [a for a, c in cells.items() if c['text'].startswith('Page.')]
+        check(len(page_cells) == len(header_rows), '%s: %d page numbers, expected %d' % (where, len(page_cells), len(header_rows)))
+
+        # Captions and ruled notes lines.
+        for e in exp:
+            cap = cells.get(e['caption'], {})
+            if captions:
+                check(cap.get('text') == e['name'], '%s: caption %s is %r, expected %r' % (where, e['caption'], cap.get('text'), e['name']))
+                check(cap.get('halign') == 'left' and cap.get('valign') == 'bottom', '%s: caption %s alignment' % (where, e['caption']))
+            else:
+                check(not cap.get('text'), '%s: caption %s written with captions off' % (where, e['caption']))
+            if 'notes' in e:
+                col, r0, r1 = e['notes']
+                for r in range(r0, r1 + 1):
+                    a = '%s%d' % (col, r)
+                    c = cells.get(a) or bordered.get(a) or {}
+                    bottom = (c.get('borders') or {}).get('bottom', {}).get('style')
+                    check(bottom == 'hair', '%s: notes cell %s bottom border %r' % (where, a, bottom))
+                below = '%s%d' % (col, r1 + 1)
+                c = cells.get(below) or bordered.get(below) or {}
+                check(not (c.get('borders') or {}).get('bottom'), '%s: ruling runs past %s' % (where, below))
+
+        # Pictures: count, anchors, sizes, JPEG.
+        pics = b.get('pictures', [])
+        check(len(pics) == n, '%s: %d pictures, expected %d' % (where, len(pics), n))
+        colw = {}
+        for ci in b.get('colinfo', []):
+            for c in range(xi.col_index(ci['first']), xi.col_index(ci['last']) + 1):
+                colw[c] = col_px(ci['raw_256'])
+        row_pt = 18.0 if notes else 13.5
+        for e, p in zip(exp, pics):
+            a = p.get('anchor') or {}
+            check(a.get('from_cell') == e['anchor'] and a.get('from_col_off_1024') == 0 and a.get('from_row_off_256') == 0,
+                  '%s: picture %d anchored at %s+(%s,%s), expected %s' % (where, e['i'], a.get('from_cell'),
+                                                                         a.get('from_col_off_1024'), a.get('from_row_off_256'), e['anchor']))
+            height = (a['to_row'] - a['from_row']) * row_pt + a['to_row_off_256'] / 256.0 * row_pt
+            width_px = sum(colw.get(c, 64) for c in range(a['from_col'], a['to_col'])) + \
+                a['to_col_off_1024'] / 1024.0 * colw.get(a['to_col'], 64)
+            width = width_px * 0.75
+            ew, eh = e['size']
+            check(abs(height - eh) <= 0.5, '%s: picture %d height %.2f, expected %.2f' % (where, e['i'], height, eh))
+            check(abs(width - ew) <= 0.5, '%s: picture %d width %.2f, expected %.2f' % (where, e['i'], width, ew))
+            blip = p.get('blip', {})
+            check(blip.get('blip_type') == 'JPEG' or (blip.get('image') or {}).get('format') == 'jpeg',
+                  '%s: picture %d is not a JPEG: %r' % (where, e['i'], blip))
+        check(all(bl.get('blip_type') in ('JPEG',) or (bl.get('image') or {}).get('format') == 'jpeg'
+                  for bl in b.get('blip_store', [])), '%s: a non-JPEG picture is stored' % where)
+
+        # Properties, page order and breaks.
+        si = b.get('summary_information') or {}
+        for k, v in PROPS.items():
+            check(si.get(k) == v, '%s: property %s is %r' % (where, k, si.get(k)))
+        ps = b.get('page_setup', {})
+        check(ps.get('setup', {}).get('page_order') == 'over_then_down', '%s: page order' % where)
+        breaks = ps.get('row_breaks_before', [])
+        check(breaks == [rows_per_page * p for p in range(1, pages)],
+              '%s: page breaks before rows %r, expected %r' % (where, breaks, [rows_per_page * p for p in range(1, pages)]))
+
+        # Gnumeric reads it with the same pictures.
+        gdir = os.path.join(work, 'gn-' + name)
+        os.makedirs(gdir, exist_ok=True)
+        g = xi.read_gnumeric(xi.start_gnumeric(path, gdir, 120), 'Sheet1', 52, 120)
+        if check(g.get('read_ok'), '%s: gnumeric cannot read it: %s' % (where, g.get('stderr'))):
+            check(len(g.get('pictures', [])) == n, '%s: gnumeric sees %d pictures' % (where, len(g.get('pictures', []))))
+            gtexts = {c['address']: c['text'] for c in g.get('cells', [])}
+            if captions:
+                check(gtexts.get(exp[0]['caption']) == exp[0]['name'], '%s: gnumeric caption %r' % (where, gtexts.get(exp[0]['caption'])))
+
+        # LibreOffice prints one page per layout page.
+        pdf = os.path.join(pdf_dir, name + '.pdf')
+        if check(os.path.exists(pdf), '%s: LibreOffice wrote no PDF' % where):
+            info = subprocess.run(['pdfinfo', pdf], capture_output=True, text=True).stdout
+            got = int([l.split()[-1] for l in info.splitlines() if l.startswith('Pages:')][0])
+            check(got == pages, '%s: LibreOffice prints %d pages, the layout has %d' % (where, got, pages))
+
+    if not keep:
+        shutil.rmtree(work, ignore_errors=True)
+    print('%d workbooks checked, %d failures' % (len(runs), len(failures)))
+    for f in failures:
+        print('FAIL', f)
+    return 1 if failures else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv))

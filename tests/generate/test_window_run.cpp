@@ -1,0 +1,147 @@
+// The generation run through the real main window, offscreen: the run reads the
+// window's controls and selection list, makes each row current, shows its progress,
+// writes the renamed path back into the list, and enables CmdShowExcel at the end.
+#include "app/main_window.h"
+#include "app/selection_list.h"
+#include "app/window_run_host.h"
+#include "generate/generation_run.h"
+#include "platform/testing/fake_file_system.h"
+#include "platform/testing/memory_profile_strings.h"
+#include "platform/testing/scripted_dialogs.h"
+#include "platform/xls/engine.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tav {
+namespace {
+
+QString testImage(const char* name) {
+    return QStringLiteral(TAVOLIN_GENERATE_TEST_DATA "/") + QLatin1String(name);
+}
+
+class WindowRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(programDir.isValid() && work.isValid());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH),
+                                programDir.filePath(QStringLiteral("ExcelBook.org"))));
+        fs.addFolder(QStringLiteral("/home/u"));
+        MainWindowEnvironment env;
+        env.dialogs = &dialogs;
+        env.fileSystem = &fs;
+        env.profiles = &profiles;
+        env.programFolder = programDir.path();
+        env.startFolder = QStringLiteral("/home/u");
+        window = std::make_unique<MainWindow>(env);
+        window->startUp();
+        for (const char* name :
+             {"photo_0.5mp_olympus_snow.jpg", "orientation_6.jpg", "photo_hopper_128.gif"}) {
+            ASSERT_TRUE(QFile::copy(testImage(name), work.filePath(QLatin1String(name))));
+        }
+    }
+
+    QTemporaryDir programDir;
+    QTemporaryDir work;
+    testing::FakeFileSystem fs;
+    testing::ScriptedDialogs dialogs;
+    testing::MemoryProfileStrings profiles;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(WindowRun, RunFromTheWindow) {
+    MainWindow& w = *window;
+    SelectionList& list = w.selectionList();
+    list.registerFiles(work.path(),
+                       {QStringLiteral("photo_0.5mp_olympus_snow.jpg"),
+                        QStringLiteral("orientation_6.jpg"),
+                        QStringLiteral("photo_hopper_128.gif")},
+                       QStringLiteral(" 90"));
+    list.setDisplayName(1, QStringLiteral("縦の写真"));
+    w.LblFolderName->setText(work.path());
+    w.txtExcelName->setText(QStringLiteral("report.XLS"));
+    w.txtExcelTitle->setText(QStringLiteral("題"));
+    w.OptList[1]->setChecked(true);
+    w.OptNoList[1]->setChecked(true); // three a page, no notes
+    w.ChkNameChange->setChecked(true);
+    w.ChkMakeKaku->setChecked(false);
+    dialogs.yesNoAnswers = {true};
+
+    WindowRunHost host(w);
+    GenerationRun run(host);
+    const GenerationJob job = readGenerationJob(w);
+    EXPECT_EQ(job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 1}));
+    EXPECT_EQ(job.programFolder, programDir.path());
+
+    // The progress bar shows while the run works; a second click is ignored.
+    std::vector<bool> barVisible;
+    std::vector<RunOutcome> nested;
+    QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
+        barVisible.push_back(w.progressBar->isVisibleTo(&w));
+        nested.push_back(run.start(job));
+    });
+    ASSERT_EQ(run.start(job), RunOutcome::Completed) << run.lastErrorDescription().toStdString();
+    EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(nested, (std::vector<RunOutcome>(3, RunOutcome::Ignored)));
+    EXPECT_FALSE(w.progressBar->isVisibleTo(&w));
+    EXPECT_TRUE(w.CmdShowExcel->isEnabled());
+    EXPECT_TRUE(w.CmdExec->isEnabled());
+    EXPECT_EQ(list.currentRow(), 2);
+    EXPECT_EQ(host.resultWorkbookPath(), work.filePath(QStringLiteral("report.XLS")));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The renamed row shows its new path.
+    EXPECT_EQ(list.path(1), work.filePath(QStringLiteral("縦の写真.jpg")));
+    EXPECT_TRUE(QFile::exists(list.path(1)));
+    EXPECT_EQ(dialogs.shown.back().text, QStringLiteral("画像貼り付け処理が終了しました"));
+
+    xls::Application app;
+    xls::Worksheet& sheet =
+        app.workbooks().open(host.resultWorkbookPath()).worksheet(QStringLiteral("Sheet1"));
+    EXPECT_EQ(sheet.shapeCount(), 3);
+    EXPECT_EQ(sheet.range(QStringLiteral("J39")).text(), QStringLiteral("縦の写真"));
+    EXPECT_EQ(sheet.range(QStringLiteral("AH1")).text(), QStringLiteral("Page.1"));
+}
+
+// A failure that ends the program (the target is open elsewhere) shuts the window down,
+// which writes the settings file first.
+TEST_F(WindowRun, TargetOpenEndsProgramAfterWritingSettings) {
+    MainWindow& w = *window;
+    w.selectionList().registerFiles(work.path(), {QStringLiteral("orientation_6.jpg")},
+                                    QStringLiteral("  0"));
+    w.LblFolderName->setText(work.path());
+    w.txtExcelName->setText(QStringLiteral("open"));
+    w.txtOwnerName->setText(QStringLiteral("作成者"));
+    QFile lock(work.filePath(QStringLiteral(".~lock.open.xls#")));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.close();
+    bool ended = false;
+    QObject::connect(&w, &MainWindow::programEnded, [&] { ended = true; });
+    WindowRunHost host(w);
+    GenerationRun run(host);
+    EXPECT_EQ(run.start(readGenerationJob(w)), RunOutcome::ProgramEnds);
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(profiles.writes.isEmpty());
+    EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("open.xls"))));
+}
+
+} // namespace
+} // namespace tav
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
