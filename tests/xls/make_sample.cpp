@@ -1,5 +1,5 @@
 // Writes a sample workbook for the round-trip checks with real readers:
-//     xls-make-sample TEMPLATE OUT.xls PICTURES [notes] [nojpeg]
+//     xls-make-sample TEMPLATE OUT.xls PICTURES [notes] [nojpeg] [big]
 #include "tests/xls/sample_run.h"
 
 #include <QGuiApplication>
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     }
     QGuiApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: xls-make-sample TEMPLATE OUT.xls PICTURES [notes] [nojpeg]\n");
+        std::fprintf(stderr,
+                     "usage: xls-make-sample TEMPLATE OUT.xls PICTURES [notes] [nojpeg] [big]\n");
         return 2;
     }
     tav::xls::testing::SampleOptions options;
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     for (int i = 4; i < argc; ++i) {
         options.notes = options.notes || std::strcmp(argv[i], "notes") == 0;
         options.jpegPass = options.jpegPass && std::strcmp(argv[i], "nojpeg") != 0;
+        options.noisy = options.noisy || std::strcmp(argv[i], "big") == 0;
     }
     try {
         tav::xls::testing::writeSample(QString::fromLocal8Bit(argv[1]),

@@ -10,7 +10,7 @@
 
 namespace tav::xls::testing {
 
-QImage samplePicture(int i, int longSide) {
+QImage samplePicture(int i, int longSide, bool noisy) {
     static const int ratios[5][2] = {{4, 3}, {3, 4}, {2, 1}, {1, 1}, {16, 9}};
     const int* r = ratios[i % 5];
     const int w = r[0] >= r[1] ? longSide : longSide * r[0] / r[1];
@@ -25,6 +25,19 @@ QImage samplePicture(int i, int longSide) {
     p.drawRect(2, 2, w - 5, h - 5);
     p.drawLine(0, 0, w, h);
     p.end();
+    if (noisy) {
+        // Deterministic noise: JPEG cannot compress it much.
+        std::uint32_t state = 2463534242u + static_cast<std::uint32_t>(i);
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                line[x] ^= state & 0x003F3F3F;
+            }
+        }
+    }
     return image;
 }
 
@@ -118,7 +131,9 @@ void writeSample(const QString& templatePath, const QString& outPath, const Samp
         formatCell(app.selection().range(), xl::HAlignLeft, xl::VAlignBottom);
         sheet.range(anchor).select();
         app.clipboard().clear();
-        app.clipboard().setImage(picture ? picture(i) : samplePicture(i));
+        app.clipboard().setImage(picture         ? picture(i)
+                                 : options.noisy ? samplePicture(i, 1600, true)
+                                                 : samplePicture(i));
         sheet.pasteSpecial(xl::PasteBitmap);
         fitSelection(app, options.notes ? BoxWidthNotes : BoxWidthNoNotes,
                      options.notes ? BoxHeightNotes : BoxHeightNoNotes);

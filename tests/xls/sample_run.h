@@ -16,6 +16,7 @@ struct SampleOptions {
     int pictures = 1;
     bool notes = false;   // notes layout: 44 rows of 18 pt, ruled notes column D
     bool jpegPass = true; // convert every picture to a JPEG picture at the end
+    bool noisy = false;   // large pictures full of noise (big JPEGs)
     QString title = QStringLiteral("現場写真帳 タイトル");
     QString subject = QStringLiteral("表題：工事記録");
     QString author = QStringLiteral("山田 太郎");
@@ -24,7 +25,7 @@ struct SampleOptions {
 
 // The picture number i (0-based) of a sample: a synthetic photo whose aspect ratio
 // cycles through 4:3, 3:4, 2:1, 1:1 and 16:9.
-QImage samplePicture(int i, int longSide = 400);
+QImage samplePicture(int i, int longSide = 400, bool noisy = false);
 
 // Box of the sample layouts in points.
 inline constexpr double BoxWidthNoNotes = 370;
