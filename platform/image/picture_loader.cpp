@@ -41,7 +41,9 @@ constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
 // Reads at most `limit` bytes of the file (all of it when limit < 0).
 QByteArray readFileBytes(const QString& path, qint64 limit) {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK keeps a fifo that happens to carry a picture's name from blocking the
+    // open; anything but a regular file is refused below.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
         // A missing folder on the way is "path not found", not "file not found".
@@ -59,6 +61,8 @@ QByteArray readFileBytes(const QString& path, qint64 limit) {
         throwErrno(errno, QStringLiteral("stat"), path);
     if (S_ISDIR(st.st_mode))
         throwErrno(EISDIR, QStringLiteral("open"), path);
+    if (!S_ISREG(st.st_mode))
+        invalid(path, QStringLiteral("not a regular file"));
     if (st.st_size > kMaxFileBytes)
         invalid(path, QStringLiteral("the file is larger than 1 GB"));
     qint64 want = st.st_size;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sys/stat.h>
 
 namespace tav {
 namespace {
@@ -88,6 +89,11 @@ TEST_F(BrokenFiles, FileErrorsKeepTheirNumbers) {
               err::PathNotFound);
     EXPECT_EQ(errorNumberOf(write("file", "x") + QStringLiteral("/below.jpg")), err::PathNotFound);
     EXPECT_EQ(probeErrorNumberOf(dir_.filePath(QStringLiteral("missing.jpg"))), err::FileNotFound);
+    // A fifo with a picture's name neither blocks the loader nor passes for a picture.
+    const QString fifo = dir_.filePath(QStringLiteral("fifo.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(errorNumberOf(fifo), err::InvalidPicture);
+    EXPECT_EQ(probeErrorNumberOf(fifo), err::InvalidPicture);
     const int folder = errorNumberOf(dir_.path());
     EXPECT_NE(folder, 0);
     EXPECT_NE(folder, err::InvalidPicture);
