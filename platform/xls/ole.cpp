@@ -40,9 +40,16 @@ struct GErrorDeleter {
 };
 using GErrorPtr = std::unique_ptr<GError, GErrorDeleter>;
 
+// libgsf reports damaged compound files through GLib warnings and criticals before
+// it fails; the engine reports the failure itself, so they are not printed.
+void dropLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void initGsf() {
     static const bool done = [] {
         gsf_init();
+        g_log_set_handler("libgsf:msole",
+                          static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL),
+                          dropLog, nullptr);
         return true;
     }();
     Q_UNUSED(done);
