@@ -224,6 +224,77 @@ TEST(PictureLoader, BmpVariantsShowTheSameCard) {
               loadPicture(imagePath("bmp/bmpsuite_pal4.bmp")).image);
 }
 
+// Variants the corpus lacks, written byte by byte with known pixels.
+QByteArray bmpFile(int headerSize, int width, int height, int bits, int compression,
+                   const QByteArray& extra, const QByteArray& pixels) {
+    QByteArray b(14 + headerSize, '\0');
+    auto put = [&b](int offset, qint64 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[offset + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    const int dataOffset = 14 + headerSize + int(extra.size());
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, dataOffset + pixels.size(), 4);
+    put(10, dataOffset, 4);
+    put(14, headerSize, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, bits, 2);
+    put(30, compression, 4);
+    put(34, pixels.size(), 4);
+    if (headerSize >= 56) { // masks inside the V4/V5 header: R, G, B, A
+        put(54, 0x00FF0000, 4);
+        put(58, 0x0000FF00, 4);
+        put(62, 0x000000FF, 4);
+        put(66, 0xFF000000, 4);
+        put(70, 0x73524742, 4); // "sRGB"
+    }
+    return b + extra + pixels;
+}
+
+TEST(PictureLoader, HandMadeBitmapVariants) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto load = [&dir](const char* name, const QByteArray& bytes) {
+        const QString path = dir.filePath(QString::fromUtf8(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        return loadPicture(path).image;
+    };
+    // 16 bits without masks: 5-5-5, bottom-up; two pixels fill a 4-byte row.
+    // Bottom row red, green; top row blue, white.
+    const QByteArray px555 = QByteArray::fromHex("007CE0031F00FF7F");
+    const QImage rgb555 = load("555.bmp", bmpFile(40, 2, 2, 16, 0, {}, px555));
+    ASSERT_EQ(rgb555.size(), QSize(2, 2));
+    EXPECT_LE(channelDistance(rgb555.pixel(0, 1), 0xFF0000), 8);
+    EXPECT_LE(channelDistance(rgb555.pixel(1, 1), 0x00FF00), 8);
+    EXPECT_LE(channelDistance(rgb555.pixel(0, 0), 0x0000FF), 8);
+    EXPECT_LE(channelDistance(rgb555.pixel(1, 0), 0xFFFFFF), 8);
+
+    // 24 bits top-down: the first stored row is the top row.
+    // Top row red, green; bottom row blue, white; each row padded to 8 bytes.
+    const QByteArray px24 = QByteArray::fromHex("0000FF00FF000000FF0000FFFFFF0000");
+    const QImage topDown = load("topdown24.bmp", bmpFile(40, 2, -2, 24, 0, {}, px24));
+    ASSERT_EQ(topDown.size(), QSize(2, 2));
+    EXPECT_EQ(topDown.pixel(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(topDown.pixel(1, 0), 0xFF00FF00u);
+    EXPECT_EQ(topDown.pixel(0, 1), 0xFF0000FFu);
+    EXPECT_EQ(topDown.pixel(1, 1), 0xFFFFFFFFu);
+
+    // V4 header (108 bytes), 32 bits with bit-field masks and an alpha mask; a fully
+    // transparent pixel shows white.
+    const QByteArray px32 = QByteArray::fromHex("3040C0FF"
+                                                "00000000");
+    const QImage v4 = load("v4.bmp", bmpFile(108, 2, 1, 32, 3, {}, px32));
+    ASSERT_EQ(v4.size(), QSize(2, 1));
+    EXPECT_EQ(v4.pixel(0, 0), 0xFFC04030u);
+    EXPECT_EQ(v4.pixel(1, 0), 0xFFFFFFFFu);
+}
+
 TEST(PictureLoader, GifTransparencyIsWhite) {
     const QString path = imagePath("gif/transparent_200x150.gif");
     const QImage raw = QImage(path).convertToFormat(QImage::Format_ARGB32);
