@@ -1,0 +1,136 @@
+// tavolin-batch: its command line, and the executable's exit status and messages.
+#include "app/batch/batch_args.h"
+#include "app/batch/batch_host.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace tav {
+namespace {
+
+const QString kWork = QStringLiteral("/w");
+
+TEST(BatchArguments, FullCommandLine) {
+    const BatchArguments a = parseBatchArguments(
+        {QStringLiteral("--out"), QStringLiteral("out/report"), QStringLiteral("--layout"),
+         QStringLiteral("plain-square-8"), QStringLiteral("--no-captions"),
+         QStringLiteral("--no-extension"), QStringLiteral("--title"), QStringLiteral("題"),
+         QStringLiteral("--subject"), QStringLiteral("S"), QStringLiteral("--author"),
+         QStringLiteral("A"), QStringLiteral("--comment"), QStringLiteral("C"),
+         QStringLiteral("--rename"), QStringLiteral("a.jpg"), QStringLiteral("/p/b.jpg:90"),
+         QStringLiteral("c.bmp:270:名前"), QStringLiteral("d.gif:0:x:y")},
+        kWork);
+    ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
+    EXPECT_EQ(a.job.folder, QStringLiteral("/w/out"));
+    EXPECT_EQ(a.job.fileName, QStringLiteral("report"));
+    EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 4}));
+    EXPECT_FALSE(a.job.makeFileName);
+    EXPECT_FALSE(a.job.makeKaku);
+    EXPECT_TRUE(a.job.nameChange);
+    EXPECT_TRUE(a.rename);
+    EXPECT_EQ(a.job.title, QStringLiteral("題"));
+    EXPECT_EQ(a.job.comment, QStringLiteral("C"));
+    ASSERT_EQ(a.rows.size(), 4u);
+    EXPECT_EQ(a.rows[0].path, QStringLiteral("/w/a.jpg"));
+    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[0].displayName, QStringLiteral("ファイル名と同じ"));
+    EXPECT_EQ(a.rows[1].path, QStringLiteral("/p/b.jpg"));
+    EXPECT_EQ(a.rows[1].rotation, QStringLiteral(" 90"));
+    EXPECT_EQ(a.rows[2].rotation, QStringLiteral("270"));
+    EXPECT_EQ(a.rows[2].displayName, QStringLiteral("名前"));
+    EXPECT_EQ(a.rows[3].displayName, QStringLiteral("x:y"));
+}
+
+TEST(BatchArguments, Defaults) {
+    const BatchArguments a = parseBatchArguments(
+        {QStringLiteral("--out"), QStringLiteral("/tmp/x.xls"), QStringLiteral("--layout"),
+         QStringLiteral("notes-2"), QStringLiteral("a.jpg")},
+        kWork);
+    ASSERT_TRUE(a.error.isEmpty());
+    EXPECT_EQ(a.job.folder, QStringLiteral("/tmp"));
+    EXPECT_EQ(a.job.fileName, QStringLiteral("x.xls"));
+    EXPECT_TRUE(a.job.makeFileName);
+    EXPECT_TRUE(a.job.makeKaku);
+    EXPECT_FALSE(a.job.nameChange);
+    EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithNotes, 0}));
+}
+
+// A path holding ":" is taken whole when such a file exists.
+TEST(BatchArguments, PathWithColon) {
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(QStringLiteral("a:90.jpg"));
+    QFile f(odd);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    const BatchArguments a = parseBatchArguments(
+        {QStringLiteral("--out"), QStringLiteral("x"), QStringLiteral("--layout"),
+         QStringLiteral("notes-2"), odd, odd + QStringLiteral(":180:n")},
+        kWork);
+    ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
+    EXPECT_EQ(a.rows[0].path, odd);
+    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[1].path, odd);
+    EXPECT_EQ(a.rows[1].rotation, QStringLiteral("180"));
+    EXPECT_EQ(a.rows[1].displayName, QStringLiteral("n"));
+}
+
+TEST(BatchArguments, BadUsage) {
+    const QStringList base{QStringLiteral("--out"), QStringLiteral("x"), QStringLiteral("--layout"),
+                           QStringLiteral("notes-2")};
+    EXPECT_FALSE(parseBatchArguments(base, kWork).error.isEmpty()); // no image
+    EXPECT_FALSE(parseBatchArguments({QStringLiteral("a.jpg")}, kWork).error.isEmpty());
+    EXPECT_FALSE(
+        parseBatchArguments(base + QStringList{QStringLiteral("a.jpg:45")}, kWork).error.isEmpty());
+    EXPECT_FALSE(parseBatchArguments({QStringLiteral("--out"), QStringLiteral("x"),
+                                      QStringLiteral("--layout"), QStringLiteral("notes-9"),
+                                      QStringLiteral("a.jpg")},
+                                     kWork)
+                     .error.isEmpty());
+    EXPECT_FALSE(parseBatchArguments(
+                     base + QStringList{QStringLiteral("--bogus"), QStringLiteral("a.jpg")}, kWork)
+                     .error.isEmpty());
+    EXPECT_FALSE(parseBatchArguments({QStringLiteral("--out")}, kWork).error.isEmpty());
+    EXPECT_TRUE(parseBatchArguments({QStringLiteral("--help")}, kWork).help);
+}
+
+TEST(BatchHost, TerminalText) {
+    EXPECT_EQ(terminalText(QStringLiteral("a\r\rb\r\nc")), QStringLiteral("a\n\nb\nc"));
+}
+
+// The executable: success prints the workbook path, progress goes to stderr; a missing
+// image ends with the failure message and a non-zero status.
+TEST(BatchExecutable, ExitStatusAndMessages) {
+    QTemporaryDir dir;
+    const QString batch = QStringLiteral(TAVOLIN_BATCH_PATH);
+    const QString image = QStringLiteral(TAVOLIN_GENERATE_TEST_DATA "/orientation_1.jpg");
+    QProcess p;
+    p.start(batch, {QStringLiteral("--out"), dir.filePath(QStringLiteral("ok")),
+                    QStringLiteral("--layout"), QStringLiteral("plain-3"), image,
+                    image + QStringLiteral(":90")});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed(),
+              dir.filePath(QStringLiteral("ok.xls")));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("1/2\n2/2\n"))) << err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("ok.xls"))));
+
+    p.start(batch, {QStringLiteral("--out"), dir.filePath(QStringLiteral("bad")),
+                    QStringLiteral("--layout"), QStringLiteral("plain-3"),
+                    dir.filePath(QStringLiteral("missing.jpg"))});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
+                    .contains(QStringLiteral("Excel元ファイルが存在しません。\nExcelBook.org")));
+
+    p.start(batch, {QStringLiteral("--layout"), QStringLiteral("plain-3")});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 2);
+}
+
+} // namespace
+} // namespace tav
