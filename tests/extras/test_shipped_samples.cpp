@@ -13,7 +13,12 @@ namespace tav {
 namespace {
 
 TEST(ShippedSamples, OpenWithTheirPictures) {
-    for (SampleKind kind : {SampleKind::WithNotes, SampleKind::WithoutNotes}) {
+    const struct {
+        SampleKind kind;
+        QString title;
+    } samples[] = {{SampleKind::WithNotes, QStringLiteral(TAVOLIN_NOTES_SAMPLE_TITLE)},
+                   {SampleKind::WithoutNotes, QStringLiteral(TAVOLIN_PLAIN_SAMPLE_TITLE)}};
+    for (const auto& [kind, title] : samples) {
         const QString path = fileInFolder(QStringLiteral(TAVOLIN_DIST), sampleFileName(kind));
         SCOPED_TRACE(path.toStdString());
         ASSERT_TRUE(QFileInfo(path).isFile());
@@ -25,7 +30,6 @@ TEST(ShippedSamples, OpenWithTheirPictures) {
         // The title is in the summary information (stored as UTF-16 text).
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QString title = QStringLiteral("サンプル 現場写真報告書");
         const QByteArray utf16(reinterpret_cast<const char*>(title.utf16()), title.size() * 2);
         EXPECT_TRUE(file.readAll().contains(utf16));
         // Small enough to ship: the pictures are stored as JPEG at their placed size.
