@@ -1,0 +1,176 @@
+// Engine cost of placing many photos, against a bare libturbojpeg encode of the same
+// placed pictures, measured side by side in one run.
+//
+//     xls_bench_pictures [PHOTO.jpg] [COUNT]
+//
+// PHOTO defaults to the 12-megapixel photo of the shared test images. The photo is
+// decoded once (not timed); every paste then hands the engine the decoded pixels, as
+// the generation run does after its own decode and turn.
+#include "platform/image/picture_loader.h"
+#include "platform/xls/engine.h"
+#include "platform/xls/model.h"
+#include "platform/xls/picture.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include <turbojpeg.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+using namespace tav::xls;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double>(b - a).count();
+}
+
+long peakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+struct RunResult {
+    double engineSeconds = 0; // pastes, fitting, JPEG pass
+    double saveSeconds = 0;
+    qint64 fileBytes = 0;
+};
+
+// Places `count` copies of `photo` (natural size `points`) as a run without notes
+// does: paste as bitmap at the anchor, fit into 370 × 278 pt, then the JPEG pass.
+RunResult run(const QString& templatePath, const QString& out, const QImage& photo, QSizeF points,
+              int count) {
+    QFile::remove(out);
+    QFile::copy(templatePath, out);
+    QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner);
+    RunResult result;
+    Application app;
+    Workbook& book = app.workbooks().open(out);
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    const int rows = static_cast<int>((count / 2.0 + 1) * 59);
+    sheet.range(QStringLiteral("A:AZ")).setColumnWidth(1.63);
+    sheet.rows(QStringLiteral("1:%1").arg(rows)).setRowHeight(13.5);
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        sheet.range(QStringLiteral("H%1").arg(6 + (i % 2) * 29 + (i / 2) * 59)).select();
+        app.clipboard().clear();
+        app.clipboard().setImage(photo, points);
+        sheet.pasteSpecial(xl::PasteBitmap);
+        ShapeRange shape = app.selection().shapeRange();
+        shape.setLockAspectRatio(xl::MsoTrue);
+        if (shape.height() > shape.width()) {
+            shape.setHeight(278);
+        } else {
+            shape.setWidth(370);
+            if (shape.height() > 278) {
+                shape.setHeight(278);
+            }
+        }
+    }
+    sheet.pageSetup().setOrder(2);
+    sheet.setHorizontalPageBreaksEvery(59, rows);
+    sheet.range(QStringLiteral("A1")).select();
+    for (Shape s : sheet.shapes()) {
+        Range cell = s.topLeftCell();
+        s.select();
+        app.selection().cut();
+        cell.select();
+        sheet.pasteSpecial(xl::PasteJpeg);
+    }
+    const auto placed = Clock::now();
+    book.save();
+    const auto saved = Clock::now();
+    result.engineSeconds = seconds(start, placed);
+    result.saveSeconds = seconds(placed, saved);
+    result.fileBytes = QFile(out).size();
+    return result;
+}
+
+// tjCompress2 alone on already reduced pixels.
+double bareEncode(const QImage& placed, int count) {
+    tjhandle handle = tjInitCompress();
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        unsigned char* buffer = nullptr;
+        unsigned long size = 0;
+        tjCompress2(handle, placed.constBits(), placed.width(),
+                    static_cast<int>(placed.bytesPerLine()), placed.height(), TJPF_BGRX, &buffer,
+                    &size, TJSAMP_420, JpegQuality, TJFLAG_ACCURATEDCT);
+        tjFree(buffer);
+    }
+    const auto end = Clock::now();
+    tjDestroy(handle);
+    return seconds(start, end);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication qapp(argc, argv);
+    const QString photoPath =
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QStringLiteral(TAVOLIN_SHARED_DIR
+                                  "/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
+    const int count = argc > 2 ? std::atoi(argv[2]) : 200;
+    const QString templatePath = QStringLiteral(TAVOLIN_XLS_TEMPLATE);
+    QTemporaryDir dir;
+
+    const auto d0 = Clock::now();
+    const tav::LoadedPicture full = tav::loadPicture(photoPath);
+    const auto d1 = Clock::now();
+    tav::LoadOptions reduced;
+    const QSize need = storedPixelSize(370, 277.5, full.image.size());
+    reduced.minimumSize = need;
+    const tav::LoadedPicture half = tav::loadPicture(photoPath, reduced);
+    const QSizeF points(full.logicalSize.width() * 0.75, full.logicalSize.height() * 0.75);
+    std::printf("photo %s: %dx%d px, full decode %.1f ms; reduced decode %dx%d\n",
+                qPrintable(photoPath), full.image.width(), full.image.height(),
+                seconds(d0, d1) * 1000, half.image.width(), half.image.height());
+
+    const long before = peakKiB();
+    const RunResult a =
+        run(templatePath, dir.filePath(QStringLiteral("full.xls")), full.image, points, count);
+    const long peakA = peakKiB();
+    const RunResult b =
+        run(templatePath, dir.filePath(QStringLiteral("reduced.xls")), half.image, points, count);
+
+    // The same placed pictures, encoded bare.
+    QImage placedFromFull = reduceImage(full.image, need);
+    const double bare = bareEncode(placedFromFull, count);
+    const auto r0 = Clock::now();
+    for (int i = 0; i < 10; ++i) {
+        placedFromFull = reduceImage(full.image, need);
+    }
+    const double reduceFull = seconds(r0, Clock::now()) / 10;
+    const auto r1 = Clock::now();
+    for (int i = 0; i < 10; ++i) {
+        placedFromFull = reduceImage(half.image, need);
+    }
+    const double reduceHalf = seconds(r1, Clock::now()) / 10;
+
+    std::printf("pictures: %d, stored at %dx%d px (370 x 277.5 pt at 220 ppi), quality %d\n", count,
+                need.width(), need.height(), JpegQuality);
+    std::printf("bare tjCompress2 of the placed picture: %.2f ms per picture\n",
+                bare / count * 1000);
+    std::printf("engine, 12 MP pasted:      %.2f ms per picture (ratio %.2f to bare encode); "
+                "of which reduction %.2f ms\n",
+                a.engineSeconds / count * 1000, a.engineSeconds / bare, reduceFull * 1000);
+    std::printf("engine, reduced decode:    %.2f ms per picture (ratio %.2f to bare encode); "
+                "of which reduction %.2f ms\n",
+                b.engineSeconds / count * 1000, b.engineSeconds / bare, reduceHalf * 1000);
+    std::printf("save: %.2f s (12 MP run), %.2f s (reduced run); file %.1f MB / %.1f MB\n",
+                a.saveSeconds, b.saveSeconds, a.fileBytes / 1e6, b.fileBytes / 1e6);
+    std::printf("peak memory: %.0f MB before the runs, %.0f MB after the 12 MP run, %.0f MB at "
+                "the end\n",
+                before / 1024.0, peakA / 1024.0, peakKiB() / 1024.0);
+    return 0;
+}
