@@ -39,7 +39,7 @@ void ExtentListWidget::updateGeometries() {
 
 void ExtentListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    emit doubleClicked();
+    emit listDoubleClicked();
 }
 
 void ExtentListWidget::focusInEvent(QFocusEvent* event) {

@@ -23,7 +23,7 @@ public:
 
 signals:
     // A double-click anywhere in the list, also below the last row.
-    void doubleClicked();
+    void listDoubleClicked();
 
 protected:
     void updateGeometries() override;

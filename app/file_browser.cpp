@@ -4,6 +4,7 @@
 #include "platform/error.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -112,8 +113,14 @@ void FileBrowser::initialize(const QString& path) {
 }
 
 void FileBrowser::setFolder(const QString& path) {
-    const FolderListing listing = fs_.list(path); // throws before anything changes
-    show(path, listing);
+    // Only absolute paths name a folder here; a stored "C:\\..." from another system
+    // or a relative path must not be looked up relative to the working folder.
+    if (!path.startsWith(QLatin1Char('/'))) {
+        throw Error(err::PathNotFound, QStringLiteral("not an absolute folder: '%1'").arg(path));
+    }
+    const QString clean = QDir::cleanPath(path);
+    const FolderListing listing = fs_.list(clean); // throws before anything changes
+    show(clean, listing);
     emit folderChanged(folder_);
 }
 

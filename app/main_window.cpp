@@ -405,8 +405,10 @@ void MainWindow::connectHandlers() {
     connect(CmdOut, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
     connect(CmdAllClear, &QPushButton::clicked, selection_, &SelectionList::clear);
     connect(selection_, &SelectionList::rowChosen, this, &MainWindow::onRowChosen);
-    connect(lstChk, &ExtentListWidget::doubleClicked, frmRound_, &RoundDialog::openForCurrentRow);
-    connect(lst2ndName, &ExtentListWidget::doubleClicked, frmName_, &NameDialog::openForCurrentRow);
+    connect(lstChk, &ExtentListWidget::listDoubleClicked, frmRound_,
+            &RoundDialog::openForCurrentRow);
+    connect(lst2ndName, &ExtentListWidget::listDoubleClicked, frmName_,
+            &NameDialog::openForCurrentRow);
     connect(frmRound_, &RoundDialog::redrawRequested, this,
             [this](const QString& path, const QString& code) {
                 if (preview_) {

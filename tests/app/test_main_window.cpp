@@ -71,6 +71,8 @@ private slots:
     void startWithSettingsRestoresOnlyTheBrowserFolder();
     void storedFolderOnUnreadableVolumeFallsBackToRoot();
     void storedFolderMissingOnPresentVolumeStaysOnThatVolume();
+    void storedFolderFromAnotherSystemIsIgnored_data();
+    void storedFolderFromAnotherSystemIsIgnored();
     void fixedListsAreFilled();
     void folderListShowsChainAndSubfoldersAndFilesMatchingPattern();
     void driveWithoutMediumSnapsBack();
@@ -137,6 +139,24 @@ void MainWindowTest::storedFolderMissingOnPresentVolumeStaysOnThatVolume() {
     QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/media/usb"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb"));
     QCOMPARE(w.LblFolderName->text(), QStringLiteral("/media/usb"));
+    QCOMPARE(f.dialogs.shown.size(), 0);
+}
+
+void MainWindowTest::storedFolderFromAnotherSystemIsIgnored_data() {
+    QTest::addColumn<QString>("orgPath");
+    QTest::newRow("windows path") << QStringLiteral("C:\\写真\\2026");
+    QTest::newRow("relative") << QStringLiteral("photos");
+    QTest::newRow("garbage") << QStringLiteral("\uFFFD\uFFFD");
+}
+
+void MainWindowTest::storedFolderFromAnotherSystemIsIgnored() {
+    QFETCH(QString, orgPath);
+    WindowFixture f;
+    f.fs.addFolder(QStringLiteral("/home/u/photos")); // also reachable relative to /home/u
+    f.store("orgPath", orgPath);
+    MainWindow& w = f.start();
+    QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u"));
+    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u"));
     QCOMPARE(f.dialogs.shown.size(), 0);
 }
 

@@ -412,7 +412,7 @@ void SelectionListTest::nameDialogStartsWithTheFileName() {
     ListedWindow lw(2);
     lw.list().setDisplayName(1, QStringLiteral("earlier name"));
     lw.list().makeCurrent(1);
-    emit lw.w().lst2ndName->doubleClicked();
+    emit lw.w().lst2ndName->listDoubleClicked();
     tav::NameDialog& dialog = lw.w().nameDialog();
     QVERIFY(dialog.isVisible());
     QVERIFY(!dialog.isModal());
@@ -499,7 +499,7 @@ void SelectionListTest::roundDialogWritesCodeAndRedrawsOnce() {
     ListedWindow lw(3);
     lw.list().setRotation(1, QStringLiteral("180"));
     lw.list().makeCurrent(1);
-    emit lw.w().lstChk->doubleClicked();
+    emit lw.w().lstChk->listDoubleClicked();
     tav::RoundDialog& dialog = lw.w().roundDialog();
     QVERIFY(dialog.isVisible());
     QCOMPARE(dialog.CmbRound->currentText(), QStringLiteral("180"));
