@@ -12,8 +12,9 @@ namespace tav::xls {
 // Transparent pixels are laid over white first. Failure throws 1004.
 QByteArray encodeJpeg(const QImage& image, int quality);
 
-// `image` scaled to exactly `size` with area averaging. Large reductions first
-// average whole blocks of pixels (cheap), then finish with a smooth scale.
+// `image` scaled to exactly `size`: area averaging when it shrinks (every source
+// pixel counts with the share of it an output pixel covers), Qt's smooth scaling
+// otherwise. The result is opaque Format_RGB32.
 QImage reduceImage(const QImage& image, QSize size);
 
 // Pixel size of JPEG file bytes from their start-of-frame marker; invalid when

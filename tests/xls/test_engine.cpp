@@ -7,6 +7,7 @@
 #include "platform/xls/model.h"
 #include "platform/xls/ole.h"
 #include "platform/xls/opcodes.h"
+#include "platform/xls/picture.h"
 #include "platform/xls/workbook_io.h"
 #include "tests/xls/sample_run.h"
 
@@ -427,6 +428,32 @@ TEST_F(Engine, InsertedPictureFilesAreNotSelectedUntilSelected) {
     }
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(broken); }), err::InvalidPicture);
     EXPECT_EQ(sheet.shapeCount(), 1);
+}
+
+TEST(PictureReduction, AreaAveragingKeepsColoursAndExactSizes) {
+    // Uniform colour stays exact at any ratio; fine stripes average to grey.
+    QImage flat(4000, 3000, QImage::Format_RGB32);
+    flat.fill(QColor(200, 100, 50));
+    for (QSize size : {QSize(1131, 848), QSize(2000, 1500), QSize(1, 1), QSize(3999, 2999)}) {
+        const QImage r = reduceImage(flat, size);
+        EXPECT_EQ(r.size(), size);
+        EXPECT_EQ(r.pixel(size.width() / 2, size.height() / 2), qRgb(200, 100, 50));
+        EXPECT_EQ(r.pixel(size.width() - 1, size.height() - 1), qRgb(200, 100, 50));
+    }
+    QImage stripes(1000, 10, QImage::Format_RGB32);
+    for (int x = 0; x < 1000; ++x) {
+        for (int y = 0; y < 10; ++y) {
+            stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+    }
+    const QImage grey = reduceImage(stripes, QSize(300, 3));
+    for (int x = 0; x < 300; x += 37) {
+        EXPECT_NEAR(qRed(grey.pixel(x, 1)), 128, 27) << x;
+    }
+    // Transparent parts are laid over white.
+    QImage clear(10, 10, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    EXPECT_EQ(reduceImage(clear, QSize(5, 5)).pixel(2, 2), qRgb(255, 255, 255));
 }
 
 TEST(Anchor, WorkedExampleOfTheTwoPictureLayout) {
