@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextEdit>
+#include <QThread>
 #include <QWidget>
 #include <QWindow>
 
@@ -166,10 +167,7 @@ PreviewController::Outcome PreviewController::displayOnce(const QString& file,
     canvasImage_ = QImage();
     applyCanvasGeometry();
 
-    // The wait window goes up before the file is read, which is the slow part.
-    showWaitWindow();
-
-    // 3 and 5: load into the holder and turn it.
+    // 3 and 5: load into the holder (which puts up the wait window) and turn it.
     const int turns = quarterTurnsForCode(code);
     loadIntoHolder(file, turns);
     for (int i = 0; i < turns; ++i) {
@@ -310,6 +308,7 @@ bool decodedPictureServes(const QImage& image, QSize need) {
 } // namespace
 
 void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
+    bool waitShown = false;
     try {
         const std::optional<FileIdentity> id = identityOf(file);
         const PictureInfo info = probePicture(file);
@@ -317,6 +316,14 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         options.minimumSize = decodeSizeFor(info, quarterTurns);
         const bool reuse = id && lastLoadedFile_ && *id == *lastLoadedFile_ && lastLoaded_ &&
                            decodedPictureServes(lastLoaded_->image, options.minimumSize);
+        // The wait window goes up before the file is decoded, which is the slow part. A
+        // decode that takes long (a large photo, a metafile) waits until the window is
+        // drawn; a quick one does not hold the display up for it.
+        const bool slow =
+            !reuse && (info.isVector || id->size > (2 << 20) ||
+                       qint64(info.pixelSize.width()) * info.pixelSize.height() > 2'000'000);
+        showWaitWindow(slow);
+        waitShown = true;
         if (!reuse) {
             lastLoaded_ = loadPicture(file, options);
             lastLoadedFile_ = id;
@@ -326,6 +333,8 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         // display's code.
     } catch (const std::bad_alloc&) {
     }
+    if (!waitShown)
+        showWaitWindow(false);
     if (lastLoaded_)
         holder_.setPicture(*lastLoaded_);
 }
@@ -414,18 +423,23 @@ void PreviewController::paintCanvas(QWidget* canvas) {
     painter.drawImage(target, source);
 }
 
-void PreviewController::showWaitWindow() {
+void PreviewController::showWaitWindow(bool untilDrawn) {
     if (waitWindow_ == nullptr)
         return;
     waitWindow_->show();
-    // Let the window system map and draw it before the slow part starts; user input
-    // stays queued, so no other handler runs in between.
+    // Pending window events are processed once; user input stays queued, so no other
+    // handler runs in between. Before a slow decode the window system gets up to a fifth
+    // of a second to map the window, which is then drawn at once.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!untilDrawn)
+        return;
     QElapsedTimer clock;
     clock.start();
-    do {
+    while (waitWindow_->windowHandle() != nullptr && !waitWindow_->windowHandle()->isExposed() &&
+           clock.elapsed() < 200) {
+        QThread::msleep(1);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    } while (waitWindow_->windowHandle() != nullptr && !waitWindow_->windowHandle()->isExposed() &&
-             clock.elapsed() < 200);
+    }
     waitWindow_->repaint();
 }
 

@@ -99,7 +99,7 @@ private:
     void applyCanvasGeometry();
     void paintPlan(const preview::PaintPlan& plan);
     void paintCanvas(QWidget* canvas);
-    void showWaitWindow();
+    void showWaitWindow(bool untilDrawn);
     void onModeToggled(int index, bool checked);
     void onScroll(Qt::Orientation orientation, int value);
     void panTo(QPointF release);
