@@ -154,6 +154,23 @@ TEST_F(BrokenFiles, AbsurdDeclaredSizesAreRefusedBeforeDecoding) {
     }
 }
 
+TEST_F(BrokenFiles, MetafilesWithAbsurdFramesAreRefused) {
+    // An emf frame of kilometres: right edge at 2^31 hundredths of a millimetre.
+    QByteArray emf = fileBytes(imagePath("emf/inkscape_drawing.emf"));
+    put32(emf, 32, 0x7FFFFFFF);
+    EXPECT_EQ(errorNumberOf(write("huge.emf", emf)), err::InvalidPicture);
+    EXPECT_EQ(probeErrorNumberOf(write("huge2.emf", emf)), err::InvalidPicture);
+    // A placeable wmf whose 1369 units make one unit per inch: 131,000 pixels wide.
+    QByteArray wmf = fileBytes(imagePath("wmf/inkscape_drawing.wmf"));
+    put16(wmf, 14, 1);
+    // The placeable header's checksum covers the changed field.
+    int checksum = 0;
+    for (int i = 0; i < 20; i += 2)
+        checksum ^= (quint8(wmf[i]) | quint8(wmf[i + 1]) << 8);
+    put16(wmf, 20, checksum);
+    EXPECT_EQ(errorNumberOf(write("huge.wmf", wmf)), err::InvalidPicture);
+}
+
 TEST_F(BrokenFiles, ShortBitmapDataIsRefusedOrPadded) {
     // 2000 x 2000 pixels declared with 1 KB of pixel data: either refused or loaded at its
     // declared size, never anything else.
