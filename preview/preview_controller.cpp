@@ -296,10 +296,13 @@ std::optional<PreviewController::FileIdentity> identityOf(const QString& path) {
 }
 
 // A picture decoded earlier serves a display when it has at least the pixels the display
-// needs and not so many more that reducing it would cost more than decoding anew (a DCT-
-// scaled decode is at most twice the needed size each way).
-bool decodedPictureServes(const QImage& image, QSize need) {
-    if (image.width() < need.width() || image.height() < need.height())
+// needs (or all the pixels a raster picture has) and not so many more that reducing it
+// would cost more than decoding anew (a DCT-scaled decode is at most twice the needed size
+// each way).
+bool decodedPictureServes(const LoadedPicture& picture, QSize need) {
+    const QImage& image = picture.image;
+    const bool fullRaster = !picture.isVector && image.size() == picture.logicalSize;
+    if (!fullRaster && (image.width() < need.width() || image.height() < need.height()))
         return false;
     const qint64 have = qint64(image.width()) * image.height();
     return have <= 4 * qint64(need.width()) * need.height() || have <= 1'000'000;
@@ -315,7 +318,7 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         LoadOptions options;
         options.minimumSize = decodeSizeFor(info, quarterTurns);
         const bool reuse = id && lastLoadedFile_ && *id == *lastLoadedFile_ && lastLoaded_ &&
-                           decodedPictureServes(lastLoaded_->image, options.minimumSize);
+                           decodedPictureServes(*lastLoaded_, options.minimumSize);
         // The wait window goes up before the file is decoded, which is the slow part. A
         // decode that takes long (a large photo, a metafile) waits until the window is
         // drawn; a quick one does not hold the display up for it.
@@ -325,6 +328,7 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         showWaitWindow(slow);
         waitShown = true;
         if (!reuse) {
+            ++decodeCount_;
             lastLoaded_ = loadPicture(file, options);
             lastLoadedFile_ = id;
         }

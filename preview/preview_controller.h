@@ -67,6 +67,9 @@ public:
     };
     CanvasState canvasState() const { return canvas_; }
     const PictureBox& holder() const { return holder_; }
+    // How many times a picture file was decoded (redisplays of an unchanged file reuse
+    // the decoded picture when it has the pixels they need).
+    int decodeCount() const { return decodeCount_; }
 
     // The largest canvas side in pixels the platform can keep a persistent image for; a
     // larger actual-size display reports "画像サイズが大きすぎます" and steps the
@@ -131,6 +134,7 @@ private:
     QPointF dragStart_;  // twips, canvas coordinates
     bool dragging_ = false;
     int maxCanvasSide_ = kDefaultMaximumCanvasSide;
+    int decodeCount_ = 0;
 };
 
 } // namespace tav

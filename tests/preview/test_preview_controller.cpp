@@ -217,6 +217,31 @@ private slots:
         QCOMPARE(controller_->holder().picture().size(), QSize(2000, 1500));
     }
 
+    void redisplaysOfTheSameFileReuseTheDecodedPicture() {
+        const QString path = picture("photo.jpg", 2000, 1500, "JPG");
+        controller_->fileClicked(path);
+        QCOMPARE(controller_->decodeCount(), 1);
+        ui_->chkStart->setChecked(false);
+        for (int code = 0; code < 4; ++code) {
+            ui_->cmbKaiten->setCurrentIndex(code);
+            emit ui_->cmbKaiten->activated(code);
+        }
+        QCOMPARE(controller_->decodeCount(), 1);
+        QCOMPARE(controller_->holder().logicalSize(), QSize(1500, 2000)); // "270"
+        // Fit stretches the turned picture over the canvas: its short side needs 217
+        // pixels, more than the 1/8 decode has.
+        ui_->option1[2]->setChecked(true);
+        QCOMPARE(controller_->decodeCount(), 2);
+        ui_->option1[1]->setChecked(true); // actual size needs every pixel
+        QCOMPARE(controller_->decodeCount(), 3);
+        ui_->cmbSun->setCurrentIndex(18); // x10: more than the picture has; all of it serves
+        emit ui_->cmbSun->activated(18);
+        QCOMPARE(controller_->decodeCount(), 3);
+        ui_->option1[0]->setChecked(true); // far more pixels than needed: decoded small again
+        QCOMPARE(controller_->decodeCount(), 4);
+        QCOMPARE(controller_->holder().picture().size(), QSize(188, 250));
+    }
+
     void changedFileIsDecodedAgain() {
         const QString path = picture("p300x200.bmp", 300, 200);
         controller_->showPicture(path, QStringLiteral("  0"));
