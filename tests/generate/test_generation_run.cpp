@@ -331,6 +331,21 @@ TEST_F(FailureTest, UnreadableImages481) {
     }
 }
 
+// A truncated photo either loads partly (decoders fill the rest) or fails with 481;
+// never a crash, and never a half-written workbook.
+TEST_F(FailureTest, TruncatedPhoto) {
+    addRow(image("pillow_truncated_jpeg.jpg"));
+    const RunOutcome outcome = runOnce();
+    if (outcome == RunOutcome::Completed) {
+        Reopened r(target());
+        EXPECT_EQ(r.sheet.shapeCount(), 1);
+    } else {
+        EXPECT_EQ(outcome, RunOutcome::Failed);
+        EXPECT_EQ(number, 481);
+        EXPECT_EQ(bytes(target()), bytes(templatePath()));
+    }
+}
+
 TEST_F(FailureTest, RenameOntoExistingFile58) {
     job.nameChange = true;
     const QString p = image("orientation_1.jpg", "p1.jpg");
