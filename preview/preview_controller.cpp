@@ -53,7 +53,6 @@ PreviewController::PreviewController(QWidget* mainWindow, QWidget* waitWindow, D
       dialogs_(dialogs), window_{BoxContainer::Kind::Window, QStringLiteral("frmMain"),
                                  kTwipsPerPixel, kTwipsPerPixel, nullptr},
       holder_(&window_) {
-    view_ = findControl<QWidget>(mainWindow, QStringLiteral("Picture1"));
     canvasWidget_ = findControl<QWidget>(mainWindow, QStringLiteral("Picture2"));
     hScroll_ = findControl<QScrollBar>(mainWindow, QStringLiteral("HScroll1"));
     vScroll_ = findControl<QScrollBar>(mainWindow, QStringLiteral("VScroll1"));

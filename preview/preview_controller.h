@@ -112,7 +112,6 @@ private:
     QWidget* mainWindow_;
     QWidget* waitWindow_;
     Dialogs& dialogs_;
-    QWidget* view_ = nullptr;
     QWidget* canvasWidget_ = nullptr;
     QScrollBar* hScroll_ = nullptr;
     QScrollBar* vScroll_ = nullptr;
