@@ -31,15 +31,10 @@ constexpr int px(int twips) {
     return twips / kTwipsPerPixel;
 }
 
-// Whole number nearest to `value`, halves to the even neighbour.
+// Whole number nearest to `value`, halves to the even neighbour (nearbyint rounds in
+// the current mode, which is to-nearest-even by default).
 long long roundHalfEven(double value) {
-    const double floor = std::floor(value);
-    const double diff = value - floor;
-    long long result = static_cast<long long>(floor);
-    if (diff > 0.5 || (diff == 0.5 && result % 2 != 0)) {
-        ++result;
-    }
-    return result;
+    return static_cast<long long>(std::nearbyint(value));
 }
 
 // Scales a font whether its size is given in pixels or in points.
