@@ -28,29 +28,29 @@ namespace {
 // even when the one before it failed, as an automation client that passes over errors
 // would; the first failure is kept for callers that report it.
 struct ShowAttempt {
-    bool opened = false;
-    bool shown = false;
+    bool started = false; // an application was created
+    bool opened = false;  // the workbook opened in it
+    bool shown = false;   // and was handed to the desktop
     int openError = 0;
     QString openDescription;
-    int showError = 0;
-    QString showDescription;
 };
 
 ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& create,
                               std::unique_ptr<xls::Application>& spreadsheetApp) {
     ShowAttempt attempt;
+    std::unique_ptr<xls::Application> created;
     try {
-        if (auto app = create()) {
-            spreadsheetApp = std::move(app);
-        }
+        created = create();
     } catch (...) {
-        // The reference keeps what it held; the next steps fail on it or use it.
+        created.reset();
     }
-    if (!spreadsheetApp) {
-        attempt.openError = xls::ErrCannotShow;
-        attempt.showError = xls::ErrCannotShow;
+    if (!created) {
+        // No application: the remaining steps have nothing to work on. The reference
+        // keeps what it held; an earlier instance is not asked to show anything again.
         return attempt;
     }
+    spreadsheetApp = std::move(created);
+    attempt.started = true;
     try {
         spreadsheetApp->workbooks().open(path);
         attempt.opened = true;
@@ -64,19 +64,15 @@ ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& cre
     try {
         spreadsheetApp->setVisible(true);
         attempt.shown = attempt.opened;
-    } catch (const Error& e) {
-        attempt.showError = e.number();
-        attempt.showDescription = e.description();
-    } catch (const std::exception& e) {
-        attempt.showError = xls::ErrCannotShow;
-        attempt.showDescription = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        // Nothing on the desktop can show the file (the engine's 429).
     }
     return attempt;
 }
 
 QString showFailureMessage(const QString& path, const ShowAttempt& attempt) {
     const QString ending = QStringLiteral("\n\n本ソフトを終了します。");
-    if (!attempt.opened) {
+    if (attempt.started && !attempt.opened) {
         if (attempt.openError == err::FileNotFound || attempt.openError == err::PathNotFound) {
             return QStringLiteral("作成したExcelファイルが見つかりません。\n\n") + path +
                    QStringLiteral("\n\nファイルが移動または削除されていないか確認して下さい。") +

@@ -118,8 +118,11 @@ TEST_F(SampleButtons, FailuresAfterTheFileCheckAreSilent) {
     const SpreadsheetFactory failing = []() -> std::unique_ptr<xls::Application> {
         throw Error(429, QStringLiteral("cannot create"));
     };
+    const auto shownBefore = shell.openedDocuments.size();
     openSampleWorkbook(SampleKind::WithoutNotes, folder.path(), dialogs, nullptr, failing, app);
     EXPECT_EQ(app.get(), before);
+    // The earlier instance is not asked to show its workbook once more.
+    EXPECT_EQ(shell.openedDocuments.size(), shownBefore);
     EXPECT_EQ(dialogs.messageCount(), 0);
 }
 
@@ -183,6 +186,19 @@ TEST_F(ResultButton, ReportsWhyTheWorkbookCannotBeShownAndStillEnds) {
         EXPECT_EQ(ended, 1) << c.name;
     }
     // Only the workbook that opened was handed to the desktop, once.
+    EXPECT_EQ(shell.openedDocuments, QStringList{good});
+
+    // No application can be started at all: reported the same way, and the end follows.
+    dialogs.shown.clear();
+    ended = 0;
+    const SpreadsheetFactory failing = []() -> std::unique_ptr<xls::Application> {
+        return nullptr;
+    };
+    EXPECT_FALSE(showResultWorkbook(good, dialogs, nullptr, failing, app, [this] { ++ended; }));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith(
+        QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。")));
+    EXPECT_EQ(ended, 1);
     EXPECT_EQ(shell.openedDocuments, QStringList{good});
 }
 
