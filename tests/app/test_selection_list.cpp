@@ -85,6 +85,7 @@ private slots:
     void makeCurrentActsLikeTheUser();
     void scrollingAnyListScrollsTheOthers_data();
     void scrollingAnyListScrollsTheOthers();
+    void focusAloneDoesNotChooseARow();
     void removingLeavesNoCurrentRowAndKeepsOrder();
     void removeWithoutCurrentRowDoesNothing();
     void fieldReplacementKeepsTheRowInPlace();
@@ -351,6 +352,23 @@ void SelectionListTest::scrollingAnyListScrollsTheOthers() {
     }
     QCOMPARE(chosen.size(), 0);
     QCOMPARE(lw.list().currentRow(), -1);
+}
+
+void SelectionListTest::focusAloneDoesNotChooseARow() {
+    ListedWindow lw(3);
+    lw.w().show();
+    lw.w().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&lw.w()));
+    QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
+    lw.w().lstChk->setFocus(Qt::TabFocusReason);
+    QVERIFY(lw.w().lstChk->hasFocus());
+    QCOMPARE(lw.list().currentRow(), -1);
+    QCOMPARE(lw.w().lstChk->currentRow(), -1);
+    QCOMPARE(chosen.size(), 0);
+    // The keyboard then moves through the rows as usual.
+    QTest::keyClick(lw.w().lstChk, Qt::Key_Down);
+    QVERIFY(lw.list().currentRow() >= 0);
+    QCOMPARE(chosen.size(), 1);
 }
 
 void SelectionListTest::removingLeavesNoCurrentRowAndKeepsOrder() {
