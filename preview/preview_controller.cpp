@@ -480,7 +480,8 @@ bool PreviewController::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Paint:
         paintCanvas(canvasWidget_);
         return true;
-    case QEvent::MouseButtonPress: {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: { // the second press of a double click
         const auto* mouse = static_cast<QMouseEvent*>(event);
         dragStart_ = mouse->position() * kTwipsPerPixel;
         if (!dragging_) {

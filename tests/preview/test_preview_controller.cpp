@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -308,6 +309,24 @@ private slots:
         QTest::mouseRelease(ui_->picture2, Qt::RightButton, {}, QPoint(50, 0));
         QCOMPARE(ui_->vScroll->value(), 100);
         QCOMPARE(canvas().top, -(6000.0 - 2400 - 55));
+    }
+
+    void doubleClickStartsADragToo() {
+        const QString tall = picture("tall400.bmp", 100, 400);
+        controller_->fileClicked(tall);
+        ui_->option1[1]->setChecked(true);
+        // A double click arrives as press, release, double-click press, release; the
+        // second press starts the drag like any press.
+        QTest::mousePress(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 10));
+        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 10));
+        QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(50, 150),
+                           ui_->picture2->mapToGlobal(QPointF(50, 150)), Qt::LeftButton,
+                           Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui_->picture2, &second);
+        QVERIFY(QGuiApplication::overrideCursor() != nullptr);
+        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 50));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(ui_->vScroll->value(), 42);
     }
 
     void panThatKeepsTheValueKeepsTheDraggedPosition() {
