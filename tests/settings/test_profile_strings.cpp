@@ -166,6 +166,9 @@ TEST_F(ProfileStringsTest, AnUnwritableFolderLeavesTheOldFileAndNoTemporaryFile)
     waitpid(child, &status, 0);
     chmod(QFile::encodeName(dir.path()).constData(), 0700);
     ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) {
+        GTEST_SKIP() << "running as root without a user to drop to";
+    }
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
     EXPECT_EQ(readRaw(), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
