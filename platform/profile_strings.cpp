@@ -57,6 +57,9 @@ private:
     iconv_t cd_;
 };
 
+// A settings file is small; a larger file is read only this far and never rewritten.
+constexpr qint64 maxProfileFileBytes = 16 * 1024 * 1024;
+
 bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -323,9 +326,7 @@ QString IniProfileStrings::read(const QString& file, const QString& section, con
     if (!f.open(QIODevice::ReadOnly)) {
         return fallback;
     }
-    // A settings file is small; refuse to read a huge file into memory.
-    constexpr qint64 maxFileBytes = 16 * 1024 * 1024;
-    const QByteArray bytes = f.read(maxFileBytes);
+    const QByteArray bytes = f.read(maxProfileFileBytes);
     const auto value = ini::findValue(bytes, ini::toCp932(section), ini::toCp932(key));
     if (!value) {
         return fallback;
@@ -338,7 +339,8 @@ bool IniProfileStrings::write(const QString& file, const QString& section, const
     QByteArray old;
     QFile f(file);
     if (f.exists()) {
-        if (!f.open(QIODevice::ReadOnly)) {
+        // A file this large is not a settings file: leave it alone rather than load it.
+        if (!f.open(QIODevice::ReadOnly) || f.size() > maxProfileFileBytes) {
             return false;
         }
         old = f.readAll();

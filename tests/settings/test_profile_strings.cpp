@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -172,6 +173,18 @@ TEST_F(ProfileStringsTest, AnUnwritableFolderLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
     EXPECT_EQ(readRaw(), old);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(ProfileStringsTest, AHugeFileIsNeitherLoadedWholeNorRewritten) {
+    writeRaw("[File]\r\nOwner=first\r\n");
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.resize(17 * 1024 * 1024)); // zeros after the section: not a settings file
+    }
+    EXPECT_EQ(read(QStringLiteral("File"), QStringLiteral("Owner")), QStringLiteral("first"));
+    EXPECT_FALSE(profiles.write(path(), QStringLiteral("File"), QStringLiteral("Owner"),
+                                QStringLiteral("x")));
+    EXPECT_EQ(QFileInfo(path()).size(), 17 * 1024 * 1024);
 }
 
 TEST_F(ProfileStringsTest, WritingKeepsTheFilesPermissionsAndLeavesNoTemporaryFile) {
