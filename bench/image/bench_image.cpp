@@ -129,6 +129,13 @@ int main(int argc, char** argv) {
                                                  target.bytesPerLine());
                }),
         copyMs, "memcpy");
+    row("blocked three-quarter turn (into a ready target)",
+        bestMs(rounds,
+               [&] {
+                   tav::rotateQuarterAnticlockwise32(src, picture.bytesPerLine(), w, h, dst,
+                                                     target.bytesPerLine());
+               }),
+        copyMs, "memcpy");
     row("rotateQuarterClockwise (allocates the target)",
         bestMs(rounds, [&] { tav::rotateQuarterClockwise(picture); }), copyMs, "memcpy");
     row("naive per-pixel loop",

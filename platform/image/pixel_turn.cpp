@@ -25,13 +25,74 @@ inline std::uint32_t* rowOf(std::uint32_t* base, std::ptrdiff_t stride, int y) {
     return reinterpret_cast<std::uint32_t*>(reinterpret_cast<char*>(base) + stride * y);
 }
 
-// Turns the source rectangle [x0, x1) x [y0, y1) pixel by pixel.
-void turnRectScalar(const std::uint32_t* src, std::ptrdiff_t srcStride, int h, int x0, int x1,
-                    int y0, int y1, std::uint32_t* dst, std::ptrdiff_t dstStride) {
+// Turns the source rectangle [x0, x1) x [y0, y1) pixel by pixel. Clockwise, source pixel
+// (x, y) of a w x h picture lands at target (h - 1 - y, x); anticlockwise at (y, w - 1 - x).
+template <bool Clockwise>
+void turnRectScalar(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h, int x0,
+                    int x1, int y0, int y1, std::uint32_t* dst, std::ptrdiff_t dstStride) {
     for (int x = x0; x < x1; ++x) {
-        std::uint32_t* out = rowOf(dst, dstStride, x);
+        std::uint32_t* out = rowOf(dst, dstStride, Clockwise ? x : w - 1 - x);
         for (int y = y0; y < y1; ++y)
-            out[h - 1 - y] = rowOf(src, srcStride, y)[x];
+            out[Clockwise ? h - 1 - y : y] = rowOf(src, srcStride, y)[x];
+    }
+}
+
+template <bool Clockwise>
+void turnTiles(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h, std::uint32_t* dst,
+               std::ptrdiff_t dstStride) {
+    for (int ty = 0; ty < h; ty += kTile) {
+        const int ty1 = std::min(ty + kTile, h);
+        for (int tx = 0; tx < w; tx += kTile) {
+            const int tx1 = std::min(tx + kTile, w);
+#if defined(__SSE2__)
+            // Whole 4x4 blocks of the tile go through registers: four source rows,
+            // transposed, give four target rows (clockwise the bottom source row comes
+            // first, anticlockwise the top one). The blocks are walked down each column of
+            // the tile, so every target row is written front to back in one run.
+            const int bx1 = tx + (tx1 - tx) / 4 * 4;
+            const int by1 = ty + (ty1 - ty) / 4 * 4;
+            for (int x = tx; x < bx1; x += 4) {
+                // Target rows of source columns x .. x + 3, in that order.
+                std::uint32_t* t0 = rowOf(dst, dstStride, Clockwise ? x : w - 1 - x);
+                std::uint32_t* t1 = rowOf(dst, dstStride, Clockwise ? x + 1 : w - 2 - x);
+                std::uint32_t* t2 = rowOf(dst, dstStride, Clockwise ? x + 2 : w - 3 - x);
+                std::uint32_t* t3 = rowOf(dst, dstStride, Clockwise ? x + 3 : w - 4 - x);
+                for (int y = ty; y < by1; y += 4) {
+                    const std::uint32_t* r0 = rowOf(src, srcStride, y);
+                    const std::uint32_t* r1 = rowOf(src, srcStride, y + 1);
+                    const std::uint32_t* r2 = rowOf(src, srcStride, y + 2);
+                    const std::uint32_t* r3 = rowOf(src, srcStride, y + 3);
+                    // Target column of the first lane: source row y + 3 clockwise, y
+                    // anticlockwise.
+                    const int column = Clockwise ? h - 4 - y : y;
+                    const auto load = [x](const std::uint32_t* row) {
+                        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+                    };
+                    const __m128i a = load(Clockwise ? r3 : r0);
+                    const __m128i b = load(Clockwise ? r2 : r1);
+                    const __m128i c = load(Clockwise ? r1 : r2);
+                    const __m128i d = load(Clockwise ? r0 : r3);
+                    const __m128i ab0 = _mm_unpacklo_epi32(a, b);
+                    const __m128i cd0 = _mm_unpacklo_epi32(c, d);
+                    const __m128i ab1 = _mm_unpackhi_epi32(a, b);
+                    const __m128i cd1 = _mm_unpackhi_epi32(c, d);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(t0 + column),
+                                     _mm_unpacklo_epi64(ab0, cd0));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(t1 + column),
+                                     _mm_unpackhi_epi64(ab0, cd0));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(t2 + column),
+                                     _mm_unpacklo_epi64(ab1, cd1));
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(t3 + column),
+                                     _mm_unpackhi_epi64(ab1, cd1));
+                }
+            }
+            // The ragged right and bottom edges of the tile, pixel by pixel.
+            turnRectScalar<Clockwise>(src, srcStride, w, h, bx1, tx1, ty, by1, dst, dstStride);
+            turnRectScalar<Clockwise>(src, srcStride, w, h, tx, tx1, by1, ty1, dst, dstStride);
+#else
+            turnRectScalar<Clockwise>(src, srcStride, w, h, tx, tx1, ty, ty1, dst, dstStride);
+#endif
+        }
     }
 }
 
@@ -63,53 +124,12 @@ void rotateQuarterClockwise32Naive(const std::uint32_t* src, std::ptrdiff_t srcS
 
 void rotateQuarterClockwise32(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h,
                               std::uint32_t* dst, std::ptrdiff_t dstStride) {
-    for (int ty = 0; ty < h; ty += kTile) {
-        const int ty1 = std::min(ty + kTile, h);
-        for (int tx = 0; tx < w; tx += kTile) {
-            const int tx1 = std::min(tx + kTile, w);
-#if defined(__SSE2__)
-            // Whole 4x4 blocks of the tile go through registers: four source rows,
-            // read bottom row first, transposed, give four target rows. The blocks are
-            // walked down each column of the tile, so every target row is written
-            // front to back in one run.
-            const int bx1 = tx + (tx1 - tx) / 4 * 4;
-            const int by1 = ty + (ty1 - ty) / 4 * 4;
-            for (int x = tx; x < bx1; x += 4) {
-                for (int y = ty; y < by1; y += 4) {
-                    const std::uint32_t* r0 = rowOf(src, srcStride, y);
-                    const std::uint32_t* r1 = rowOf(src, srcStride, y + 1);
-                    const std::uint32_t* r2 = rowOf(src, srcStride, y + 2);
-                    const std::uint32_t* r3 = rowOf(src, srcStride, y + 3);
-                    const int column = h - 4 - y; // target column of source row y + 3
-                    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r3 + x));
-                    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r2 + x));
-                    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + x));
-                    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + x));
-                    const __m128i ab0 = _mm_unpacklo_epi32(a, b);
-                    const __m128i cd0 = _mm_unpacklo_epi32(c, d);
-                    const __m128i ab1 = _mm_unpackhi_epi32(a, b);
-                    const __m128i cd1 = _mm_unpackhi_epi32(c, d);
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(rowOf(dst, dstStride, x) + column),
-                                     _mm_unpacklo_epi64(ab0, cd0));
-                    _mm_storeu_si128(
-                        reinterpret_cast<__m128i*>(rowOf(dst, dstStride, x + 1) + column),
-                        _mm_unpackhi_epi64(ab0, cd0));
-                    _mm_storeu_si128(
-                        reinterpret_cast<__m128i*>(rowOf(dst, dstStride, x + 2) + column),
-                        _mm_unpacklo_epi64(ab1, cd1));
-                    _mm_storeu_si128(
-                        reinterpret_cast<__m128i*>(rowOf(dst, dstStride, x + 3) + column),
-                        _mm_unpackhi_epi64(ab1, cd1));
-                }
-            }
-            // The ragged right and bottom edges of the tile, pixel by pixel.
-            turnRectScalar(src, srcStride, h, bx1, tx1, ty, by1, dst, dstStride);
-            turnRectScalar(src, srcStride, h, tx, tx1, by1, ty1, dst, dstStride);
-#else
-            turnRectScalar(src, srcStride, h, tx, tx1, ty, ty1, dst, dstStride);
-#endif
-        }
-    }
+    turnTiles<true>(src, srcStride, w, h, dst, dstStride);
+}
+
+void rotateQuarterAnticlockwise32(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h,
+                                  std::uint32_t* dst, std::ptrdiff_t dstStride) {
+    turnTiles<false>(src, srcStride, w, h, dst, dstStride);
 }
 
 QImage rotateQuarterClockwise(const QImage& image) {
@@ -143,9 +163,16 @@ QImage rotateHalf(const QImage& image) {
 }
 
 QImage rotateQuarterAnticlockwise(const QImage& image) {
-    // A three-quarter clockwise turn: the half turn reverses rows in place cheaply, the
-    // quarter turn does the transposing work once.
-    return rotateQuarterClockwise(rotateHalf(image));
+    if (image.isNull())
+        return {};
+    const QImage src = as32Bit(image);
+    QImage out = allocate(src.height(), src.width(), src.format());
+    rotateQuarterAnticlockwise32(reinterpret_cast<const std::uint32_t*>(src.constBits()),
+                                 src.bytesPerLine(), src.width(), src.height(),
+                                 reinterpret_cast<std::uint32_t*>(out.bits()), out.bytesPerLine());
+    out.setDotsPerMeterX(src.dotsPerMeterY());
+    out.setDotsPerMeterY(src.dotsPerMeterX());
+    return out;
 }
 
 } // namespace tav

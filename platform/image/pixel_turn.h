@@ -21,7 +21,11 @@ namespace tav {
 void rotateQuarterClockwise32(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h,
                               std::uint32_t* dst, std::ptrdiff_t dstStride);
 
-// The same with the plain per-pixel loop (kept for the benchmark and as the reference in
+// The three-quarter turn in one pass: source pixel (x, y) lands at target (y, w - 1 - x).
+void rotateQuarterAnticlockwise32(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h,
+                                  std::uint32_t* dst, std::ptrdiff_t dstStride);
+
+// The quarter turn with the plain per-pixel loop (kept for the benchmark and as the reference in
 // the tests).
 void rotateQuarterClockwise32Naive(const std::uint32_t* src, std::ptrdiff_t srcStride, int w, int h,
                                    std::uint32_t* dst, std::ptrdiff_t dstStride);

@@ -38,6 +38,16 @@ TEST_P(TurnSizes, MatchesThePixelMapping) {
             ASSERT_EQ(turned.pixel(h - 1 - y, x), src.pixel(x, y)) << x << "," << y;
 }
 
+TEST_P(TurnSizes, AnticlockwiseMatchesThePixelMapping) {
+    const QImage src = randomImage(GetParam().width(), GetParam().height());
+    const QImage turned = rotateQuarterAnticlockwise(src);
+    ASSERT_EQ(turned.size(), src.size().transposed());
+    const int w = src.width();
+    for (int y = 0; y < src.height(); ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(turned.pixel(y, w - 1 - x), src.pixel(x, y)) << x << "," << y;
+}
+
 TEST_P(TurnSizes, BlockedLoopEqualsTheNaiveLoop) {
     const QImage src = randomImage(GetParam().width(), GetParam().height());
     QImage naive(src.height(), src.width(), QImage::Format_RGB32);
@@ -100,6 +110,7 @@ TEST(PixelTurn, LargePictureEqualsTheNaiveLoop) {
         reinterpret_cast<const std::uint32_t*>(src.constBits()), src.bytesPerLine(), src.width(),
         src.height(), reinterpret_cast<std::uint32_t*>(naive.bits()), naive.bytesPerLine());
     EXPECT_EQ(rotateQuarterClockwise(src), naive);
+    EXPECT_EQ(rotateQuarterAnticlockwise(src), naive.mirrored(true, true));
 }
 
 } // namespace
