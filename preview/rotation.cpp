@@ -60,30 +60,60 @@ BoxContainer* PictureBox::parentWindow() const {
     return container_->parentWindow;
 }
 
-void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn) {
+namespace {
+
+// The box state of a turn around `work`: hidden with AutoRedraw on, moved from a grouping
+// frame into its window, and all of it restored afterwards however `work` ends. `work`
+// gets the container the box sits in while it is turned.
+template <typename Work> void withTurnState(PictureBox& box, Work work) {
     BoxStateGuard guard(box);
     box.autoRedraw = true;
     box.visible = false;
-    // A box in a grouping frame is turned in its window and put back afterwards (the
-    // guard restores the container).
     BoxContainer* container = box.container();
     if (container != nullptr && container->kind == BoxContainer::Kind::Frame &&
         container->parentWindow != nullptr) {
         box.setContainer(container->parentWindow);
         container = container->parentWindow;
     }
-    // The turned picture is made completely before anything of the box changes, so a
-    // failure leaves the box with the picture it had.
-    QImage turned = turn ? turn(box.picture_) : rotateQuarterClockwise(box.picture_);
-    const double oldWidthPx = box.width / container->unitsPerPixelX;
-    const double oldHeightPx = box.height / container->unitsPerPixelY;
-    box.picture_ = std::move(turned);
-    box.logical_.transpose();
-    box.isVector_ = false; // from now on a raster picture
+    work(*container);
+}
+
+} // namespace
+
+void PictureBox::takeTurnedPicture(QImage turned, bool sidesExchanged,
+                                   const BoxContainer& container) {
+    picture_ = std::move(turned);
+    isVector_ = false; // from now on a raster picture
+    if (!sidesExchanged)
+        return;
+    logical_.transpose();
     // Width and height exchanged, each converted through pixels, so a container whose
     // units per pixel differ by direction still gets a box of exactly H by W pixels.
-    box.width = oldHeightPx * container->unitsPerPixelX;
-    box.height = oldWidthPx * container->unitsPerPixelY;
+    const double oldWidthPx = width / container.unitsPerPixelX;
+    const double oldHeightPx = height / container.unitsPerPixelY;
+    width = oldHeightPx * container.unitsPerPixelX;
+    height = oldWidthPx * container.unitsPerPixelY;
+}
+
+void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn) {
+    withTurnState(box, [&](const BoxContainer& container) {
+        // The turned picture is made completely before anything of the box changes, so
+        // a failure leaves the box with the picture it had.
+        QImage turned = turn ? turn(box.picture_) : rotateQuarterClockwise(box.picture_);
+        box.takeTurnedPicture(std::move(turned), true, container);
+    });
+}
+
+void picRotations(PictureBox& box, int quarterTurns) {
+    const int turns = ((quarterTurns % 4) + 4) % 4;
+    if (turns == 0)
+        return;
+    withTurnState(box, [&](const BoxContainer& container) {
+        QImage turned = turns == 1   ? rotateQuarterClockwise(box.picture_)
+                        : turns == 2 ? rotateHalf(box.picture_)
+                                     : rotateQuarterAnticlockwise(box.picture_);
+        box.takeTurnedPicture(std::move(turned), turns != 2, container);
+    });
 }
 
 int quarterTurnsForCode(const QString& code) {

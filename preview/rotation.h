@@ -72,6 +72,8 @@ public:
 
 private:
     friend void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn);
+    friend void picRotations(PictureBox& box, int quarterTurns);
+    void takeTurnedPicture(QImage turned, bool sidesExchanged, const BoxContainer& container);
 
     QImage picture_;
     QSize logical_;
@@ -83,6 +85,11 @@ private:
 // operation (the blocked quarter turn unless a test injects another one). Throws what
 // the pixel operation throws; the box is then restored as it was.
 void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn = {});
+
+// `quarterTurns` (0 to 3) quarter turns clockwise in one pass over the pixels:
+// the same picture, size and box state as that many calls of picRotation, at the cost of
+// one. Throws like picRotation; the box is then restored as it was.
+void picRotations(PictureBox& box, int quarterTurns);
 
 // Number of quarter turns a rotation code asks for: " 90" 1, "180" 2, "270" 3; "  0"
 // and any other text 0. The code is compared exactly.

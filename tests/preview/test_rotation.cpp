@@ -186,6 +186,32 @@ TEST(PicRotation, PhysicalSizeAtNinetySixDpi) {
     EXPECT_EQ(box.sizeHimetric(), QSize(7938, 5292)); // 300 px = 79.375 mm
 }
 
+TEST(PicRotation, SeveralTurnsInOnePassEqualSuccessiveTurns) {
+    BoxContainer odd{BoxContainer::Kind::Window, QStringLiteral("frmMain"), 15, 12, nullptr};
+    BoxContainer frame{BoxContainer::Kind::Frame, QStringLiteral("Frame2"), 15, 12, &odd};
+    const QImage original = randomImage(37, 11);
+    for (int turns = 0; turns <= 3; ++turns) {
+        PictureBox stepwise(&frame);
+        PictureBox onePass(&frame);
+        for (PictureBox* box : {&stepwise, &onePass}) {
+            box->setPicture(original, QSize(37, 11), true);
+            box->visible = true;
+            box->left = 30;
+        }
+        for (int i = 0; i < turns; ++i)
+            picRotation(stepwise);
+        picRotations(onePass, turns);
+        EXPECT_EQ(onePass.picture(), stepwise.picture()) << turns;
+        EXPECT_EQ(onePass.logicalSize(), stepwise.logicalSize()) << turns;
+        EXPECT_DOUBLE_EQ(onePass.width, stepwise.width) << turns;
+        EXPECT_DOUBLE_EQ(onePass.height, stepwise.height) << turns;
+        EXPECT_EQ(onePass.isVector(), stepwise.isVector()) << turns;
+        EXPECT_TRUE(onePass.visible);
+        EXPECT_EQ(onePass.left, 30);
+        EXPECT_EQ(onePass.container(), &frame);
+    }
+}
+
 TEST(RotationCode, OnlyTheFourExactCodesTurn) {
     const std::pair<const char*, int> rows[] = {
         {"  0", 0},  {" 90", 1}, {"180", 2}, {"270", 3},  {"90", 0},  {"", 0},
