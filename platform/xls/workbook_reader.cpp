@@ -723,7 +723,9 @@ void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
     }
     book.digitWidth = digitWidthOf(*font0);
     book.templateXfCount = static_cast<int>(book.xfs.size());
-    parseSst(book, sstChunks);
+    if (!sstChunks.empty()) {
+        parseSst(book, sstChunks); // LibreOffice writes no SST when there is no text
+    }
     std::vector<TemplateBlip> blips;
     if (!drawingGroup.isEmpty()) {
         blips = parseDrawingGroup(drawingGroup);

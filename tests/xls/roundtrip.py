@@ -32,6 +32,7 @@ CASES = {
     "lo_template": (3, False, False, "lo_from_xlsx_1jpeg.xls"),
     "lo_absolute_template": (2, True, False, "lo_from_fods_2pics_absolute.xls"),
     "gnumeric_template": (3, False, False, "gnumeric_from_xlsx_4pics.xls"),
+    "lo_resaved_template": (4, True, False, "lo_resaved_ExcelBook.xls"),
     "difat": (200, False, True, None),
 }
 

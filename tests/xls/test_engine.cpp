@@ -622,6 +622,35 @@ TEST_F(Engine, VisibleHandsTheWorkbookToTheDesktop) {
     EXPECT_EQ(app_.workbooks().count(), 0);
 }
 
+TEST_F(Engine, TemplateResavedByLibreOfficeGetsOneDrawingNotTwo) {
+    // LibreOffice writes an empty drawing (group + patriarch) into every sheet.
+    const QString path = dir_.filePath(QStringLiteral("lo.xls"));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(TAVOLIN_XLS_DATA_DIR "/lo_resaved_ExcelBook.xls"), path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    Workbook& book = open(path);
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    EXPECT_EQ(sheet.shapeCount(), 0);
+    sheet.range(QStringLiteral("B3")).select();
+    app_.clipboard().setImage(testing::samplePicture(0));
+    sheet.pasteSpecial(xl::PasteBitmap);
+    book.save();
+    const auto records = workbookRecords(path);
+    EXPECT_EQ(countRecords(records, op::MSODRAWINGGROUP), 1);
+    EXPECT_EQ(countRecords(records, op::OBJ), 1);
+    QByteArray drawing;
+    for (const Record& r : records) {
+        if (r.type == op::MSODRAWING) {
+            drawing.append(r.data);
+        }
+    }
+    // One drawing container (0xF002) whose length covers all drawing bytes.
+    EXPECT_EQ(drawing.count(QByteArray("\x0F\x00\x02\xF0", 4)), 1);
+    EXPECT_EQ(get32(drawing, 4) + 8, static_cast<std::uint32_t>(drawing.size()));
+    Application again;
+    EXPECT_EQ(again.workbooks().open(path).worksheet(QStringLiteral("Sheet1")).shapeCount(), 1);
+}
+
 TEST(SharedStrings, ContinueAcrossTheRecordLimitAtCharacterBoundaries) {
     // Strings long enough that the table spans several records, with 8-bit and
     // 16-bit strings straddling the 8224-byte boundaries at odd and even offsets.
