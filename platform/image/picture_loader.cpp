@@ -204,8 +204,8 @@ QSize uprightSize(const JpegHeader& header) {
 // orientation); 3/8 and the other odd factors are slower than the next power of two.
 tjscalingfactor chooseScale(const JpegHeader& header, QSize need) {
     static const tjscalingfactor kScales[] = {{1, 8}, {1, 4}, {1, 2}};
-    if (need.isEmpty())
-        return {1, 1};
+    if (need.width() <= 0 && need.height() <= 0)
+        return {1, 1}; // nothing asked for: the full picture
     for (const tjscalingfactor& sf : kScales) {
         if (TJSCALED(header.width, sf) >= need.width() &&
             TJSCALED(header.height, sf) >= need.height())
@@ -323,9 +323,9 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
 
 QSize metafileRasterSize(QSize logical, QSize minimum) {
     double scale = kMetafileRasterScale;
-    if (!minimum.isEmpty())
-        scale = std::max(double(minimum.width()) / logical.width(),
-                         double(minimum.height()) / logical.height());
+    if (minimum.width() > 0 || minimum.height() > 0)
+        scale = std::max(double(std::max(minimum.width(), 0)) / logical.width(),
+                         double(std::max(minimum.height(), 0)) / logical.height());
     const double pixels = double(logical.width()) * logical.height() * scale * scale;
     if (pixels > double(kMaxMetafileRasterPixels)) {
         scale *= std::sqrt(double(kMaxMetafileRasterPixels) / pixels);

@@ -367,6 +367,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {100, 161}, {480, 320}},
                       ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {480, 320}, {480, 320}},
                       ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {481, 1}, {960, 640}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {481, 0}, {960, 640}},
+                      ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {0, 200}, {480, 320}},
                       ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {961, 1}, {1920, 1280}},
                       ScaleRow{"jpeg/photo_2.5mp_canon400d_storm.jpg", {5000, 5000}, {1920, 1280}},
                       // Stored sideways: the minimum applies to the upright picture.
