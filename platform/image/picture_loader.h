@@ -40,11 +40,12 @@ inline constexpr double kMetafileRasterScale = 3.0;
 inline constexpr std::int64_t kMaxMetafileRasterPixels = 24'000'000;
 
 struct LoadOptions {
-    // The smallest pixel size of the upright picture the caller needs; a side of 0 asks
-    // for nothing in that direction, and both 0 (the default) ask for the full picture. A JPEG is
-    // then decoded with DCT scaling at the smallest of 1/8, 1/4, 1/2 and 1/1 whose result still
-    // covers this size in both directions; a metafile is rasterised at this size (aspect ratio
-    // kept, at least covering it); other raster types load at full size.
+    // The smallest pixel size of the upright picture the caller needs. A side of 0 or less
+    // asks for nothing in that direction; the default (both sides -1) asks for the full
+    // picture. A JPEG is decoded with DCT scaling at the smallest of 1/8, 1/4, 1/2 and 1/1
+    // whose result still covers this size in both directions; a metafile is rasterised at
+    // this size (aspect ratio kept, at least covering it); other raster types load at
+    // full size.
     QSize minimumSize;
 };
 
