@@ -28,8 +28,13 @@ constexpr PlainRow kPlain[] = {
     {4, 2, "F", "Z", 3, 15, 11, 2, 190.0f, 143.0f, true},
     // captions off
     {2, 2, "C", "W", 1, 30, 0, 0, 244.5f, 379.5f, false},
-    {3, 2, "C", "W", 1, 21, 0, 0, 244.5f, 252.3f, false},
-    {4, 2, "F", "Z", 4, 15, 0, 2, 190.0f, 155.0f, true},
+    // Three rows of 252.3 pt boxes fit a 59-row page only at a 19-row pitch (rows 1,
+    // 20, 39; the last box ends in row 57); a 21-row pitch would push the third row
+    // 1.7 rows into the next page.
+    {3, 2, "C", "W", 1, 19, 0, 0, 244.5f, 252.3f, false},
+    // Four rows of 155 pt boxes from row 4 fit a 59-row page only at a 14-row pitch
+    // (the last box ends in row 58); at 15 rows it would reach into the next page.
+    {4, 2, "F", "Z", 4, 14, 0, 2, 190.0f, 155.0f, true},
 };
 
 struct NotesRow {

@@ -47,7 +47,13 @@ QSizeF fitToBox(QSizeF natural, double boxWidth, double boxHeight) {
         return {};
     }
     if (h > w) {
-        return {w * boxHeight / h, boxHeight};
+        // Portrait: full box height, unless that makes it wider than a tall box; then
+        // it is narrowed to the box width so it never covers its neighbour.
+        QSizeF size(w * boxHeight / h, boxHeight);
+        if (size.width() > boxWidth) {
+            size = QSizeF(boxWidth, h * boxWidth / w);
+        }
+        return size;
     }
     QSizeF size(boxWidth, h * boxWidth / w);
     if (size.height() > boxHeight) {
@@ -121,6 +127,11 @@ void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool w
     shape.setLockAspectRatio(xls::xl::MsoTrue);
     if (shape.height() > shape.width()) {
         shape.setHeight(bh);
+        // In the boxes taller than wide a portrait at full height can still be wider
+        // than its box and would cover the picture beside it or leave the page.
+        if (shape.width() > bw) {
+            shape.setWidth(bw);
+        }
     } else {
         shape.setWidth(bw);
         if (shape.height() > bh) {

@@ -51,9 +51,9 @@ LAYOUTS = [
     ('plain-square-4', True, False, 2, 2, ['C', 'W'], 6, 32, 59, 16, 5, 'AM', 'C', (233.25, 215.25), 0),
     ('plain-square-4', False, False, 2, 2, ['C', 'W'], 1, 30, 59, 0, None, 'AM', 'C', (244.5, 379.5), 0),
     ('plain-square-6', True, False, 3, 2, ['C', 'W'], 6, 20, 59, 13, 5, 'AM', 'C', (233.25, 174.75), 0),
-    ('plain-square-6', False, False, 3, 2, ['C', 'W'], 1, 21, 59, 0, None, 'AM', 'C', (244.5, 252.3), 0),
+    ('plain-square-6', False, False, 3, 2, ['C', 'W'], 1, 19, 59, 0, None, 'AM', 'C', (244.5, 252.3), 0),
     ('plain-square-8', True, False, 4, 2, ['F', 'Z'], 3, 15, 59, 11, 2, 'AM', 'F', (190, 143), 0),
-    ('plain-square-8', False, False, 4, 2, ['F', 'Z'], 4, 15, 59, 0, 2, 'AM', 'F', (190, 155), 0),
+    ('plain-square-8', False, False, 4, 2, ['F', 'Z'], 4, 14, 59, 0, 2, 'AM', 'F', (190, 155), 0),
     ('notes-2', True, True, 2, 1, ['B'], 3, 23, 44, 0, 1, 'D', 'B', (370, 297), 16),
     ('notes-3', True, True, 3, 1, ['B'], 3, 14, 44, 0, 1, 'D', 'B', (311, 233), 13),
     ('notes-4', True, True, 4, 1, ['B'], 2, 11, 44, 0, 1, 'D', 'B', (257, 178), 10),
@@ -69,6 +69,8 @@ def f32(x):
 
 def fit(w, h, bw, bh):
     if h > w:
+        if w * bh / h > bw:
+            return bw, h * bw / w
         return w * bh / h, bh
     fw, fh = bw, h * bw / w
     if fh > bh:

@@ -185,9 +185,10 @@ TEST_F(RunFixture, PlainSquareWithoutCaptions) {
         EXPECT_EQ(r.text(cell), QString()) << cell;
     }
     const std::vector<xls::Shape> shapes = r.sheet.shapes();
-    // Box 244.5 x 379.5: a 50 x 70 portrait gets the full height and ends wider.
-    EXPECT_NEAR(shapes[0].height(), 379.5, 0.5);
-    EXPECT_NEAR(shapes[0].width(), 379.5 * 50 / 70, 0.5);
+    // Box 244.5 x 379.5: a 50 x 70 portrait at full height would be 271 pt wide, so
+    // it is narrowed to the box width instead of covering the picture beside it.
+    EXPECT_NEAR(shapes[0].width(), 244.5, 0.5);
+    EXPECT_NEAR(shapes[0].height(), 244.5 * 70 / 50, 0.5);
     EXPECT_NEAR(shapes[1].width(), 244.5, 0.5);
     EXPECT_NEAR(shapes[1].height(), 244.5 * 150 / 200, 0.5);
 }
@@ -393,10 +394,14 @@ TEST(Placement, FitArithmetic) {
     // Landscape 4:3 and 2:1 in 370 x 278.
     EXPECT_EQ(fitToBox({400, 300}, 370, 278), QSizeF(370, 277.5));
     EXPECT_EQ(fitToBox({400, 200}, 370, 278), QSizeF(370, 185));
-    // 3:4 portrait in 244.5 x 379.5: full height, wider than the box.
+    // 3:4 portrait in 244.5 x 379.5: full height would make it 284.6 wide, so it is
+    // held to the box width; a slimmer portrait keeps the full height.
     const QSizeF portrait = fitToBox({300, 400}, 244.5, 379.5);
-    EXPECT_DOUBLE_EQ(portrait.height(), 379.5);
-    EXPECT_NEAR(portrait.width(), 284.6, 0.05);
+    EXPECT_DOUBLE_EQ(portrait.width(), 244.5);
+    EXPECT_NEAR(portrait.height(), 326.0, 0.05);
+    const QSizeF slim = fitToBox({100, 200}, 244.5, 379.5);
+    EXPECT_DOUBLE_EQ(slim.height(), 379.5);
+    EXPECT_NEAR(slim.width(), 189.75, 0.01);
     // Square: width first, then capped at the height.
     EXPECT_EQ(fitToBox({100, 100}, 370, 278), QSizeF(278, 278));
     EXPECT_EQ(fitToBox({100, 100}, 244.5, 379.5), QSizeF(244.5, 244.5));

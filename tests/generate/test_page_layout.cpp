@@ -38,9 +38,9 @@ const Expected kTable[] = {
     {plain(2), true, 2, 2, "C", "W", 6, 32, 59, 16, "AM", 233.25f, 215.25f, 0, true},
     {plain(2), false, 2, 2, "C", "W", 1, 30, 59, 0, "AM", 244.5f, 379.5f, 0, false},
     {plain(3), true, 3, 2, "C", "W", 6, 20, 59, 13, "AM", 233.25f, 174.75f, 0, true},
-    {plain(3), false, 3, 2, "C", "W", 1, 21, 59, 0, "AM", 244.5f, 252.3f, 0, false},
+    {plain(3), false, 3, 2, "C", "W", 1, 19, 59, 0, "AM", 244.5f, 252.3f, 0, false},
     {plain(4), true, 4, 2, "F", "Z", 3, 15, 59, 11, "AM", 190, 143, 0, true},
-    {plain(4), false, 4, 2, "F", "Z", 4, 15, 59, 0, "AM", 190, 155, 0, true},
+    {plain(4), false, 4, 2, "F", "Z", 4, 14, 59, 0, "AM", 190, 155, 0, true},
     {notes(0), true, 2, 1, "B", "", 3, 23, 44, 0, "D", 370, 297, 16, true},
     {notes(1), true, 3, 1, "B", "", 3, 14, 44, 0, "D", 311, 233, 13, true},
     {notes(2), true, 4, 1, "B", "", 2, 11, 44, 0, "D", 257, 178, 10, true},
@@ -213,7 +213,7 @@ TEST(PageLayout, SquareWithoutCaptionsWritesNoHeader) {
         EXPECT_EQ(pictureCells(l, 1).anchor, QStringLiteral("W1"));
     }
     EXPECT_EQ(pictureCells(pageLayout(plain(2), false), 2).anchor, QStringLiteral("C31"));
-    EXPECT_EQ(pictureCells(pageLayout(plain(3), false), 4).anchor, QStringLiteral("C43"));
+    EXPECT_EQ(pictureCells(pageLayout(plain(3), false), 4).anchor, QStringLiteral("C39"));
     EXPECT_EQ(pictureCells(pageLayout(plain(3), false), 6).anchor, QStringLiteral("C60"));
 }
 
@@ -230,6 +230,11 @@ TEST(PageLayout, EveryPictureInsideItsPage) {
                     const int pageTop = (c.page - 1) * l.pageRows + 1;
                     EXPECT_GE(c.top, pageTop);
                     EXPECT_LT(c.top, pageTop + l.pageRows);
+                    // The whole box, not only its top row, stays on the page.
+                    const double rowPoints = l.withNotes ? 18.0 : 13.5;
+                    EXPECT_LE((c.top - pageTop) * rowPoints + l.boxHeight,
+                              l.pageRows * rowPoints + 1e-3)
+                        << index << (captions ? " captions" : " no captions") << " picture " << i;
                     if (c.headerDue) {
                         const int header = c.pageNumberCell
                                                .mid(c.pageNumberCell.indexOf(
