@@ -12,9 +12,11 @@
 #include "platform/image/picture_loader.h"
 #include "platform/image/pixel_turn.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QTransform>
 
 #include <turbojpeg.h>
@@ -87,6 +89,7 @@ int main(int argc, char** argv) {
     const auto size = static_cast<unsigned long>(jpeg.size());
     tjDecompressHeader3(tj, bytes, size, &w, &h, &subsamp, &colorspace);
     std::vector<unsigned char> pixels(std::size_t(w) * h * 4);
+    QImage qtImage;
     const double bare = bestMs(
         rounds, [&] { tjDecompress2(tj, bytes, size, pixels.data(), w, w * 4, h, TJPF_BGRX, 0); });
     std::printf("== decoding (%d x %d) ==\n", w, h);
@@ -108,6 +111,17 @@ int main(int argc, char** argv) {
         row(label, bestMs(rounds, [&] { tav::loadPictureData(jpeg, name, options); }), bare,
             "bare");
     }
+    row("Qt's JPEG reader (QImageReader, EXIF applied)",
+        bestMs(rounds,
+               [&] {
+                   QByteArray copy = jpeg;
+                   QBuffer buffer(&copy);
+                   buffer.open(QIODevice::ReadOnly);
+                   QImageReader reader(&buffer, "jpeg");
+                   reader.setAutoTransform(true);
+                   qtImage = reader.read();
+               }),
+        bare, "bare");
     tjDestroy(tj);
 
     std::printf("\n== quarter turn of %d x %d 32-bit pixels (%.1f MB) ==\n", w, h,
