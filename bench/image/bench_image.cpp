@@ -9,6 +9,7 @@
 // Without a photo argument it reads the shared corpus' 12 MP phone photo, or, when that is
 // not present, encodes a synthetic 4000 x 3000 photo-like JPEG first.
 #include "bench/image/bench_timing.h"
+#include "bench/image/synthetic_photo.h"
 #include "platform/image/picture_loader.h"
 #include "platform/image/pixel_turn.h"
 
@@ -27,31 +28,6 @@
 #include <malloc.h>
 #include <random>
 #include <vector>
-
-namespace {
-
-QByteArray syntheticPhoto(int w, int h) {
-    std::vector<unsigned char> rgb(std::size_t(w) * h * 3);
-    std::mt19937 random(7);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            unsigned char* p = &rgb[(std::size_t(y) * w + x) * 3];
-            const int noise = int(random() % 24);
-            p[0] = static_cast<unsigned char>((x * 255 / w + noise) & 0xFF);
-            p[1] = static_cast<unsigned char>((y * 255 / h + noise) & 0xFF);
-            p[2] = static_cast<unsigned char>((128 + 100 * std::sin(x * 0.01 + y * 0.013)));
-        }
-    tjhandle tj = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
-    QByteArray out(reinterpret_cast<const char*>(jpeg), qsizetype(size));
-    tjFree(jpeg);
-    tjDestroy(tj);
-    return out;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -77,7 +53,7 @@ int main(int argc, char** argv) {
     if (file.open(QIODevice::ReadOnly)) {
         jpeg = file.readAll();
     } else {
-        jpeg = syntheticPhoto(4000, 3000);
+        jpeg = tav::bench::syntheticPhoto(4000, 3000);
         path = QStringLiteral("(synthetic 4000x3000 JPEG)");
     }
     std::printf("photo: %s, %lld bytes, best of %d runs (thread CPU time)%s\n\n", qPrintable(path),

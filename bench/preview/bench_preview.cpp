@@ -3,9 +3,11 @@
 //
 //   bench_preview [--reuse-heap] [photo.jpg] [rounds]
 //
-// The preview runs on a bare window with the preview's controls (offscreen unless
-// QT_QPA_PLATFORM says otherwise). --reuse-heap: see bench_image.
+// Without the photo a synthetic 4000 x 3000 JPEG is used. The preview runs on a bare window with
+// the preview's controls (offscreen unless QT_QPA_PLATFORM says otherwise). --reuse-heap: see
+// bench_image.
 #include "bench/image/bench_timing.h"
+#include "bench/image/synthetic_photo.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "preview/preview_controller.h"
 #include "preview/testing/preview_test_window.h"
@@ -59,12 +61,10 @@ int main(int argc, char** argv) {
             : QStringLiteral("/work/shared/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
-        return 1;
-    }
-    const QByteArray jpeg = file.readAll();
-    std::printf("photo: %s, %lld bytes, best of %d runs%s\n\n", qPrintable(path),
+    const bool haveFile = file.open(QIODevice::ReadOnly);
+    const QByteArray jpeg = haveFile ? file.readAll() : tav::bench::syntheticPhoto(4000, 3000);
+    std::printf("photo: %s, %lld bytes, best of %d runs%s\n\n",
+                haveFile ? qPrintable(path) : "(synthetic 4000x3000 JPEG)",
                 static_cast<long long>(jpeg.size()), rounds, reuseHeap ? ", heap reused" : "");
 
     tjhandle tj = tjInitDecompress();
@@ -87,9 +87,12 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString copyA = dir.filePath(QStringLiteral("a.jpg"));
     const QString copyB = dir.filePath(QStringLiteral("b.jpg"));
-    if (!QFile::copy(path, copyA) || !QFile::copy(path, copyB)) {
-        std::fprintf(stderr, "cannot copy the photo to %s\n", qPrintable(dir.path()));
-        return 1;
+    for (const QString& copy : {copyA, copyB}) {
+        QFile out(copy);
+        if (!out.open(QIODevice::WriteOnly) || out.write(jpeg) != jpeg.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(copy));
+            return 1;
+        }
     }
     bool flip = false;
     auto cold = [&] {
