@@ -7,10 +7,16 @@
 #include "app/selection_list.h"
 #include "app/twips.h"
 #include "app/wait_window.h"
+#include "app/window_run_host.h"
+#include "generate/generation_run.h"
 #include "platform/browser_file_system.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/profile_strings.h"
+#include "platform/xls/engine.h"
+#include "settings/about_window.h"
+#include "settings/help.h"
+#include "settings/sample_workbooks.h"
 #include "settings/target_selection.h"
 
 #include <QButtonGroup>
@@ -140,7 +146,11 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     txtOwnerName->setFocus();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The run and its host refer to the window's controls; end them first.
+    run_.reset();
+    runHost_.reset();
+}
 
 QString MainWindow::settingsFile() const {
     return settingsFilePath(programFolder_);
@@ -415,6 +425,43 @@ void MainWindow::connectHandlers() {
                     preview_->showPicture(path, code);
                 }
             });
+
+    runHost_ = std::make_unique<WindowRunHost>(*this);
+    run_ = std::make_unique<GenerationRun>(*runHost_);
+    connect(CmdExec, &QPushButton::clicked, this,
+            [this] { run_->start(readGenerationJob(*this)); });
+    connect(CmdShowExcel, &QPushButton::clicked, this, &MainWindow::onShowExcelClicked);
+    connect(CmdList, &QPushButton::clicked, this, [this] {
+        openSampleWorkbook(SampleKind::WithNotes, programFolder_, dialogs_, this, engineFactory(),
+                           spreadsheetApp_);
+    });
+    connect(CmdNoList, &QPushButton::clicked, this, [this] {
+        openSampleWorkbook(SampleKind::WithoutNotes, programFolder_, dialogs_, this,
+                           engineFactory(), spreadsheetApp_);
+    });
+    connect(CmdHelp, &QPushButton::clicked, this, [this] { openHelpFile(programFolder_); });
+    connect(CmdVer, &QPushButton::clicked, this,
+            [this] { showAboutWindow(about_, this, dialogs_); });
+    connect(this, &MainWindow::releasing, this, [this] { spreadsheetApp_.reset(); });
+}
+
+void MainWindow::onShowExcelClicked() {
+    showResultWorkbook(runHost_->resultWorkbookPath(), dialogs_, this, engineFactory(),
+                       spreadsheetApp_, [this] { endWithoutSaving(); });
+}
+
+void MainWindow::endWithoutSaving() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true; // a close that follows must not write the settings either
+    frmName_->hide();
+    frmRound_->hide();
+    frmWait_->hide();
+    if (about_) {
+        about_->close();
+    }
+    emit programEnded();
 }
 
 void MainWindow::startUp() {
@@ -484,6 +531,9 @@ void MainWindow::shutdown() {
     frmName_->hide();
     frmRound_->hide();
     frmWait_->hide();
+    if (about_) {
+        about_->close();
+    }
     emit programEnded();
 }
 

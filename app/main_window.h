@@ -7,6 +7,7 @@
 
 #include "settings/settings_file.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -25,10 +26,17 @@ class QRadioButton;
 
 namespace tav {
 
+namespace xls {
+class Application;
+}
+
 class BrowserFileSystem;
 class Dialogs;
 class ExtentListWidget;
 class FileBrowser;
+class FrmAbout;
+class GenerationRun;
+class WindowRunHost;
 class NameDialog;
 class PreviewPort;
 class ProfileStrings;
@@ -72,6 +80,14 @@ public:
     NameDialog& nameDialog() { return *frmName_; }
     RoundDialog& roundDialog() { return *frmRound_; }
     WaitWindow& waitWindow() { return *frmWait_; }
+
+    // The generation run behind CmdExec and its host over this window.
+    GenerationRun& generationRun() { return *run_; }
+    WindowRunHost& runHost() { return *runHost_; }
+
+    // The spreadsheet application last created by a sample or result button (none
+    // before); dropped at shutdown, while the program showing the workbook stays open.
+    xls::Application* spreadsheetApp() const { return spreadsheetApp_.get(); }
 
     // The preview the window and the rotation dialog talk to. The window makes the
     // program's own; tests put a double in its place (not owned, may be null).
@@ -151,6 +167,9 @@ private:
     void onOptListClicked(int index);
     void onRowChosen(int row);
     void onFileClicked();
+    void onShowExcelClicked();
+    // Ends the program without writing the settings file (after CmdShowExcel).
+    void endWithoutSaving();
 
     Dialogs& dialogs_;
     BrowserFileSystem& fileSystem_;
@@ -168,6 +187,10 @@ private:
     QButtonGroup* optListGroup_ = nullptr;
     std::unique_ptr<PreviewPort> ownPreview_;
     PreviewPort* preview_ = nullptr;
+    std::unique_ptr<WindowRunHost> runHost_;
+    std::unique_ptr<GenerationRun> run_;
+    std::unique_ptr<xls::Application> spreadsheetApp_;
+    QPointer<FrmAbout> about_;
 };
 
 } // namespace tav

@@ -3,8 +3,11 @@
 #include "window_fixture.h"
 
 #include "app/file_browser.h"
+#include "app/main_window.h"
 #include "app/selection_list.h"
+#include "app/window_run_host.h"
 #include "platform/profile_strings.h"
+#include "platform/testing/recording_shell.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -88,6 +91,8 @@ private slots:
     void unwritableSettingsStillEndTheProgramSilently();
     void layoutFamiliesKeepTheirInnerChoice();
     void fileNameCheckBoxGreysOutExtensionCheckBox();
+    void resultWorkbookEndsTheProgramWithoutWritingSettings();
+    void sampleButtonsOpenOneMoreWindowPerClick();
 };
 
 void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
@@ -432,6 +437,55 @@ void MainWindowTest::fileNameCheckBoxGreysOutExtensionCheckBox() {
     QVERIFY(w.ChkMakeKaku->isEnabled());
     QVERIFY(!w.ChkMakeKaku->isChecked());
     QVERIFY(!w.ChkNameChange->isChecked());
+}
+
+void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
+    WindowFixture f;
+    tav::testing::RecordingShell shell;
+    tav::setDefaultShell(&shell);
+    MainWindow& w = f.start();
+    QSignalSpy ended(&w, &MainWindow::programEnded);
+    // A workbook written by an earlier run of the engine stands in for the result.
+    const QString result = f.programDir.filePath(QStringLiteral("結果.xls"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), result));
+    w.runHost().setResultWorkbookPath(result);
+    w.txtOwnerName->setText(QStringLiteral("変更した作成者"));
+    w.CmdShowExcel->setEnabled(true);
+    w.CmdShowExcel->click();
+    QCOMPARE(shell.openedDocuments, QStringList{result});
+    QCOMPARE(ended.size(), 1);
+    // Neither the button nor the close that follows writes the settings file.
+    w.close();
+    QVERIFY(f.profiles.writes.isEmpty());
+    QCOMPARE(ended.size(), 1);
+    tav::setDefaultShell(nullptr);
+}
+
+void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
+    WindowFixture f;
+    tav::testing::RecordingShell shell;
+    tav::setDefaultShell(&shell);
+    MainWindow& w = f.start();
+    // Without the sample beside the program: the warning names the expected path.
+    w.CmdList->click();
+    QCOMPARE(f.dialogs.messageCount(), 1);
+    QCOMPARE(f.dialogs.shown.back().text, QStringLiteral("サンプルファイル：") +
+                                              f.programDir.path() +
+                                              QStringLiteral("/ﾉｰﾄ付きｻﾝﾌﾟﾙ.xls がありません"));
+    QCOMPARE(f.dialogs.shown.back().icon, tav::MessageIcon::Exclamation);
+    QVERIFY(shell.openedDocuments.isEmpty());
+
+    const QString sample = f.programDir.filePath(QStringLiteral("ﾉｰﾄ付きｻﾝﾌﾟﾙ.xls"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), sample));
+    w.CmdList->click();
+    w.CmdList->click();
+    QCOMPARE(shell.openedDocuments, (QStringList{sample, sample}));
+    QVERIFY(w.spreadsheetApp() != nullptr);
+    QCOMPARE(f.dialogs.messageCount(), 1);
+    // Shutdown drops the reference to the application.
+    w.close();
+    QVERIFY(w.spreadsheetApp() == nullptr);
+    tav::setDefaultShell(nullptr);
 }
 
 QTEST_MAIN(MainWindowTest)

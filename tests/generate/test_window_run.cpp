@@ -23,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 
 namespace tav {
@@ -79,22 +81,30 @@ TEST_F(WindowRun, RunFromTheWindow) {
     w.ChkMakeKaku->setChecked(false);
     dialogs.yesNoAnswers = {true};
 
-    WindowRunHost host(w);
-    GenerationRun run(host);
+    WindowRunHost& host = w.runHost();
+    GenerationRun& run = w.generationRun();
     const GenerationJob job = readGenerationJob(w);
     EXPECT_EQ(job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 1}));
     EXPECT_EQ(job.programFolder, programDir.path());
 
-    // The progress bar shows while the run works; a second click is ignored.
+    // The progress bar shows while the run works; a second click on CmdExec while the
+    // run yields is ignored.
     std::vector<bool> barVisible;
-    std::vector<RunOutcome> nested;
+    std::vector<bool> runningAtClick;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
-        nested.push_back(run.start(job));
+        runningAtClick.push_back(run.isRunning());
+        w.CmdExec->click();
     });
-    ASSERT_EQ(run.start(job), RunOutcome::Completed) << run.lastErrorDescription().toStdString();
+    w.CmdExec->click();
+    ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(nested, (std::vector<RunOutcome>(3, RunOutcome::Ignored)));
+    EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
+    EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
+                            [](const auto& s) {
+                                return s.text == QStringLiteral("画像貼り付け処理が終了しました");
+                            }),
+              1);
     EXPECT_FALSE(w.progressBar->isVisibleTo(&w));
     EXPECT_TRUE(w.CmdShowExcel->isEnabled());
     EXPECT_TRUE(w.CmdExec->isEnabled());
@@ -129,9 +139,7 @@ TEST_F(WindowRun, TargetOpenEndsProgramAfterWritingSettings) {
     lock.close();
     bool ended = false;
     QObject::connect(&w, &MainWindow::programEnded, [&] { ended = true; });
-    WindowRunHost host(w);
-    GenerationRun run(host);
-    EXPECT_EQ(run.start(readGenerationJob(w)), RunOutcome::ProgramEnds);
+    EXPECT_EQ(w.generationRun().start(readGenerationJob(w)), RunOutcome::ProgramEnds);
     EXPECT_TRUE(ended);
     EXPECT_FALSE(profiles.writes.isEmpty());
     EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("open.xls"))));
