@@ -622,6 +622,23 @@ TEST_F(Engine, VisibleHandsTheWorkbookToTheDesktop) {
     EXPECT_EQ(app_.workbooks().count(), 0);
 }
 
+TEST_F(Engine, UnchangedTemplateIsWrittenBackRecordForRecord) {
+    // Opening and saving without a change keeps every record; only the INDEX that
+    // the engine always writes after a sheet's BOF is new.
+    const QString path = copyTemplate();
+    const auto before = workbookRecords(TemplatePath);
+    open(path).save();
+    auto after = workbookRecords(path);
+    std::erase_if(after, [](const Record& r) { return r.type == op::INDEX; });
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].type, before[i].type)
+            << i << ": " << op::opcodeName(after[i].type) << " instead of "
+            << op::opcodeName(before[i].type);
+        EXPECT_EQ(after[i].data, before[i].data) << i << ": " << op::opcodeName(before[i].type);
+    }
+}
+
 TEST_F(Engine, TemplateResavedByLibreOfficeGetsOneDrawingNotTwo) {
     // LibreOffice writes an empty drawing (group + patriarch) into every sheet.
     const QString path = dir_.filePath(QStringLiteral("lo.xls"));
