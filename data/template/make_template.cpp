@@ -1,15 +1,20 @@
 // Writes the template workbook ExcelBook.org: BIFF8, one worksheet "Sheet1", default
-// font ＭＳ Ｐゴシック 11 pt (8-pixel digit, the unit of the layouts' column widths),
-// A4 portrait at a fixed 82 % print scale with margins under which one layout page
+// font Arial 11 pt (8-pixel digit, the unit of the layouts' column widths), A4
+// portrait at a fixed 90 % print scale with margins under which one layout page
 // (59 rows × 13.5 pt or 44 rows × 18 pt, at most ~565 pt wide) prints as one page.
 //
-// Why 82 % and not ~90 %: the desktop program measures the widest layout at 565 pt,
-// but LibreOffice (the spreadsheet program of a Linux desktop) turns the same column
-// widths into ~15 % wider columns (its digit width of the substituted font is about
-// 9.2 px instead of 8 px; measured with LibreOffice 7.4 and IPAPGothic or DejaVu Sans),
-// so that layout is ~650 pt wide there. 650 × 0.82 = 533 pt fits the 538 pt between
-// 0.4-inch margins; 59 × 13.5 × 0.82 = 653 pt fits the 756 pt between 0.6-inch
-// margins. Fit-to-page is not used: it would ignore the manual page breaks.
+// Why Arial: column widths are stored in digits of FONT 0, and every reader turns them
+// into points with its own width of that font's "0". Excel draws Arial 11 pt with an
+// 8-pixel digit, as it does the Japanese ＭＳ Ｐゴシック 11 pt the layouts were designed
+// with. On Linux ＭＳ Ｐゴシック is not installed: LibreOffice 7.4 measured it with the
+// substitute DejaVu Sans (or IPAPGothic through an alias) and made every column ~15 %
+// wider, so photos printed stretched sideways. Arial resolves to the metric-compatible
+// Liberation Sans there, and the same 370-pt picture measures 376 pt (+1.7 %).
+// Japanese captions are drawn with the reader's Japanese fallback font either way.
+//
+// 90 %: the widest layout, ~575 pt in LibreOffice's geometry, needs 518 pt of the
+// 538 pt between 0.4-inch margins; 59 × 13.5 × 0.9 = 717 pt fits the 756 pt between
+// 0.6-inch margins. Fit-to-page is not used: it would ignore the manual page breaks.
 //
 // Usage: xls-make-template OUTPUT
 //
@@ -68,10 +73,10 @@ QByteArray font() {
     put16(d, 400);    // normal weight
     put16(d, 0);      // no escapement
     put8(d, 0);       // no underline
-    put8(d, 3);       // family: modern
-    put8(d, 128);     // character set: Shift_JIS
+    put8(d, 2);       // family: swiss
+    put8(d, 0);       // character set: ANSI
     put8(d, 0);
-    d.append(unicode(QStringLiteral("ＭＳ Ｐゴシック"), true));
+    d.append(unicode(QStringLiteral("Arial"), true));
     return d;
 }
 
@@ -192,7 +197,7 @@ QByteArray workbookStream() {
     w.write(op::BOTTOMMARGIN, margin(0.6));
     {
         QByteArray d = u16s({9,      // A4
-                             82,     // fixed scale 82 %
+                             90,     // fixed scale 90 %
                              1,      // first page number
                              1, 1,   // fit to 1 × 1 (not used: WSBOOL has no fit-to-page)
                              0x0002, // portrait, printer settings valid, down then over

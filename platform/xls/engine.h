@@ -97,7 +97,8 @@ inline constexpr int MaxColumns = 256;
 // Manual page breaks one sheet can hold (the desktop program refuses more).
 inline constexpr int MaxPageBreaks = 1026;
 
-// Geometry of the default font of the shipped template (ＭＳ Ｐゴシック 11 pt): its
+// Geometry of the default font of the shipped template (Arial 11 pt, like the Japanese
+// ＭＳ Ｐゴシック 11 pt the layouts were designed with): its
 // digit is 8 pixels wide at 96 dpi. A column of w characters is
 // trunc(w × 8 + 5) pixels wide for w ≥ 1 and round(w × 13) pixels below.
 inline constexpr int DefaultDigitWidthPx = 8;

@@ -158,7 +158,7 @@ void parseSst(WorkbookModel& book, const std::vector<const QByteArray*>& chunks)
 // ---------------------------------------------------------------- globals
 
 // Digit width in pixels of the Normal style font (FONT record 0), which is the unit
-// of column widths. ＭＳ Ｐゴシック 11 pt has an 8-pixel digit; for others the width is
+// of column widths. Arial and ＭＳ Ｐゴシック 11 pt have an 8-pixel digit; the width is
 // estimated from the size (Arial 10 pt: 7 pixels).
 int digitWidthOf(const Record& font) {
     ByteReader in(font.data, op::FONT);

@@ -153,7 +153,7 @@ def excel_column_points(coldx, mdw):
 # ------------------------------------------------------------------ readers
 
 def digit_width(book):
-    """Excel's digit width (pixels) of the Normal font: 8 for ＭＳ Ｐゴシック 11 pt, 7 for
+    """Excel's digit width (pixels) of the Normal font: 8 for the 11-pt template font, 7 for
     the 10-pt fonts LibreOffice and Gnumeric put into their files."""
     points = book.font_list[0].height / 20.0
     return {10.0: 7, 11.0: 8}[points]

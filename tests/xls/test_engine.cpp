@@ -81,7 +81,7 @@ TEST_F(Engine, OpensTheTemplateWithSheet1AndItsPageSetup) {
     EXPECT_EQ(book.worksheetCount(), 1);
     EXPECT_EQ(sheet.pageSetup().order(), 1);
     EXPECT_EQ(sheet.shapeCount(), 0);
-    EXPECT_EQ(book.model().digitWidth, 8); // ＭＳ Ｐゴシック 11 pt
+    EXPECT_EQ(book.model().digitWidth, 8); // Arial 11 pt
     EXPECT_EQ(app_.activeCell().address(), QStringLiteral("$A$1"));
 }
 
