@@ -97,8 +97,11 @@ CellAlignment PageLayout::titleAlignment() const {
         return imageColumns == 1 ? CellAlignment{align::Right, align::Bottom, false}
                                  : CellAlignment{align::Right, align::Top, false};
     }
+    // Two pictures a row put the title into the left picture's column, less than two
+    // characters wide at the page's left edge: right-aligned there, a title spills to
+    // the left off the printed page, so it starts at the column instead.
     return imageColumns == 1 ? CellAlignment{align::Left, align::Top, true}
-                             : CellAlignment{align::Right, align::Top, false};
+                             : CellAlignment{align::Left, align::Top, false};
 }
 
 PageLayout pageLayout(LayoutChoice choice, bool captions) {

@@ -259,8 +259,12 @@ TEST(PageLayout, Alignments) {
     EXPECT_EQ(plainOne.pageNumberAlignment().horizontal, align::Right);
     EXPECT_EQ(plainOne.pageNumberAlignment().vertical, align::Top);
     const PageLayout plainTwo = pageLayout(plain(2), true);
-    EXPECT_EQ(plainTwo.titleAlignment().horizontal, align::Right);
+    // Left-aligned: the title column is the narrow left picture column at the page
+    // edge, so a right-aligned title would run off the page.
+    EXPECT_EQ(plainTwo.titleAlignment().horizontal, align::Left);
+    EXPECT_EQ(plainTwo.titleAlignment().vertical, align::Top);
     EXPECT_FALSE(plainTwo.titleAlignment().verticalFirst);
+    EXPECT_EQ(plainTwo.pageNumberAlignment().horizontal, align::Right);
     const PageLayout notesOne = pageLayout(notes(1), true);
     EXPECT_EQ(notesOne.pageNumberAlignment().vertical, align::Bottom);
     EXPECT_EQ(notesOne.titleAlignment().vertical, align::Bottom);
