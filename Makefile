@@ -50,7 +50,7 @@ format:
 	clang-format -i $(FORMAT_FILES)
 
 format-check:
-	clang-format --dry-run --Werror $(FORMAT_FILES)
+	@clang-format --dry-run --Werror $(FORMAT_FILES) && echo "format-check: every file is clang-format clean"
 
 install: build
 	./scripts/install-program $(BUILD)/dist

@@ -30,16 +30,14 @@ void QtDialogs::message(QWidget* parent, const QString& text, const QString& tit
 }
 
 bool QtDialogs::askYesNo(QWidget* parent, const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-QString QtDialogs::browseForFolder(QWidget* parent, const QString& prompt,
-                                   const QString& initial) {
-    const QString chosen = QFileDialog::getExistingDirectory(parent, prompt, initial,
-                                                             QFileDialog::ShowDirsOnly);
+QString QtDialogs::browseForFolder(QWidget* parent, const QString& prompt, const QString& initial) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(parent, prompt, initial, QFileDialog::ShowDirsOnly);
     return chosen.isEmpty() ? initial : chosen;
 }
 

@@ -41,8 +41,9 @@ int errnoToErrorNumber(int errnoValue) noexcept {
 }
 
 void throwErrno(int errnoValue, const QString& operation, const QString& path) {
-    const QString text = QStringLiteral("%1 '%2': %3")
-                             .arg(operation, path, QString::fromLocal8Bit(std::strerror(errnoValue)));
+    const QString text =
+        QStringLiteral("%1 '%2': %3")
+            .arg(operation, path, QString::fromLocal8Bit(std::strerror(errnoValue)));
     throw Error(errnoToErrorNumber(errnoValue), text);
 }
 

@@ -34,8 +34,8 @@ inline constexpr int EngineRefused = 1004; // the spreadsheet engine refused an 
 class Error : public std::exception {
 public:
     Error(int number, QString description)
-        : number_(number), description_(std::move(description)),
-          what_(description_.toStdString()) {}
+        : number_(number), description_(std::move(description)), what_(description_.toStdString()) {
+    }
 
     int number() const noexcept { return number_; }
     const QString& description() const noexcept { return description_; }

@@ -31,6 +31,8 @@ Shell& defaultShell() {
     return g_shell ? *g_shell : desktop;
 }
 
-void setDefaultShell(Shell* shell) { g_shell = shell; }
+void setDefaultShell(Shell* shell) {
+    g_shell = shell;
+}
 
 } // namespace tav

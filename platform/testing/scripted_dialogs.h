@@ -20,8 +20,7 @@ public:
         MessageIcon icon = MessageIcon::None;
     };
 
-    void message(QWidget*, const QString& text, const QString& title,
-                 MessageIcon icon) override {
+    void message(QWidget*, const QString& text, const QString& title, MessageIcon icon) override {
         shown.push_back({Shown::Message, text, title, icon});
     }
 
