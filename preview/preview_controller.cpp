@@ -315,6 +315,10 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         const PictureInfo info = probePicture(file);
         LoadOptions options;
         options.minimumSize = decodeSizeFor(info, quarterTurns);
+        // A photo's embedded preview picture serves when the display needs no more pixels
+        // (the scaled and fitted modes on a small canvas): a few kilobytes instead of the
+        // entropy decoding of the whole file.
+        options.allowEmbeddedThumbnail = true;
         const bool reuse = id && lastLoadedFile_ && *id == *lastLoadedFile_ && lastLoaded_ &&
                            decodedPictureServes(*lastLoaded_, options.minimumSize);
         // The wait window goes up before the file is decoded, which is the slow part. A

@@ -77,11 +77,12 @@ int tiffOrientation(const unsigned char* tiff, std::size_t size) {
     return 1;
 }
 
-} // namespace
-
-int jpegExifOrientation(const unsigned char* data, std::size_t size) {
+// The TIFF structure of the first EXIF block (payload of the APP1 segment after
+// "Exif\0\0"); false when the file has none before its scan data.
+bool findExifTiff(const unsigned char* data, std::size_t size, const unsigned char*& tiff,
+                  std::size_t& tiffSize) {
     if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
-        return 1;
+        return false;
     std::size_t pos = 2;
     // Walk the marker segments up to the start of the scan; each step moves forward.
     while (pos + 4 <= size) {
@@ -97,17 +98,72 @@ int jpegExifOrientation(const unsigned char* data, std::size_t size) {
             continue;
         }
         if (marker == 0xDA || marker == 0xD9)
-            return 1; // scan data or end: no EXIF block before it
+            return false; // scan data or end: no EXIF block before it
         const std::size_t length = std::size_t(data[pos + 2]) << 8 | data[pos + 3];
         if (length < 2 || length > size - pos - 2)
-            return 1;
+            return false;
         const unsigned char* payload = data + pos + 4;
         const std::size_t payloadSize = length - 2;
-        if (marker == 0xE1 && payloadSize >= 6 && std::memcmp(payload, "Exif\0\0", 6) == 0)
-            return tiffOrientation(payload + 6, payloadSize - 6);
+        if (marker == 0xE1 && payloadSize >= 6 && std::memcmp(payload, "Exif\0\0", 6) == 0) {
+            tiff = payload + 6;
+            tiffSize = payloadSize - 6;
+            return true;
+        }
         pos += 2 + length;
     }
-    return 1;
+    return false;
+}
+
+// Offset (within the TIFF structure) and size of the thumbnail named by IFD1's tags
+// 0x0201 (JPEGInterchangeFormat) and 0x0202 (its length).
+std::pair<std::size_t, std::size_t> tiffThumbnail(const unsigned char* tiff, std::size_t size) {
+    if (size < 8 || !((tiff[0] == 'I' && tiff[1] == 'I') || (tiff[0] == 'M' && tiff[1] == 'M')))
+        return {0, 0};
+    const TiffReader reader(tiff, size, tiff[0] == 'M');
+    std::uint16_t magic = 0, count = 0;
+    std::uint32_t ifd0 = 0, ifd1 = 0;
+    if (!reader.u16(2, magic) || magic != 42 || !reader.u32(4, ifd0) || !reader.u16(ifd0, count))
+        return {0, 0};
+    if (!reader.u32(std::size_t(ifd0) + 2 + std::size_t(count) * 12, ifd1) || ifd1 == 0 ||
+        ifd1 == ifd0 || !reader.u16(ifd1, count))
+        return {0, 0};
+    std::uint32_t offset = 0, length = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = std::size_t(ifd1) + 2 + std::size_t(i) * 12;
+        std::uint16_t tag = 0;
+        std::uint32_t value = 0;
+        if (!reader.u16(entry, tag) || !reader.u32(entry + 8, value))
+            return {0, 0};
+        if (tag == 0x0201)
+            offset = value;
+        else if (tag == 0x0202)
+            length = value;
+    }
+    if (offset == 0 || length < 4 || offset > size || size - offset < length)
+        return {0, 0};
+    return {offset, length};
+}
+
+} // namespace
+
+int jpegExifOrientation(const unsigned char* data, std::size_t size) {
+    const unsigned char* tiff = nullptr;
+    std::size_t tiffSize = 0;
+    return findExifTiff(data, size, tiff, tiffSize) ? tiffOrientation(tiff, tiffSize) : 1;
+}
+
+ExifThumbnail jpegExifThumbnail(const unsigned char* data, std::size_t size) {
+    const unsigned char* tiff = nullptr;
+    std::size_t tiffSize = 0;
+    if (!findExifTiff(data, size, tiff, tiffSize))
+        return {};
+    const auto [offset, length] = tiffThumbnail(tiff, tiffSize);
+    if (length == 0)
+        return {};
+    const std::size_t at = std::size_t(tiff - data) + offset;
+    if (data[at] != 0xFF || data[at + 1] != 0xD8)
+        return {}; // not a JPEG thumbnail (an uncompressed one is not used)
+    return {at, length};
 }
 
 QImage applyExifOrientation(QImage stored, int orientation) {

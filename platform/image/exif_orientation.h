@@ -23,6 +23,15 @@ namespace tav {
 // one); 1 when there is no block, no tag, or the block is damaged.
 int jpegExifOrientation(const unsigned char* data, std::size_t size);
 
+// Where a JPEG file keeps its embedded preview picture (the EXIF thumbnail of IFD1, a
+// small JPEG of its own, stored in the same orientation as the main picture): offset and
+// size in the file's bytes; size 0 when there is none or the block is damaged.
+struct ExifThumbnail {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+};
+ExifThumbnail jpegExifThumbnail(const unsigned char* data, std::size_t size);
+
 // True for the orientations whose upright picture has width and height exchanged.
 inline bool orientationSwapsSides(int orientation) {
     return orientation >= 5 && orientation <= 8;

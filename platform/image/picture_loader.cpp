@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,6 +228,39 @@ void cmykToRgb32(const unsigned char* cmyk, int w, int h, QImage& out) {
     }
 }
 
+// The EXIF thumbnail as the picture, when it covers `need` (stored orientation) and has
+// the main picture's aspect ratio; nothing when it is missing, damaged or too small.
+std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray& data,
+                                                   const JpegHeader& header, QSize need) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    const ExifThumbnail thumb = jpegExifThumbnail(bytes, std::size_t(data.size()));
+    if (thumb.size == 0)
+        return std::nullopt;
+    const unsigned char* t = bytes + thumb.offset;
+    const auto tsize = static_cast<unsigned long>(thumb.size);
+    int tw = 0, th = 0, subsamp = 0, colorspace = 0;
+    if (tjDecompressHeader3(h, t, tsize, &tw, &th, &subsamp, &colorspace) != 0 || tw <= 0 ||
+        th <= 0 || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+        return std::nullopt;
+    if (tw < need.width() || th < need.height() || tw >= header.width)
+        return std::nullopt;
+    // A thumbnail of another shape (letterboxed, or left over from before a crop) is not
+    // this picture.
+    const double aspect = double(header.width) / header.height;
+    if (std::abs(double(tw) / th - aspect) > 0.01 * aspect)
+        return std::nullopt;
+    QImage stored(tw, th, QImage::Format_RGB32);
+    if (stored.isNull() || tjDecompress2(h, t, tsize, stored.bits(), tw, int(stored.bytesPerLine()),
+                                         th, TJPF_BGRX, 0) != 0)
+        return std::nullopt;
+    LoadedPicture result;
+    result.image = applyExifOrientation(std::move(stored), header.orientation);
+    result.logicalSize = uprightSize(header);
+    result.isVector = false;
+    result.format = PictureFormat::Jpeg;
+    return result;
+}
+
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
     TjHandle tj;
     if (tj.h == nullptr)
@@ -237,6 +271,10 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
     QSize need = options.minimumSize;
     if (orientationSwapsSides(header.orientation))
         need.transpose();
+    if (options.allowEmbeddedThumbnail && (need.width() > 0 || need.height() > 0)) {
+        if (std::optional<LoadedPicture> thumb = loadEmbeddedThumbnail(tj.h, data, header, need))
+            return std::move(*thumb);
+    }
     const tjscalingfactor sf = chooseScale(header, need);
     const int w = TJSCALED(header.width, sf);
     const int h = TJSCALED(header.height, sf);

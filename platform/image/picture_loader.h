@@ -47,6 +47,11 @@ struct LoadOptions {
     // this size (aspect ratio kept, at least covering it); other raster types load at
     // full size.
     QSize minimumSize;
+    // A JPEG's embedded preview picture (its EXIF thumbnail) may stand in for the picture
+    // when it covers minimumSize and has the picture's aspect ratio (within 1 %): a few
+    // kilobytes to decode instead of the whole file. For on-screen previews only; the
+    // logical size reported stays the picture's own.
+    bool allowEmbeddedThumbnail = false;
 };
 
 // What probePicture() learns without decoding pixels.

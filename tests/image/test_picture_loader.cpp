@@ -386,6 +386,35 @@ TEST(PictureLoader, ReducedDecodeShowsTheSamePicture) {
     EXPECT_LT(test::meanDifference(small, full), 3.0);
 }
 
+// The EXIF thumbnail stands in only when allowed, when it covers the asked size and
+// when it has the picture's own shape; the logical size is always the picture's.
+TEST(PictureLoader, EmbeddedThumbnailServesSmallPreviews) {
+    const QString snow = imagePath("jpeg/photo_0.5mp_olympus_snow.jpg"); // thumbnail 160 x 120
+    LoadOptions options;
+    options.minimumSize = QSize(150, 100);
+    options.allowEmbeddedThumbnail = true;
+    const LoadedPicture thumb = loadPicture(snow, options);
+    EXPECT_EQ(thumb.image.size(), QSize(160, 120));
+    EXPECT_EQ(thumb.logicalSize, QSize(800, 600));
+    const QImage full = loadPicture(snow).image.scaled(thumb.image.size(), Qt::IgnoreAspectRatio,
+                                                       Qt::SmoothTransformation);
+    EXPECT_LT(test::meanDifference(thumb.image, full), 8.0); // the same scene
+
+    options.minimumSize = QSize(161, 100); // more than the thumbnail has: DCT 1/4
+    EXPECT_EQ(loadPicture(snow, options).image.size(), QSize(200, 150));
+
+    options.minimumSize = QSize(150, 100);
+    options.allowEmbeddedThumbnail = false; // the run never takes it
+    EXPECT_EQ(loadPicture(snow, options).image.size(), QSize(200, 150));
+
+    // A 3:2 photo whose thumbnail is 4:3 (letterboxed by the camera) is decoded itself.
+    options.allowEmbeddedThumbnail = true;
+    options.minimumSize = QSize(100, 60);
+    const LoadedPicture storm =
+        loadPicture(imagePath("jpeg/photo_2.5mp_canon400d_storm.jpg"), options);
+    EXPECT_EQ(storm.image.size(), QSize(240, 160));
+}
+
 TEST(PictureLoader, MetafileRasterFollowsTheAskedSize) {
     LoadOptions options;
     options.minimumSize = QSize(500, 400);
