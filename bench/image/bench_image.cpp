@@ -33,14 +33,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    bool reuseHeap = false;
-    if (argc > 1 && std::strcmp(argv[1], "--reuse-heap") == 0) {
-        reuseHeap = true;
-        mallopt(M_MMAP_THRESHOLD, 512 << 20);
-        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
-        --argc;
-        ++argv;
-    }
+    const bool reuseHeap = tav::bench::takeReuseHeapFlag(argc, argv);
     using tav::bench::bestMs;
     using tav::bench::row;
     QString path =

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <limits>
+#include <malloc.h>
 
 namespace tav::bench {
 
@@ -34,6 +36,19 @@ inline double bestMs(int rounds, const std::function<void()>& work) {
 
 inline void row(const char* what, double ms, double baselineMs, const char* baselineName) {
     std::printf("%-52s %9.2f ms  %6.2fx %s\n", what, ms, ms / baselineMs, baselineName);
+}
+
+// Takes a leading "--reuse-heap" off the command line. With it, glibc keeps large
+// pictures in the reused heap instead of fresh pages from the kernel for each one.
+inline bool takeReuseHeapFlag(int& argc, char**& argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--reuse-heap") == 0) {
+        mallopt(M_MMAP_THRESHOLD, 512 << 20);
+        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+        --argc;
+        ++argv;
+        return true;
+    }
+    return false;
 }
 
 } // namespace tav::bench
