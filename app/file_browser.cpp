@@ -2,6 +2,7 @@
 
 #include "platform/browser_file_system.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 
 #include <QApplication>
 #include <QDir>
@@ -180,10 +181,9 @@ void FileBrowser::fillFolderList(const QString& path, const QStringList& subfold
         ++depth;
     }
     folders_->setCurrentRow(folders_->count() - 1);
-    const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
     for (const QString& sub : subfolders) {
         auto* item = new QListWidgetItem(closed, QString(depth * 2, QLatin1Char(' ')) + sub);
-        item->setData(PathRole, prefix + sub);
+        item->setData(PathRole, joinPath(path, sub));
         folders_->addItem(item);
     }
 }

@@ -5,14 +5,15 @@
 #include "app/preview_port.h"
 #include "app/row_dialogs.h"
 #include "app/selection_list.h"
-#include "app/twips.h"
 #include "app/wait_window.h"
 #include "app/window_run_host.h"
 #include "generate/generation_run.h"
 #include "platform/browser_file_system.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/profile_strings.h"
+#include "platform/twips.h"
 #include "platform/xls/engine.h"
 #include "settings/about_window.h"
 #include "settings/help.h"
@@ -589,7 +590,7 @@ void MainWindow::onRowChosen(int row) {
 void MainWindow::onFileClicked() {
     QListWidgetItem* item = File1->currentItem();
     if (preview_ && item) {
-        preview_->fileClicked(SelectionList::joinPath(browser_->fileListFolder(), item->text()));
+        preview_->fileClicked(joinPath(browser_->fileListFolder(), item->text()));
     }
 }
 

@@ -1,7 +1,7 @@
 #include "app/row_dialogs.h"
 
 #include "app/selection_list.h"
-#include "app/twips.h"
+#include "platform/twips.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

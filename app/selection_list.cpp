@@ -2,6 +2,7 @@
 
 #include "app/extent_list_widget.h"
 #include "app/list_extent.h"
+#include "platform/paths.h"
 
 #include <QScrollBar>
 #include <QSet>
@@ -11,11 +12,6 @@ namespace tav {
 
 QString SelectionList::sameAsFileName() {
     return QStringLiteral("ファイル名と同じ");
-}
-
-QString SelectionList::joinPath(const QString& folder, const QString& fileName) {
-    return folder.endsWith(QLatin1Char('/')) ? folder + fileName
-                                             : folder + QLatin1Char('/') + fileName;
 }
 
 SelectionList::SelectionList(ExtentListWidget* paths, ExtentListWidget* rotations,

@@ -28,7 +28,6 @@ public:
 
     // Full path of `fileName` in `folder`, with exactly one separator between them
     // (the root "/" already ends in one).
-    static QString joinPath(const QString& folder, const QString& fileName);
 
     // The three lists are owned by the window; they must outlive this object.
     SelectionList(ExtentListWidget* paths, ExtentListWidget* rotations, ExtentListWidget* names,

@@ -1,6 +1,6 @@
 #include "app/wait_window.h"
 
-#include "app/twips.h"
+#include "platform/twips.h"
 
 #include <QLabel>
 #include <QScreen>

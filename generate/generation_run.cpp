@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
+#include "platform/paths.h"
 #include "platform/xls/engine.h"
 
 #include <memory>
@@ -97,10 +98,7 @@ QString targetWorkbookPath(const QString& folder, const QString& fileName) {
     if (name.right(4).toUpper() != QLatin1String(".XLS")) {
         name += QStringLiteral(".xls");
     }
-    if (folder.endsWith(QLatin1Char('/'))) {
-        return folder + name;
-    }
-    return folder + QLatin1Char('/') + name;
+    return joinPath(folder, name);
 }
 
 RunOutcome GenerationRun::start(const GenerationJob& job) {
@@ -154,10 +152,7 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         host_.setResultWorkbookPath(target);
 
         // 6. The target starts as a fresh copy of the template.
-        const QString folder = job.programFolder.endsWith(QLatin1Char('/'))
-                                   ? job.programFolder
-                                   : job.programFolder + QLatin1Char('/');
-        copyFileReplacing(folder + kTemplateFileName, target);
+        copyFileReplacing(joinPath(job.programFolder, kTemplateFileName), target);
 
         // 7, 8.
         app = std::make_unique<xls::Application>();

@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include "platform/error.h"
+#include "platform/paths.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -95,9 +96,9 @@ void writeAll(int fd, const char* data, ssize_t size, const QString& target) {
 void checkNotLockedByOfficeSuite(const QString& path) {
     const QString folder = folderOf(path);
     const QString name = nameOf(path);
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    const QString candidates[] = {prefix + QStringLiteral(".~lock.") + name + QLatin1Char('#'),
-                                  prefix + QStringLiteral("~$") + name};
+    const QString candidates[] = {
+        joinPath(folder, QStringLiteral(".~lock.") + name + QLatin1Char('#')),
+        joinPath(folder, QStringLiteral("~$") + name)};
     for (const QString& lock : candidates) {
         struct stat st {};
         if (::lstat(native(lock).constData(), &st) == 0) {

@@ -13,11 +13,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/twips.h"
+
 #include <cstdint>
 
 namespace tav::preview {
 
-inline constexpr double kTwipsPerPixel = 15.0;
+inline constexpr double kTwipsPerPixel = TwipsPerPixel;
 inline constexpr double kViewWidth = 3200.0;  // W1
 inline constexpr double kViewHeight = 2400.0; // H1
 inline constexpr double kCanvasMargin = 55.0; // the canvas is the view plus this margin

@@ -1,5 +1,7 @@
 #include "settings/about_window.h"
 
+#include "platform/paths.h"
+#include "platform/twips.h"
 #include "settings/program_info.h"
 
 #include <QFileInfo>
@@ -24,12 +26,6 @@ static void initProgramIconResource() {
 namespace tav {
 
 namespace {
-
-constexpr int kTwipsPerPixel = 15;
-
-constexpr int px(int twips) {
-    return twips / kTwipsPerPixel;
-}
 
 // Whole number nearest to `value`, halves to the even neighbour (nearbyint rounds in
 // the current mode, which is to-nearest-even by default).
@@ -118,7 +114,7 @@ QString findSysInfoTool(Registry& registry) {
     }
     if (GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoFolderKey, kSysInfoFolderValue,
                     value)) {
-        const QString path = fileInFolder(value, kSysInfoFileName);
+        const QString path = joinPath(value, kSysInfoFileName);
         const QFileInfo info(path);
         if (info.isFile() && !info.isHidden()) {
             return path;
@@ -164,18 +160,20 @@ void FrmAbout::buildControls() {
         setFont(gothic);
     }
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-    setFixedSize(px(ClientWidthTwips), px(ClientHeightTwips));
+    setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
     setWindowIcon(programIcon());
 
     picIcon_ = new QLabel(this);
     picIcon_->setObjectName(QStringLiteral("picIcon"));
-    picIcon_->setGeometry(px(240), px(240), px(540), px(540));
-    picIcon_->setPixmap(programIcon().pixmap(px(540), px(540)));
+    picIcon_->setGeometry(twipsToPixels(240), twipsToPixels(240), twipsToPixels(540),
+                          twipsToPixels(540));
+    picIcon_->setPixmap(programIcon().pixmap(twipsToPixels(540), twipsToPixels(540)));
     picIcon_->setAlignment(Qt::AlignCenter);
 
     lblTitle_ = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ"), this);
     lblTitle_->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle_->setGeometry(px(1050), px(240), px(4440), px(480));
+    lblTitle_->setGeometry(twipsToPixels(1050), twipsToPixels(240), twipsToPixels(4440),
+                           twipsToPixels(480));
     QFont titleFont = lblTitle_->font();
     scaleFont(titleFont, 1.6);
     titleFont.setBold(true);
@@ -184,11 +182,13 @@ void FrmAbout::buildControls() {
 
     lblVersion_ = new QLabel(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
     lblVersion_->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion_->setGeometry(px(1050), px(780), px(4440), px(270));
+    lblVersion_->setGeometry(twipsToPixels(1050), twipsToPixels(780), twipsToPixels(4440),
+                             twipsToPixels(270));
 
     lblDescription_ = new QLabel(aboutDescriptionText(), this);
     lblDescription_->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription_->setGeometry(px(1050), px(1095), px(4500), px(1290));
+    lblDescription_->setGeometry(twipsToPixels(1050), twipsToPixels(1095), twipsToPixels(4500),
+                                 twipsToPixels(1290));
     lblDescription_->setWordWrap(true);
     lblDescription_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -196,7 +196,7 @@ void FrmAbout::buildControls() {
     for (int i = 0; i < 2; ++i) {
         QFrame* line = new QFrame(this);
         line->setObjectName(QStringLiteral("Line1(%1)").arg(i));
-        line->setGeometry(px(105), px(2445) + i, px(5520), 1);
+        line->setGeometry(twipsToPixels(105), twipsToPixels(2445) + i, twipsToPixels(5520), 1);
         line->setFrameShape(QFrame::NoFrame);
         line->setAutoFillBackground(true);
         QPalette palette = line->palette();
@@ -207,7 +207,8 @@ void FrmAbout::buildControls() {
 
     lblDisclaimer_ = new QLabel(aboutDisclaimerText(), this);
     lblDisclaimer_->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer_->setGeometry(px(255), px(2565), px(3870), px(915));
+    lblDisclaimer_->setGeometry(twipsToPixels(255), twipsToPixels(2565), twipsToPixels(3870),
+                                twipsToPixels(915));
     lblDisclaimer_->setWordWrap(true);
     lblDisclaimer_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont smallFont = lblDisclaimer_->font();
@@ -216,14 +217,16 @@ void FrmAbout::buildControls() {
 
     cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(px(4245), px(2625), px(1260), px(375));
+    cmdOK_->setGeometry(twipsToPixels(4245), twipsToPixels(2625), twipsToPixels(1260),
+                        twipsToPixels(375));
     cmdOK_->setDefault(true);
     cmdOK_->setAutoDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, &QWidget::close);
 
     cmdSysInfo_ = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
     cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo_->setGeometry(px(4245), px(3075), px(1260), px(375));
+    cmdSysInfo_->setGeometry(twipsToPixels(4245), twipsToPixels(3075), twipsToPixels(1260),
+                             twipsToPixels(375));
     connect(cmdSysInfo_, &QPushButton::clicked, this, [this] { StartSysInfo(); });
 
     cmdOK_->setFocus();
@@ -255,10 +258,10 @@ void FrmAbout::returnToPlace() {
     const QRect area = screen->geometry();
     const QSize outer = frameGeometry().size();
     const QPoint twips = aboutWindowPositionTwips(
-        double(area.width()) * kTwipsPerPixel, double(area.height()) * kTwipsPerPixel,
-        double(outer.width()) * kTwipsPerPixel, double(outer.height()) * kTwipsPerPixel);
+        double(area.width()) * TwipsPerPixel, double(area.height()) * TwipsPerPixel,
+        double(outer.width()) * TwipsPerPixel, double(outer.height()) * TwipsPerPixel);
     const QPoint place =
-        area.topLeft() + QPoint(twips.x() / kTwipsPerPixel, twips.y() / kTwipsPerPixel);
+        area.topLeft() + QPoint(twipsToPixels(twips.x()), twipsToPixels(twips.y()));
     if (pos() != place) {
         move(place);
     }

@@ -1,11 +1,11 @@
 #include "settings/help.h"
 
-#include "settings/program_info.h"
+#include "platform/paths.h"
 
 namespace tav {
 
 QString helpFilePath(const QString& programFolder) {
-    return fileInFolder(programFolder, kHelpFileName);
+    return joinPath(programFolder, kHelpFileName);
 }
 
 void openHelpFile(const QString& programFolder, Shell& shell) {

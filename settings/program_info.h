@@ -1,5 +1,4 @@
-// The program's title and version, as the version window and the message boxes show them,
-// and how files beside the program are addressed.
+// The program's title and version, as the version window and the message boxes show them.
 #pragma once
 
 #include <QString>
@@ -13,14 +12,5 @@ inline const QString kProgramTitle = QStringLiteral("Tavolin");
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 1;
 inline constexpr int kVersionRevision = 0;
-
-// `folder` and `fileName` joined by one separator; a folder that already ends in "/",
-// such as the root, gets none added.
-inline QString fileInFolder(const QString& folder, const QString& fileName) {
-    if (folder.endsWith(QLatin1Char('/'))) {
-        return folder + fileName;
-    }
-    return folder + QLatin1Char('/') + fileName;
-}
 
 } // namespace tav

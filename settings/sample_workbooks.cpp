@@ -1,6 +1,7 @@
 #include "settings/sample_workbooks.h"
 
 #include "platform/error.h"
+#include "platform/paths.h"
 #include "platform/xls/engine.h"
 #include "settings/program_info.h"
 
@@ -18,8 +19,8 @@ QString sampleFileName(SampleKind kind) {
 }
 
 QString missingSampleMessage(SampleKind kind, const QString& programFolder) {
-    return QStringLiteral("サンプルファイル：") +
-           fileInFolder(programFolder, sampleFileName(kind)) + QStringLiteral(" がありません");
+    return QStringLiteral("サンプルファイル：") + joinPath(programFolder, sampleFileName(kind)) +
+           QStringLiteral(" がありません");
 }
 
 namespace {
@@ -95,7 +96,7 @@ QString showFailureMessage(const QString& path, const ShowAttempt& attempt) {
 void openSampleWorkbook(SampleKind kind, const QString& programFolder, Dialogs& dialogs,
                         QWidget* parent, const SpreadsheetFactory& create,
                         std::unique_ptr<xls::Application>& spreadsheetApp) {
-    const QString path = fileInFolder(programFolder, sampleFileName(kind));
+    const QString path = joinPath(programFolder, sampleFileName(kind));
     const QFileInfo info(path);
     // Only an ordinary, visible file counts: a folder or a hidden file of that name
     // is not the sample.

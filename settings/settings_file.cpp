@@ -1,15 +1,12 @@
 #include "settings/settings_file.h"
 
+#include "platform/paths.h"
 #include "settings/profile_access.h"
 
 namespace tav {
 
 QString settingsFilePath(const QString& programFolder) {
-    QString path = programFolder;
-    if (!path.endsWith(QLatin1Char('/'))) {
-        path += QLatin1Char('/');
-    }
-    return path + QLatin1String(SettingsFileName);
+    return joinPath(programFolder, QLatin1String(SettingsFileName));
 }
 
 Settings LoadSettings(ProfileStrings& profiles, const QString& settingsFile) {

@@ -1,7 +1,7 @@
 // The sample workbooks that the build put into the program folder: each opens as a
 // workbook and holds its pictures on Sheet1, and carries the sample's title.
+#include "platform/paths.h"
 #include "platform/xls/engine.h"
-#include "settings/program_info.h"
 #include "settings/sample_workbooks.h"
 
 #include <QFile>
@@ -19,7 +19,7 @@ TEST(ShippedSamples, OpenWithTheirPictures) {
     } samples[] = {{SampleKind::WithNotes, QStringLiteral(TAVOLIN_NOTES_SAMPLE_TITLE)},
                    {SampleKind::WithoutNotes, QStringLiteral(TAVOLIN_PLAIN_SAMPLE_TITLE)}};
     for (const auto& [kind, title] : samples) {
-        const QString path = fileInFolder(QStringLiteral(TAVOLIN_DIST), sampleFileName(kind));
+        const QString path = joinPath(QStringLiteral(TAVOLIN_DIST), sampleFileName(kind));
         SCOPED_TRACE(path.toStdString());
         ASSERT_TRUE(QFileInfo(path).isFile());
         xls::Application app;

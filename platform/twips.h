@@ -1,5 +1,7 @@
 // Positions and sizes of the program's windows are designed in twips (1/1440 inch);
 // at 96 dpi one logical pixel is 15 twips. Qt scales logical pixels on high-DPI screens.
+// Every window of the program (main window, row dialogs, wait and version windows, the
+// preview) converts through these.
 #pragma once
 
 #include <QWidget>
