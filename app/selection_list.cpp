@@ -2,6 +2,7 @@
 
 #include "app/extent_list_widget.h"
 #include "app/list_extent.h"
+#include "generate/captions.h"
 #include "platform/paths.h"
 
 #include <QScrollBar>
@@ -9,10 +10,6 @@
 #include <QSignalBlocker>
 
 namespace tav {
-
-QString SelectionList::sameAsFileName() {
-    return QStringLiteral("ファイル名と同じ");
-}
 
 SelectionList::SelectionList(ExtentListWidget* paths, ExtentListWidget* rotations,
                              ExtentListWidget* names, QObject* parent)
@@ -82,7 +79,7 @@ int SelectionList::registerFiles(const QString& folder, const QStringList& fileN
         known.insert(full);
         paths_->addItem(full);
         rotations_->addItem(rotationCode);
-        names_->addItem(sameAsFileName());
+        names_->addItem(kSameAsFileName);
         ++added;
     }
 

@@ -24,7 +24,6 @@ public:
     static constexpr int NarrowListWidthChars = 30;
 
     // The display name of a row labelled with its own file name.
-    static QString sameAsFileName();
 
     // Full path of `fileName` in `folder`, with exactly one separator between them
     // (the root "/" already ends in one).
@@ -50,7 +49,7 @@ public:
     void setPath(int row, const QString& path);
 
     // Appends the files `fileNames` of `folder` (in this order) that are not in the list
-    // yet, each with `rotationCode` and the display name sameAsFileName(), and widens
+    // yet, each with `rotationCode` and the display name kSameAsFileName, and widens
     // the lists for the longest path. Stops at MaxRows. Returns the number added.
     int registerFiles(const QString& folder, const QStringList& fileNames,
                       const QString& rotationCode);

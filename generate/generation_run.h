@@ -20,8 +20,6 @@
 
 namespace tav {
 
-// Title of the program's own messages (validation, warnings).
-inline const QString kProgramTitle = QStringLiteral("Tavolin");
 inline const QString kTemplateFileName = QStringLiteral("ExcelBook.org");
 inline const QString kCompletionMessage = QStringLiteral("画像貼り付け処理が終了しました");
 inline const QString kCaptionWarning = QStringLiteral("ファイル名に異常があります。");

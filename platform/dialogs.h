@@ -8,6 +8,9 @@ class QWidget;
 
 namespace tav {
 
+// The program's title: the title of every message box that has none of its own.
+inline const QString kProgramTitle = QStringLiteral("Tavolin");
+
 enum class MessageIcon { None, Exclamation, Information, Critical };
 
 class Dialogs {

@@ -33,8 +33,6 @@ using preview::kViewWidth;
 
 namespace {
 
-const QString kProgramTitle = QStringLiteral("Tavolin");
-
 template <typename T> T* findControl(QWidget* root, const QString& name) {
     return root->findChild<T*>(name);
 }
