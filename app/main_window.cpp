@@ -456,6 +456,10 @@ void MainWindow::endWithoutSaving() {
         return;
     }
     shutDown_ = true; // a close that follows must not write the settings either
+    endProgram();
+}
+
+void MainWindow::endProgram() {
     frmName_->hide();
     frmRound_->hide();
     frmWait_->hide();
@@ -529,13 +533,7 @@ void MainWindow::shutdown() {
     settings_.Comment = txtComment->text();
     settings_.orgPath = browser_->folder();
     SaveSettings(profiles_, settingsFile(), settings_);
-    frmName_->hide();
-    frmRound_->hide();
-    frmWait_->hide();
-    if (about_) {
-        about_->close();
-    }
-    emit programEnded();
+    endProgram();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -170,6 +170,8 @@ private:
     void onShowExcelClicked();
     // Ends the program without writing the settings file (after CmdShowExcel).
     void endWithoutSaving();
+    // The last step of both ends: every window closes and the program ends.
+    void endProgram();
 
     Dialogs& dialogs_;
     BrowserFileSystem& fileSystem_;
