@@ -3,17 +3,14 @@
 #include "app/main_window.h"
 #include "platform/browser_file_system.h"
 #include "platform/dialogs.h"
+#include "platform/heap.h"
 #include "platform/profile_strings.h"
 
 #include <QApplication>
 #include <QDir>
 
-#include <malloc.h>
-
 int main(int argc, char* argv[]) {
-    // Decoded photos are tens of megabytes each; keep them in the reused heap instead of
-    // fresh pages from the kernel for every preview and placed picture (bench/README.md).
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    tav::reuseHeapForLargePictures();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the main window's shutdown ends the program
 

@@ -2,18 +2,16 @@
 #include "app/batch/batch_args.h"
 #include "app/batch/batch_host.h"
 #include "generate/generation_run.h"
+#include "platform/heap.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <malloc.h>
 
 int main(int argc, char** argv) {
-    // Decoded photos are tens of megabytes each; keep them in the reused heap instead of
-    // fresh pages from the kernel for every picture (see bench/README.md).
-    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    tav::reuseHeapForLargePictures();
     // Pictures are decoded and metafiles rasterised without any display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

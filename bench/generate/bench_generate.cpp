@@ -10,6 +10,7 @@
 #include "generate/generation_run.h"
 #include "generate/page_layout.h"
 #include "generate/placement.h"
+#include "platform/heap.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,7 +23,6 @@
 
 #include <turbojpeg.h>
 
-#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         } else if (args[i] == QLatin1String("--literal")) {
             literal = true;
         } else if (args[i] == QLatin1String("--reuse-heap")) {
-            mallopt(M_MMAP_THRESHOLD, 256 << 20);
+            tav::reuseHeapForLargePictures();
         } else {
             photo = args[i];
         }

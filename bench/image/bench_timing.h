@@ -5,13 +5,13 @@
 // a factor of two with the load of other processes while CPU time stays steady.
 #pragma once
 
+#include "platform/heap.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <functional>
 #include <limits>
-#include <malloc.h>
 
 namespace tav::bench {
 
@@ -38,12 +38,11 @@ inline void row(const char* what, double ms, double baselineMs, const char* base
     std::printf("%-52s %9.2f ms  %6.2fx %s\n", what, ms, ms / baselineMs, baselineName);
 }
 
-// Takes a leading "--reuse-heap" off the command line. With it, glibc keeps large
-// pictures in the reused heap instead of fresh pages from the kernel for each one.
+// Takes a leading "--reuse-heap" off the command line. With it, the allocator is tuned
+// as the programs tune it at start (platform/heap.h).
 inline bool takeReuseHeapFlag(int& argc, char**& argv) {
     if (argc > 1 && std::strcmp(argv[1], "--reuse-heap") == 0) {
-        mallopt(M_MMAP_THRESHOLD, 512 << 20);
-        mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+        reuseHeapForLargePictures();
         --argc;
         ++argv;
         return true;
