@@ -3,6 +3,7 @@
 #include "platform/image/picture_loader.h"
 #include "platform/image/pixel_turn.h"
 #include "platform/xls/engine.h"
+#include "platform/xls/picture.h"
 
 #include <cmath>
 
@@ -94,6 +95,26 @@ PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF 
     const LoadedPicture picture = loadPicture(path, load);
     QImage image = picture.image;
     QSizeF natural = QSizeF(picture.logicalSize) * 0.75;
+    if (options.reducedDecode && !box.isEmpty()) {
+        // Shrink to the pixels the engine will store before turning: the turn then
+        // moves only what is kept, and the engine encodes the picture as it comes
+        // instead of resampling it once more.
+        QSizeF turned = natural;
+        QSize pixels = image.size();
+        if (turns % 2 == 1) {
+            turned.transpose();
+            pixels.transpose();
+        }
+        const QSizeF fitted = fitToBox(turned, box.width(), box.height());
+        QSize stored = xls::storedPixelSize(fitted.width(), fitted.height(), pixels);
+        if (turns % 2 == 1) {
+            stored.transpose();
+        }
+        if (stored != image.size() && stored.width() <= image.width() &&
+            stored.height() <= image.height()) {
+            image = xls::reduceImage(image, stored);
+        }
+    }
     switch (turns) {
     case 1:
         image = rotateQuarterClockwise(image);

@@ -35,8 +35,10 @@ double boxValue(float value, bool withNotes);
 QSize storedPixels(QSizeF points);
 
 struct PlacementOptions {
-    // Decode only as many pixels as the placed picture stores (JPEG DCT scaling). The
-    // result is the same picture at the same size and anchor as with a full decode.
+    // Decode only as many pixels as the placed picture stores (JPEG DCT scaling), and
+    // shrink to exactly those pixels before the turn, so that the engine encodes the
+    // picture as it comes. The result is the same picture at the same size and anchor
+    // as with a full decode.
     bool reducedDecode = true;
 };
 

@@ -192,10 +192,6 @@ struct WorkbookModel {
     int xfIndex(const XfBytes& bytes);
 };
 
-// Placed size of a picture in stored pixels at 220 pixels per inch, never more than
-// `source` pixels in either direction (aspect kept).
-QSize storedPixelSize(double widthPoints, double heightPoints, QSize source);
-
 // Reduces a pasted or inserted picture to the pixels its placed size needs and
 // encodes it as JPEG; releases the full image. Called once the picture's size is
 // settled (another picture placed, cut, save).

@@ -151,7 +151,9 @@ QImage reduceImage(const QImage& image, QSize size) {
 
 QByteArray encodeJpeg(const QImage& image, int quality) {
     const QImage src = opaqueRgb32(image);
-    TjHandle handle(tjInitCompress());
+    // One compressor per thread, kept for the program's life: a run encodes hundreds
+    // of pictures, and setting up the encoder's tables each time is measurable.
+    thread_local const TjHandle handle(tjInitCompress());
     if (!handle) {
         throw Error(err::EngineRefused, QStringLiteral("JPEG encoder unavailable"));
     }
@@ -222,8 +224,16 @@ void settlePicture(ShapeModel& shape) {
     if (pic.image.isNull()) {
         return;
     }
-    const QSize target = storedPixelSize(shape.width, shape.height, pic.image.size());
-    pic.jpeg = encodeJpeg(reduceImage(pic.image, target), JpegQuality);
+    QSize target = storedPixelSize(shape.width, shape.height, pic.image.size());
+    const QSize have = pic.image.size();
+    if (std::abs(have.width() - target.width()) <= 1 &&
+        std::abs(have.height() - target.height()) <= 1) {
+        // Handed over at its stored size already (the run reduces before it turns);
+        // a pixel of rounding either way is not worth a resampling pass that would
+        // only blur the picture.
+        target = have;
+    }
+    pic.jpeg = encodeJpeg(target == have ? pic.image : reduceImage(pic.image, target), JpegQuality);
     pic.jpegPixels = target;
     pic.blipType = 5;
     pic.rawBlip.clear();

@@ -17,6 +17,11 @@ QByteArray encodeJpeg(const QImage& image, int quality);
 // otherwise. The result is opaque Format_RGB32.
 QImage reduceImage(const QImage& image, QSize size);
 
+// Placed size of a picture in stored pixels at 220 pixels per inch, never more than
+// `source` pixels in either direction (aspect kept). A picture handed to the engine
+// at this size (give or take a pixel of rounding) is stored without resampling.
+QSize storedPixelSize(double widthPoints, double heightPoints, QSize source);
+
 // Pixel size of JPEG file bytes from their start-of-frame marker; invalid when
 // none is found.
 QSize jpegPixelSize(const QByteArray& jpeg);

@@ -363,6 +363,25 @@ TEST_F(Engine, PicturePixelsShrinkToThePlacedSizeOnceTheNextOneArrives) {
     sheet.pasteSpecial(xl::PasteBitmap);
     // 370 × 277.5 pt at 220 pixels per inch.
     EXPECT_EQ(first.pixelSize(), QSize(1131, 848));
+    // Pixels handed over at the stored size, give or take one of rounding, are kept
+    // as they are; two more are resampled.
+    const QSizeF points(3000, 2250);
+    for (const auto& [pasted, stored] : {std::pair{QSize(1132, 849), QSize(1132, 849)},
+                                         std::pair{QSize(1130, 847), QSize(1130, 847)},
+                                         std::pair{QSize(1133, 850), QSize(1131, 848)}}) {
+        QImage near(pasted, QImage::Format_RGB32);
+        near.fill(Qt::darkGreen);
+        sheet.range(QStringLiteral("H80")).select();
+        app_.clipboard().setImage(near, points);
+        sheet.pasteSpecial(xl::PasteBitmap);
+        testing::fitSelection(app_, 370, 278);
+        Shape placed = sheet.shapes().back();
+        placed.select();
+        app_.selection().cut(); // settles the picture
+        sheet.range(QStringLiteral("H80")).select();
+        sheet.pasteSpecial(xl::PasteJpeg);
+        EXPECT_EQ(sheet.shapes().back().pixelSize(), stored) << pasted.width();
+    }
     // A small picture is never enlarged.
     EXPECT_EQ(storedPixelSize(370, 277.5, QSize(400, 300)), QSize(400, 300));
     EXPECT_EQ(storedPixelSize(370, 277.5, QSize(4000, 3000)), QSize(1131, 848));
