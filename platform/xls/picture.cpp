@@ -21,99 +21,6 @@ struct TjDeleter {
 };
 using TjHandle = std::unique_ptr<void, TjDeleter>;
 
-// Area-averaging weights along one axis: output pixel o covers the input pixels
-// first[o] .. first[o] + count[o] - 1, each with its share in weights (fixed point,
-// summing to 1 << 14).
-struct Taps {
-    std::vector<int> first;
-    std::vector<int> count;
-    std::vector<int> offset; // into weights
-    std::vector<std::uint16_t> weights;
-};
-
-Taps areaTaps(int in, int out) {
-    Taps t;
-    const double scale = static_cast<double>(in) / out;
-    for (int o = 0; o < out; ++o) {
-        const double a = o * scale;
-        const double b = std::min<double>(in, (o + 1) * scale);
-        const int first = static_cast<int>(std::floor(a));
-        const int last = std::min(in - 1, static_cast<int>(std::ceil(b)) - 1);
-        t.first.push_back(first);
-        t.count.push_back(last - first + 1);
-        t.offset.push_back(static_cast<int>(t.weights.size()));
-        int sum = 0;
-        std::size_t largest = t.weights.size();
-        for (int i = first; i <= last; ++i) {
-            const double cover = std::min<double>(b, i + 1) - std::max<double>(a, i);
-            const int w = static_cast<int>(std::lround(cover / (b - a) * 16384.0));
-            if (t.weights.size() == largest || w > t.weights[largest]) {
-                largest = t.weights.size();
-            }
-            t.weights.push_back(static_cast<std::uint16_t>(w));
-            sum += w;
-        }
-        // The rounding rest goes to the largest share, so that every output sums to 1.
-        t.weights[largest] = static_cast<std::uint16_t>(t.weights[largest] + (16384 - sum));
-    }
-    return t;
-}
-
-// Downscale of a 32-bit image to `size` (both sides no larger) by area averaging, in
-// fixed point: columns first (each output row sums a few whole source rows, a loop
-// the compiler vectorises), then rows (on the few output rows only).
-QImage areaReduce(const QImage& src, QSize size) {
-    const int inW = src.width();
-    const int outW = size.width();
-    const int outH = size.height();
-    const Taps xt = areaTaps(inW, outW);
-    const Taps yt = areaTaps(src.height(), outH);
-    const std::size_t inValues = static_cast<std::size_t>(inW) * 4;
-    QImage result(size, QImage::Format_RGB32);
-    if (result.isNull()) {
-        throw Error(err::OutOfMemory, QStringLiteral("not enough memory to reduce a picture"));
-    }
-    std::vector<std::uint32_t> acc(inValues);
-    std::vector<std::uint16_t> row(inValues);
-    for (int y = 0; y < outH; ++y) {
-        const std::size_t yi = static_cast<std::size_t>(y);
-        std::fill(acc.begin(), acc.end(), 0u);
-        for (int k = 0; k < yt.count[yi]; ++k) {
-            const std::uint32_t w = yt.weights[static_cast<std::size_t>(yt.offset[yi] + k)];
-            const std::uint8_t* __restrict in =
-                reinterpret_cast<const std::uint8_t*>(src.constScanLine(yt.first[yi] + k));
-            std::uint32_t* __restrict a = acc.data();
-            for (std::size_t i = 0; i < inValues; ++i) {
-                a[i] += in[i] * w;
-            }
-        }
-        // Value × 64: six bits of fraction for the second pass (14-bit weights).
-        for (std::size_t i = 0; i < inValues; ++i) {
-            row[i] = static_cast<std::uint16_t>((acc[i] + 128) >> 8);
-        }
-        auto* line = reinterpret_cast<std::uint8_t*>(result.scanLine(y));
-        for (int x = 0; x < outW; ++x) {
-            const std::size_t xi = static_cast<std::size_t>(x);
-            const std::uint16_t* w = &xt.weights[static_cast<std::size_t>(xt.offset[xi])];
-            const std::uint16_t* p = &row[static_cast<std::size_t>(xt.first[xi]) * 4];
-            std::uint32_t b = 0, g = 0, r = 0;
-            for (int k = xt.count[xi]; k > 0; --k, p += 4, ++w) {
-                b += p[0] * static_cast<std::uint32_t>(*w);
-                g += p[1] * static_cast<std::uint32_t>(*w);
-                r += p[2] * static_cast<std::uint32_t>(*w);
-            }
-            line[x * 4 + 0] =
-                static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (b + (1u << 19)) >> 20));
-            line[x * 4 + 1] =
-                static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (g + (1u << 19)) >> 20));
-            line[x * 4 + 2] =
-                static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (r + (1u << 19)) >> 20));
-            line[x * 4 + 3] = 0xFF;
-        }
-    }
-    return result;
-}
-
 QImage opaqueRgb32(const QImage& image) {
     if (image.format() == QImage::Format_RGB32) {
         return image;
@@ -139,9 +46,8 @@ QImage reduceImage(const QImage& image, QSize size) {
     if (src.size() == size) {
         return src;
     }
-    if (size.width() <= src.width() && size.height() <= src.height()) {
-        return areaReduce(src, size);
-    }
+    // Qt's smooth scaling averages areas when it shrinks (every source pixel counts with
+    // the share of it an output pixel covers) and splits large pictures over the cores.
     QImage out = src.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (out.isNull()) {
         throw Error(err::OutOfMemory, QStringLiteral("not enough memory to reduce a picture"));

@@ -12,9 +12,9 @@ namespace tav::xls {
 // Transparent pixels are laid over white first. Failure throws 1004.
 QByteArray encodeJpeg(const QImage& image, int quality);
 
-// `image` scaled to exactly `size`: area averaging when it shrinks (every source
-// pixel counts with the share of it an output pixel covers), Qt's smooth scaling
-// otherwise. The result is opaque Format_RGB32.
+// `image` scaled to exactly `size` by Qt's smooth scaling, which averages areas when
+// it shrinks (every source pixel counts with the share of it an output pixel covers).
+// Transparent pixels are laid over white first; the result is opaque Format_RGB32.
 QImage reduceImage(const QImage& image, QSize size);
 
 // Placed size of a picture in stored pixels at 220 pixels per inch, never more than
