@@ -5,7 +5,9 @@
 #include "platform/error.h"
 #include "platform/shell.h"
 #include "platform/xls/address.h"
+#include "platform/xls/drawing.h"
 #include "platform/xls/model.h"
+#include "platform/xls/opcodes.h"
 #include "platform/xls/picture.h"
 #include "platform/xls/workbook_io.h"
 
@@ -23,6 +25,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace tav::xls {
 
@@ -346,6 +349,15 @@ void Range::setColumnWidth(double characters) {
 
 double Range::columnWidth() const {
     return sheet_->columnCharacters(areas_->list.front().c1);
+}
+
+double Range::width() const {
+    const Area& a = areas_->list.front();
+    double points = 0;
+    for (int c = a.c1; c <= a.c2; ++c) {
+        points += sheet_->columnPoints(c);
+    }
+    return points;
 }
 
 void Range::setRowHeight(double points) {
@@ -865,6 +877,12 @@ Range Shape::topLeftCell() const {
     return Range(sheet_, makeAreas({Area{s.row, s.col, s.row, s.col}}));
 }
 
+Range Shape::bottomRightCell() const {
+    const ShapeModel& s = sheet_->shape(id_);
+    const Anchor a = computeAnchor(*sheet_, s.row, s.col, s.width, s.height);
+    return Range(sheet_, makeAreas({Area{a.rwB, a.colR, a.rwB, a.colR}}));
+}
+
 void Shape::select() {
     sheet_->shape(id_);
     activateSheet(sheet_);
@@ -958,6 +976,76 @@ void PageSetup::setOrder(int order) {
 
 int PageSetup::order() const {
     return sheet_->pageOrder;
+}
+
+void PageSetup::setPrintArea(const QString& address) {
+    if (address.isEmpty()) {
+        sheet_->printArea = Area{-1, -1, -1, -1};
+        return;
+    }
+    const std::vector<Area> areas = parseAddress(address, AddressKind::Any);
+    if (areas.size() != 1 || areas.front().wholeColumns || areas.front().wholeRows) {
+        refuse(
+            QStringLiteral("print area '%1' refused: one block of cells is needed").arg(address));
+    }
+    sheet_->printArea = areas.front();
+}
+
+double PageSetup::printableWidth() const {
+    double left = 0.75; // inches, when the sheet has no margin records
+    double right = 0.75;
+    int paper = 9; // A4
+    int scale = 100;
+    bool portrait = true;
+    for (const Record& r : sheet_->records) {
+        const QByteArray& d = r.data;
+        if ((r.type == op::LEFTMARGIN || r.type == op::RIGHTMARGIN) && d.size() >= 8) {
+            double inches = 0;
+            std::memcpy(&inches, d.constData(), 8); // little-endian IEEE double
+            if (std::isfinite(inches) && inches >= 0 && inches < 50) {
+                (r.type == op::LEFTMARGIN ? left : right) = inches;
+            }
+        } else if (r.type == op::WSBOOL && d.size() >= 2 && (get16(d, 0) & 0x0100) != 0) {
+            return 0; // fit to pages
+        } else if (r.type == op::SETUP && d.size() >= 12) {
+            const int flags = get16(d, 10);
+            if ((flags & 0x0004) == 0) { // paper, scale and orientation are set
+                paper = get16(d, 0);
+                scale = get16(d, 2);
+                if ((flags & 0x0040) == 0) {
+                    portrait = (flags & 0x0002) != 0;
+                }
+            }
+        }
+    }
+    // Paper sizes by their code, in points (width × height, portrait).
+    struct Paper {
+        int code;
+        double width;
+        double height;
+    };
+    static constexpr Paper papers[] = {
+        {1, 612, 792},      {5, 612, 1008},     {8, 841.9, 1190.6},  {9, 595.3, 841.9},
+        {11, 419.5, 595.3}, {13, 515.9, 728.5}, {12, 728.5, 1031.8},
+    };
+    Paper size = papers[3];
+    for (const Paper& p : papers) {
+        if (p.code == paper) {
+            size = p;
+        }
+    }
+    if (scale < 10 || scale > 400) {
+        scale = 100;
+    }
+    const double across = (portrait ? size.width : size.height) - (left + right) * 72;
+    return std::max(0.0, across) * 100.0 / scale;
+}
+
+QString PageSetup::printArea() const {
+    if (sheet_->printArea.r1 < 0) {
+        return {};
+    }
+    return formatArea(sheet_->printArea);
 }
 
 // ---------------------------------------------------------------- document properties

@@ -145,6 +145,8 @@ public:
     void setColumnWidth(double characters);
     // Width of the first column, in characters.
     double columnWidth() const;
+    // Width of the first area in points: the sum of its columns' widths.
+    double width() const;
     // Height of every row the range touches, in points (0..409). Other values: 1004.
     void setRowHeight(double points);
     // Height of the first row, in points.
@@ -243,6 +245,9 @@ class Shape {
 public:
     // The cell under the picture's top-left corner.
     Range topLeftCell() const;
+    // The cell under the picture's bottom-right corner (from the column widths and row
+    // heights as they are now).
+    Range bottomRightCell() const;
     // Makes the picture the selection of its sheet.
     void select();
     double width() const;  // points
@@ -290,6 +295,20 @@ public:
     // 1 down, then over; 2 over, then down. Other values: 1004.
     void setOrder(int order);
     int order() const;
+    // The one rectangular range that prints, e.g. "A1:AK118"; "" prints what the sheet
+    // uses again. Anything else (a union, whole columns or rows) is refused with 1004.
+    // Saved as the sheet's built-in name Print_Area. A template that already holds
+    // defined names or external references keeps its own link table and print set-up:
+    // the area is then not written.
+    void setPrintArea(const QString& address);
+    // The area set by setPrintArea or read from the template, in absolute form
+    // ("$A$1:$AK$118"); "" when there is none.
+    QString printArea() const;
+    // Sheet points that one printed page holds across: the paper's width (its size
+    // and orientation from the page set-up; A4 portrait when unset) less the left and
+    // right margins, at the print scale. 0 when the sheet prints fitted to a number
+    // of pages, where the width depends on the content.
+    double printableWidth() const;
 
 private:
     friend class Worksheet;

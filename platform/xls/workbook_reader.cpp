@@ -599,6 +599,38 @@ private:
 
 } // namespace
 
+// The sheets' print areas: built-in names Print_Area (name character 0x06, scoped to
+// a sheet) whose formula is one 3-D area reference. Other names are only kept.
+void readPrintAreas(WorkbookModel& book) {
+    for (const Record& r : book.globals) {
+        const QByteArray& d = r.data;
+        if (r.type != op::NAME || d.size() < 16) {
+            continue;
+        }
+        const auto byte = [&d](qsizetype k) { return static_cast<std::uint8_t>(d[k]); };
+        const bool builtin = (get16(d, 0) & 0x0020) != 0;
+        const int itab = get16(d, 8);
+        if (!builtin || byte(3) != 1 || get16(d, 4) != 11 || itab < 1 ||
+            static_cast<std::size_t>(itab) > book.sheets.size()) {
+            continue;
+        }
+        const bool wide = (byte(14) & 1) != 0;
+        const qsizetype formula = wide ? 17 : 16;
+        if (d.size() < formula + 11 || byte(15) != 0x06 || (wide && byte(16) != 0)) {
+            continue;
+        }
+        const std::uint8_t ptg = byte(formula);
+        if ((ptg & 0x1F) != 0x1B || (ptg & 0x60) == 0) { // ptgArea3d of any class
+            continue;
+        }
+        const Area area{get16(d, formula + 3), get16(d, formula + 7) & 0xFF, get16(d, formula + 5),
+                        get16(d, formula + 9) & 0xFF};
+        if (area.r1 <= area.r2 && area.c1 <= area.c2) {
+            book.sheets[static_cast<std::size_t>(itab - 1)]->printArea = area;
+        }
+    }
+}
+
 void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
     const std::vector<Record> records = splitRecords(stream);
     if (records.empty() || records.front().type != op::BOF || records.front().data.size() < 4 ||
@@ -804,6 +836,7 @@ void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
         book.sheets.push_back(std::move(sheet));
         book.modelled.push_back(worksheet);
     }
+    readPrintAreas(book);
 }
 
 std::unique_ptr<WorkbookModel> readWorkbookFromMemory(const QByteArray& file, const QString& name) {

@@ -185,6 +185,54 @@ void writeSST(BiffWriter& w, const StringTable& table) {
     w.write(op::EXTSST, ext);
 }
 
+// The link table that carries the sheets' print areas: an internal SUPBOOK (this
+// workbook's own sheets), one EXTERNSHEET entry per sheet with a print area, and a
+// built-in NAME Print_Area (name character 0x06, scope the sheet) whose formula is a
+// 3-D area reference through that entry.
+void writePrintAreaNames(BiffWriter& w, const WorkbookModel& book) {
+    std::vector<const SheetModel*> sheets;
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        if (book.modelled[i] && book.sheets[i]->printArea.r1 >= 0) {
+            sheets.push_back(book.sheets[i].get());
+        }
+    }
+    if (sheets.empty()) {
+        return;
+    }
+    QByteArray supbook;
+    put16(supbook, static_cast<std::uint16_t>(book.sheets.size()));
+    put16(supbook, 0x0401); // internal references
+    w.write(op::SUPBOOK, supbook);
+    QByteArray externsheet;
+    put16(externsheet, static_cast<std::uint16_t>(sheets.size()));
+    for (const SheetModel* sheet : sheets) {
+        put16(externsheet, 0); // the SUPBOOK above
+        put16(externsheet, static_cast<std::uint16_t>(sheet->index));
+        put16(externsheet, static_cast<std::uint16_t>(sheet->index));
+    }
+    w.write(op::EXTERNSHEET, externsheet);
+    for (std::size_t x = 0; x < sheets.size(); ++x) {
+        const Area& a = sheets[x]->printArea;
+        QByteArray name;
+        put16(name, 0x0020); // fBuiltin
+        name.append('\0');   // no keyboard shortcut
+        name.append('\1');   // one name character
+        put16(name, 11);     // formula bytes
+        put16(name, 0);
+        put16(name, static_cast<std::uint16_t>(sheets[x]->index + 1));
+        name.append(4, '\0'); // no menu, description, help or status texts
+        name.append('\0');    // compressed characters
+        name.append('\x06');  // Print_Area
+        name.append('\x3B');  // ptgArea3d
+        put16(name, static_cast<std::uint16_t>(x));
+        put16(name, static_cast<std::uint16_t>(a.r1));
+        put16(name, static_cast<std::uint16_t>(a.r2));
+        put16(name, static_cast<std::uint16_t>(a.c1)); // absolute row and column
+        put16(name, static_cast<std::uint16_t>(a.c2));
+        w.write(op::NAME, name);
+    }
+}
+
 void writeHORIZONTALPAGEBREAKS(BiffWriter& w, const std::vector<int>& breaks) {
     if (breaks.empty()) {
         return;
@@ -552,9 +600,25 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
     // and writing the cells adds them again through a separate table.
     const StringTable finalStrings = strings;
 
+    // The print areas go after COUNTRY (else after the last BOUNDSHEET), where the
+    // link table belongs; a template with a link table of its own keeps it as it is.
+    std::size_t linkTableAfter = SIZE_MAX;
+    for (std::size_t i = 0; i < book.globals.size(); ++i) {
+        const std::uint16_t type = book.globals[i].type;
+        if (type == op::SUPBOOK || type == op::EXTERNSHEET || type == op::NAME) {
+            linkTableAfter = SIZE_MAX;
+            break;
+        }
+        if (type == op::BOUNDSHEET || (type == op::COUNTRY && linkTableAfter != SIZE_MAX &&
+                                       book.globals[linkTableAfter].type == op::BOUNDSHEET)) {
+            linkTableAfter = i;
+        }
+    }
+
     BiffWriter w;
     std::vector<std::uint32_t> boundsheetPatch;
-    for (const Record& r : book.globals) {
+    for (std::size_t i = 0; i < book.globals.size(); ++i) {
+        const Record& r = book.globals[i];
         switch (r.type) {
         case mark::NewXfs:
             for (int xf : xfs.added()) {
@@ -579,6 +643,9 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
         default:
             w.write(r);
             break;
+        }
+        if (i == linkTableAfter) {
+            writePrintAreaNames(w, book);
         }
     }
     for (std::size_t i = 0; i < book.sheets.size(); ++i) {

@@ -517,6 +517,41 @@ TEST_F(Engine, PageBreaksEveryLayoutPageWithinTheSheetsLimit) {
     EXPECT_EQ(errorNumber([&] { sheet.pageSetup().setOrder(3); }), err::EngineRefused);
 }
 
+TEST_F(Engine, PrintAreaIsSavedAsTheSheetsNameAndReadBack) {
+    const QString path = copyTemplate();
+    {
+        Workbook& book = open(path);
+        Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+        PageSetup setup = sheet.pageSetup();
+        EXPECT_EQ(setup.printArea(), QString());
+        // A4 portrait, 0.4-inch side margins, 90 %: (595.3 - 57.6) / 0.9 points across.
+        EXPECT_NEAR(setup.printableWidth(), 597.4, 0.1);
+        for (const char* bad : {"A:B", "3:4", "A1:B2,C3", "A0:B2", "nonsense"}) {
+            EXPECT_EQ(errorNumber([&] { setup.setPrintArea(QString::fromLatin1(bad)); }),
+                      err::EngineRefused)
+                << bad;
+        }
+        setup.setPrintArea(QStringLiteral("B2:C3"));
+        setup.setPrintArea(QString());
+        EXPECT_EQ(setup.printArea(), QString());
+        setup.setPrintArea(QStringLiteral("A1:AK118"));
+        EXPECT_EQ(setup.printArea(), QStringLiteral("$A$1:$AK$118"));
+        sheet.range(QStringLiteral("A1:C1")).setColumnWidth(2);
+        EXPECT_NEAR(sheet.range(QStringLiteral("A1:C1")).width(), 3 * 15.75, 1e-9); // 21 px
+        book.save();
+    }
+    Application again;
+    Workbook& book = again.workbooks().open(path);
+    PageSetup setup = book.worksheet(QStringLiteral("Sheet1")).pageSetup();
+    EXPECT_EQ(setup.printArea(), QStringLiteral("$A$1:$AK$118"));
+    // Saved again, the name is kept once, not written a second time.
+    book.save();
+    const std::vector<Record> records = workbookRecords(path);
+    EXPECT_EQ(countRecords(records, op::NAME), 1);
+    EXPECT_EQ(countRecords(records, op::SUPBOOK), 1);
+    EXPECT_EQ(countRecords(records, op::EXTERNSHEET), 1);
+}
+
 TEST_F(Engine, SavedWorkbookReadsBackThroughTheEngine) {
     const QString path = copyTemplate();
     testing::SampleOptions options;
