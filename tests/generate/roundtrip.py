@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import xlrd
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xlsinspect as xi  # noqa: E402  (a copy of the project's reader-based inspector)
@@ -40,7 +41,10 @@ ROTATIONS = ['0', '90', '0', '270', '180', '0', '90']
 ROTATIONS_TALL_BOX = ['0', '90', '0', '0', '180', '90', '90']
 # Notes layouts get short display names: a caption longer than the notes column spills
 # into the empty columns beside it, which LibreOffice then prints on an extra page.
-DISPLAY_NAMES = ['写真%d' % (i + 1) for i in range(len(IMAGES))]
+# None: the caption is the file's name. The second one is longer than any page is wide:
+# it must end at the page's edge, not print a column of extra pages.
+DISPLAY_NAMES = [None, '写真2 ' + '現場の状況を確認した記録' * 8] + \
+    ['写真%d' % (i + 1) for i in range(2, len(IMAGES))]
 
 # key, captions, withNotes, rows, cols, columns, firstRow, rowPitch, pageRows,
 # captionOffset, headerOffset (None: no header), pageNumberColumn, titleColumn, box,
@@ -94,7 +98,7 @@ def expected_pictures(layout, n):
         col = columns[0] if i % cols == 0 else columns[1]
         name, w, h = IMAGES[i % len(IMAGES)]
         rot = rotations_for(layout)[i % len(IMAGES)]
-        if notes:
+        if DISPLAY_NAMES[i % len(IMAGES)] is not None:
             name = DISPLAY_NAMES[i % len(IMAGES)]
         if rot in ('90', '270'):
             w, h = h, w
@@ -151,7 +155,7 @@ def main(argv):
         for i in range(n):
             img, _, _ = IMAGES[i % len(IMAGES)]
             arg = '%s:%s' % (os.path.join(images, img), rotations_for(layout)[i % len(IMAGES)])
-            if layout[2]:
+            if DISPLAY_NAMES[i % len(IMAGES)] is not None:
                 arg += ':' + DISPLAY_NAMES[i % len(IMAGES)]
             args.append(arg)
         r = subprocess.run(args, capture_output=True, text=True, timeout=300)
@@ -254,6 +258,13 @@ def main(argv):
         breaks = ps.get('row_breaks_before', [])
         check(breaks == [rows_per_page * p for p in range(1, pages)],
               '%s: page breaks before rows %r, expected %r' % (where, breaks, [rows_per_page * p for p in range(1, pages)]))
+
+        # The print area: every layout page, from column A at least to the page number.
+        areas = [nm for nm in xlrd.open_workbook(path).name_obj_list if nm.name == 'Print_Area']
+        if check(len(areas) == 1 and areas[0].scope == 0, '%s: Print_Area names %r' % (where, areas)):
+            _, _, rlo, rhi, clo, chi = areas[0].result.value[0].coords
+            check((rlo, rhi, clo) == (0, pages * rows_per_page, 0) and chi > xi.col_index(pn_col),
+                  '%s: print area rows %d..%d, columns %d..%d' % (where, rlo, rhi, clo, chi))
 
         # Gnumeric reads it with the same pictures.
         gdir = os.path.join(work, 'gn-' + name)

@@ -4,6 +4,7 @@
 #include "generate/generation_run.h"
 #include "generate/placement.h"
 #include "platform/error.h"
+#include "platform/xls/address.h"
 #include "platform/xls/engine.h"
 #include "platform/xls/picture.h"
 #include "tests/generate/run_fixture.h"
@@ -115,6 +116,34 @@ TEST_F(RunFixture, OnePicturePlain2) {
     EXPECT_NEAR(s.height(), 277.5, 0.5);
     EXPECT_EQ(r.sheet.pageSetup().order(), xls::xl::OrderOverThenDown);
     EXPECT_TRUE(r.sheet.horizontalPageBreaks().empty());
+}
+
+// The print area covers every layout page and what the run wrote; a caption too long
+// for its room widens it up to the page's width, never beyond.
+TEST_F(RunFixture, PrintAreaCoversThePagesAndLongCaptionsUpToThePageEdge) {
+    job.layout = notes(0);
+    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "短い説明");
+    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "写真2");
+    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "写真3");
+    GenerationRun run(host);
+    ASSERT_EQ(run.start(job), RunOutcome::Completed);
+    {
+        Reopened r(target());
+        EXPECT_EQ(r.sheet.pageSetup().printArea(), QStringLiteral("$A$1:$D$88"));
+    }
+    host.rows[1].displayName = QStringLiteral("現場の状況を確認した記録").repeated(10);
+    ASSERT_EQ(run.start(job), RunOutcome::Completed);
+    Reopened r(target());
+    const QString area = r.sheet.pageSetup().printArea();
+    ASSERT_TRUE(area.startsWith(QStringLiteral("$A$1:$"))) << area.toStdString();
+    ASSERT_TRUE(area.endsWith(QStringLiteral("$88"))) << area.toStdString();
+    const xls::Range columns = r.sheet.range(area);
+    const int last = columns.column() + columns.columnCount() - 1;
+    const double across = r.sheet.pageSetup().printableWidth();
+    EXPECT_GT(last, 4);
+    EXPECT_LE(columns.width(), across);
+    EXPECT_GT(r.sheet.range(QStringLiteral("A1:%1%2").arg(xls::columnName(last)).arg(1)).width(),
+              across * 0.98);
 }
 
 // Five pictures in notes-square-4: grid, headers only where a right picture starts a
