@@ -10,7 +10,6 @@ formats, column widths, row heights, page order and manual breaks, document
 properties, picture count, anchor cells, heights (points) and widths (through the raw
 anchors and the 8-pixel digit), JPEG media. Exits non-zero on the first mismatch.
 """
-import gzip
 import os
 import re
 import shutil
@@ -21,8 +20,10 @@ import tempfile
 import zipfile
 import xml.etree.ElementTree as ET
 
-import olefile
 import xlrd
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import xls_readers as rd  # noqa: E402
 
 CASES = {
     # name: (pictures, notes, big pictures, template file name or None for ExcelBook.org)
@@ -50,15 +51,6 @@ class Failure(Exception):
 def check(condition, message):
     if not condition:
         raise Failure(message)
-
-
-def col_name(c):
-    s = ""
-    c += 1
-    while c:
-        c, r = divmod(c - 1, 26)
-        s = chr(65 + r) + s
-    return s
 
 
 def expected_layout(n, notes):
@@ -90,59 +82,15 @@ def expected_layout(n, notes):
 
 # ------------------------------------------------------------------ own BIFF walk
 
-def biff_records(stream):
-    at = 0
-    while at + 4 <= len(stream):
-        rtype, length = struct.unpack_from("<HH", stream, at)
-        yield rtype, stream[at + 4:at + 4 + length]
-        at += 4 + length
-
-
-def biff_anchors(path):
-    """Client anchors of every picture, from the drawing records of the sheets."""
-    ole = olefile.OleFileIO(path)
-    stream = ole.openstream("Workbook").read()
-    drawing = b""
-    previous = None
-    for rtype, data in biff_records(stream):
-        if rtype == 0x00EC or (rtype == 0x003C and previous == 0x00EC):
-            drawing += data
-        if rtype != 0x003C:
-            previous = rtype
-    anchors = []
-    at = 0
-    while at + 8 <= len(drawing):
-        ver_inst, rtype, length = struct.unpack_from("<HHI", drawing, at)
-        if ver_inst & 0x0F == 0x0F:
-            at += 8  # container: walk into it
-            continue
-        if rtype == 0xF010 and length == 18:
-            anchors.append(struct.unpack_from("<9H", drawing, at + 8))
-        at += 8 + length
-    return anchors
-
-
 def sheet1_page_setup(path):
     """Margins, header/footer, centring and SETUP of Sheet1 (SETUP's page-order bit
     masked), as stored."""
-    stream = olefile.OleFileIO(path).openstream("Workbook").read()
-    position = None
-    for rtype, data in biff_records(stream):
-        if rtype == 0x0085:
-            name_len, flags = data[6], data[7]
-            name = data[8:8 + name_len * (2 if flags & 1 else 1)].decode("utf-16-le" if flags & 1 else "latin-1")
-            if name == "Sheet1":
-                position = struct.unpack_from("<I", data, 0)[0]
-        if rtype == 0x000A:
-            break
     setup = {}
-    for rtype, data in biff_records(stream[position:]):
+    for rtype, data in rd.sheet_records(rd.workbook_stream(path)):
         if rtype in (0x0014, 0x0015, 0x0083, 0x0084, 0x0026, 0x0027, 0x0028, 0x0029):
             setup[rtype] = data
         elif rtype == 0x00A1:
             setup[rtype] = data[:10] + bytes([data[10] & 0xFE]) + data[11:]
-        elif rtype == 0x000A:
-            break
     return setup
 
 
@@ -198,7 +146,7 @@ def read_xlrd(path, n, notes, own_template):
     for c, chars in widths.items():
         coldx = coldx_for(chars, mdw)
         info = sheet.colinfo_map.get(c)
-        check(info is not None and info.width == coldx, "xlrd: column %s width %s, expected %d" % (col_name(c), info and info.width, coldx))
+        check(info is not None and info.width == coldx, "xlrd: column %s width %s, expected %d" % (rd.col_name(c), info and info.width, coldx))
     for r in (0, rows - 1):
         info = sheet.rowinfo_map.get(r)
         check(info is not None and info.height == height and not info.has_default_height,
@@ -208,36 +156,11 @@ def read_xlrd(path, n, notes, own_template):
     return pictures, mdw, {c: i.width for c, i in sheet.colinfo_map.items()}
 
 
-def summary_properties(ole):
-    """Property id → value of the SummaryInformation stream (VT_I2 and strings), read
-    here because olefile cuts code-page-1200 strings at their first zero byte."""
-    data = ole.openstream("\x05SummaryInformation").read()
-    offset = struct.unpack_from("<I", data, 44)[0]
-    count = struct.unpack_from("<I", data, offset + 4)[0]
-    props = {}
-    code_page = None
-    entries = [struct.unpack_from("<II", data, offset + 8 + 8 * k) for k in range(count)]
-    for pid, at in entries:
-        vt = struct.unpack_from("<H", data, offset + at)[0]
-        if vt == 0x0002:
-            props[pid] = struct.unpack_from("<h", data, offset + at + 4)[0]
-            if pid == 1:
-                code_page = props[pid] & 0xFFFF
-    for pid, at in entries:
-        vt = struct.unpack_from("<H", data, offset + at)[0]
-        if vt == 0x001E:
-            size = struct.unpack_from("<I", data, offset + at + 4)[0]
-            raw = data[offset + at + 8:offset + at + 8 + size]
-            props[pid] = raw.decode("utf-16-le" if code_page == 1200 else "cp932").rstrip("\x00")
-    return props
-
-
 def read_olefile(path, big):
-    ole = olefile.OleFileIO(path)
-    props = summary_properties(ole)
-    check(props.get(1) == 1200, "olefile: code page %r" % props.get(1))
-    for pid, text in ((2, TITLE), (3, SUBJECT), (4, AUTHOR), (6, COMMENTS)):
-        check(props.get(pid) == text, "olefile: property %d is %r" % (pid, props.get(pid)))
+    props = rd.summary_properties(path)
+    check(props.get("code_page") == 1200, "olefile: code page %r" % props.get("code_page"))
+    for key, text in (("title", TITLE), ("subject", SUBJECT), ("author", AUTHOR), ("comments", COMMENTS)):
+        check(props.get(key) == text, "olefile: property %s is %r" % (key, props.get(key)))
     with open(path, "rb") as f:
         header = f.read(512)
     difat_sectors = struct.unpack_from("<I", header, 0x48)[0]
@@ -295,24 +218,6 @@ def read_libreoffice(path, n, notes, own_template, workdir, pictures):
     return anchors, media
 
 
-def read_gnumeric(path, workdir):
-    out = os.path.join(workdir, "out.gnumeric")
-    run = subprocess.run(["ssconvert", "-T", "Gnumeric_XmlIO:sax:0", path, out], capture_output=True, text=True, timeout=600)
-    check(run.returncode == 0, "ssconvert failed: %s" % run.stderr)
-    # Gnumeric has no metrics for the Windows fonts: that warning is expected.
-    noise = [l for l in run.stderr.splitlines() if l.strip() and "unknown widths for font" not in l]
-    check(not noise, "ssconvert complained: %s" % noise)
-    with open(out, "rb") as f:
-        data = f.read()
-    if data[:2] == b"\x1f\x8b":
-        data = gzip.decompress(data)
-    text = data.decode("utf-8")
-    images = len(re.findall(r"<gnm:SheetObjectImage", text))
-    title = re.search(r"<dc:title>(.*?)</dc:title>", text)
-    check(title and title.group(1) == TITLE, "ssconvert: title %r" % (title and title.group(1)))
-    return images
-
-
 def main():
     make_sample, own_template, data_dir, case, workdir = sys.argv[1:6]
     n, notes, big, template_name = CASES[case]
@@ -329,13 +234,15 @@ def main():
         check(sheet1_page_setup(path) == sheet1_page_setup(template),
               "the template's page set-up was not kept")
         read_olefile(path, big)
-        anchors = biff_anchors(path)
+        anchors = [(a["flags"], a["from_col"], a["from_col_off_1024"], a["from_row"], a["from_row_off_256"],
+                    a["to_col"], a["to_col_off_1024"], a["to_row"], a["to_row_off_256"])
+                   for a in rd.picture_anchors(rd.workbook_stream(path))]
         # The template's own pictures come first; the sample's follow.
         placed = anchors[len(anchors) - n:]
         check(len(placed) == n, "biff: %d anchors for %d pictures" % (len(anchors), n))
         for (anchor, w, h), a in zip(pictures, placed):
             flags, colL, dxL, rwT, dyT, colR, dxR, rwB, dyB = a
-            check("%s%d" % (col_name(colL), rwT + 1) == anchor, "biff: anchor %s%d, expected %s" % (col_name(colL), rwT + 1, anchor))
+            check("%s%d" % (rd.col_name(colL), rwT + 1) == anchor, "biff: anchor %s%d, expected %s" % (rd.col_name(colL), rwT + 1, anchor))
             # Width through the raw anchor in the desktop program's geometry.
             points = [excel_column_points(coldx[c], mdw) for c in range(colL, colR + 1)]
             width = sum(points[:-1]) - points[0] * dxL / 1024.0 + points[-1] * dxR / 1024.0
@@ -346,14 +253,16 @@ def main():
         row_pt = 18.0 if notes else 13.5
         for (anchor, w, h), a in zip(pictures, anchors_lo[len(anchors_lo) - n:]):
             col, row, row_off, to_row, to_off = a
-            check("%s%d" % (col_name(col), row + 1) == anchor, "LibreOffice: picture at %s%d, expected %s" % (col_name(col), row + 1, anchor))
+            check("%s%d" % (rd.col_name(col), row + 1) == anchor, "LibreOffice: picture at %s%d, expected %s" % (rd.col_name(col), row + 1, anchor))
             height = (to_row - row) * row_pt + (to_off - row_off) / 12700.0
             check(abs(height - h) <= 0.5, "LibreOffice: picture at %s is %.2f pt high, expected %.2f" % (anchor, height, h))
         if own:
             check(len(media) == n and all(m.endswith((".jpeg", ".jpg")) for m in media),
                   "LibreOffice: media %s" % media[:5])
-        images = read_gnumeric(path, work)
-        check(images == len(anchors), "ssconvert: %d pictures, expected %d" % (images, len(anchors)))
+        g = rd.gnumeric(path, work, timeout=600)
+        check(g["ok"] and not g["complaints"], "ssconvert complained: %s" % g["complaints"])
+        check(g["title"] == TITLE, "ssconvert: title %r" % g["title"])
+        check(g["images"] == len(anchors), "ssconvert: %d pictures, expected %d" % (g["images"], len(anchors)))
         print("%s: %d pictures; xlrd, olefile, gsf, LibreOffice and ssconvert agree" % (case, n))
         return 0
     except Failure as e:
