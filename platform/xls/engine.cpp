@@ -1005,8 +1005,9 @@ double PageSetup::printableWidth() const {
             if (std::isfinite(inches) && inches >= 0 && inches < 50) {
                 (r.type == op::LEFTMARGIN ? left : right) = inches;
             }
-        } else if (r.type == op::WSBOOL && d.size() >= 2 && (get16(d, 0) & 0x0100) != 0) {
-            return 0; // fit to pages
+        } else if (r.type == op::WSBOOL && d.size() >= 2 && (get16(d, 0) & 0x0100) != 0 &&
+                   sheet_->breaks.empty()) {
+            return 0; // fit to pages (saving clears it once manual breaks are set)
         } else if (r.type == op::SETUP && d.size() >= 12) {
             const int flags = get16(d, 10);
             if ((flags & 0x0004) == 0) { // paper, scale and orientation are set
