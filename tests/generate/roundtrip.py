@@ -35,10 +35,6 @@ IMAGES = [
     ('photo_grey_oneplus_tower.jpg', 512, 512),
 ]
 ROTATIONS = ['0', '90', '0', '270', '180', '0', '90']
-# The tall boxes of plain-square-4/6 without captions (244.5 pt wide) fit a portrait
-# picture by its height, so it ends wider than its box (a 3:4 photo 284.6 pt) and, in the
-# right column, runs off the printed page. These runs keep the right column landscape.
-ROTATIONS_TALL_BOX = ['0', '90', '0', '0', '180', '90', '90']
 # None: the caption is the file's name. The second one is longer than any page is wide:
 # it must end at the page's edge, not print a column of extra pages.
 DISPLAY_NAMES = [None, '写真2 ' + '現場の状況を確認した記録' * 8] + \
@@ -80,10 +76,6 @@ def fit(w, h, bw, bh):
     return fw, fh
 
 
-def rotations_for(layout):
-    return ROTATIONS_TALL_BOX if layout[0] in ('plain-square-4', 'plain-square-6') and not layout[1] else ROTATIONS
-
-
 def expected_pictures(layout, n):
     key, captions, notes, rows, cols, columns, first, pitch, page_rows, cap_off, hdr_off, pn_col, t_col, box, lines = layout
     per_page = rows * cols
@@ -95,7 +87,7 @@ def expected_pictures(layout, n):
         top = first + (row_on_page - 1) * pitch + (page - 1) * page_rows
         col = columns[0] if i % cols == 0 else columns[1]
         name, w, h = IMAGES[i % len(IMAGES)]
-        rot = rotations_for(layout)[i % len(IMAGES)]
+        rot = ROTATIONS[i % len(IMAGES)]
         if DISPLAY_NAMES[i % len(IMAGES)] is not None:
             name = DISPLAY_NAMES[i % len(IMAGES)]
         if rot in ('90', '270'):
@@ -152,7 +144,7 @@ def main(argv):
             args.append('--no-captions')
         for i in range(n):
             img, _, _ = IMAGES[i % len(IMAGES)]
-            arg = '%s:%s' % (os.path.join(images, img), rotations_for(layout)[i % len(IMAGES)])
+            arg = '%s:%s' % (os.path.join(images, img), ROTATIONS[i % len(IMAGES)])
             if DISPLAY_NAMES[i % len(IMAGES)] is not None:
                 arg += ':' + DISPLAY_NAMES[i % len(IMAGES)]
             args.append(arg)
