@@ -76,40 +76,34 @@ QSize storedPixels(QSizeF points) {
 PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF box,
                                const PlacementOptions& options) {
     const int turns = quarterTurns(code);
+    // Sizes of the upright picture as the turned one sees them, and back.
+    const auto turned = [quarter = turns % 2 == 1](auto size) {
+        if (quarter) {
+            size.transpose();
+        }
+        return size;
+    };
+    // The fitted size depends only on the turned picture's aspect ratio and the box,
+    // so the pixels the placed picture keeps are known before decoding.
+    const auto fitted = [&](QSize logicalSize) {
+        return fitToBox(turned(QSizeF(logicalSize) * 0.75), box.width(), box.height());
+    };
+    const bool reduce = options.reducedDecode && !box.isEmpty();
     LoadOptions load;
-    if (options.reducedDecode && !box.isEmpty()) {
-        // The fitted size depends only on the turned picture's aspect ratio and the box,
-        // so the pixels the placed picture keeps are known before decoding.
-        const PictureInfo info = probePicture(path);
-        QSizeF natural = QSizeF(info.logicalSize) * 0.75;
-        if (turns % 2 == 1) {
-            natural.transpose();
-        }
-        QSize need = storedPixels(fitToBox(natural, box.width(), box.height()));
-        need += QSize(1, 1); // cover rounding of the engine's proportional resize
-        if (turns % 2 == 1) {
-            need.transpose();
-        }
-        load.minimumSize = need;
+    if (reduce) {
+        const QSize need = storedPixels(fitted(probePicture(path).logicalSize));
+        // One more pixel covers rounding of the engine's proportional resize.
+        load.minimumSize = turned(need + QSize(1, 1));
     }
     const LoadedPicture picture = loadPicture(path, load);
     QImage image = picture.image;
-    QSizeF natural = QSizeF(picture.logicalSize) * 0.75;
-    if (options.reducedDecode && !box.isEmpty()) {
+    if (reduce) {
         // Shrink to the pixels the engine will store before turning: the turn then
         // moves only what is kept, and the engine encodes the picture as it comes
         // instead of resampling it once more.
-        QSizeF turned = natural;
-        QSize pixels = image.size();
-        if (turns % 2 == 1) {
-            turned.transpose();
-            pixels.transpose();
-        }
-        const QSizeF fitted = fitToBox(turned, box.width(), box.height());
-        QSize stored = xls::storedPixelSize(fitted.width(), fitted.height(), pixels);
-        if (turns % 2 == 1) {
-            stored.transpose();
-        }
+        const QSizeF size = fitted(picture.logicalSize);
+        const QSize stored =
+            turned(xls::storedPixelSize(size.width(), size.height(), turned(image.size())));
         if (stored != image.size() && stored.width() <= image.width() &&
             stored.height() <= image.height()) {
             image = xls::reduceImage(image, stored);
@@ -128,10 +122,7 @@ PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF 
     default:
         break;
     }
-    if (turns % 2 == 1) {
-        natural.transpose();
-    }
-    return {image, natural};
+    return {image, turned(QSizeF(picture.logicalSize) * 0.75)};
 }
 
 void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
