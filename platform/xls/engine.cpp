@@ -980,7 +980,7 @@ int PageSetup::order() const {
 
 void PageSetup::setPrintArea(const QString& address) {
     if (address.isEmpty()) {
-        sheet_->printArea = Area{-1, -1, -1, -1};
+        sheet_->printArea.reset();
         return;
     }
     const std::vector<Area> areas = parseAddress(address, AddressKind::Any);
@@ -1043,10 +1043,7 @@ double PageSetup::printableWidth() const {
 }
 
 QString PageSetup::printArea() const {
-    if (sheet_->printArea.r1 < 0) {
-        return {};
-    }
-    return formatArea(sheet_->printArea);
+    return sheet_->printArea ? formatArea(*sheet_->printArea) : QString();
 }
 
 // ---------------------------------------------------------------- document properties

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tav::xls {
@@ -127,8 +128,8 @@ struct SheetModel {
     int nextPictureNumber = 1;
     std::vector<Area> merged;
     std::vector<int> breaks; // 0-based first row of each page that a manual break starts
-    // The range that prints (PageSetup::setPrintArea); r1 < 0 when none was set.
-    Area printArea{-1, -1, -1, -1};
+    // The range that prints (PageSetup::setPrintArea), if one was set.
+    std::optional<Area> printArea;
     SelectionState selection;
 
     // The template's records of this substream (BOF..EOF) with the regenerated parts

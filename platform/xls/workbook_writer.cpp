@@ -192,7 +192,7 @@ void writeSST(BiffWriter& w, const StringTable& table) {
 void writePrintAreaNames(BiffWriter& w, const WorkbookModel& book) {
     std::vector<const SheetModel*> sheets;
     for (std::size_t i = 0; i < book.sheets.size(); ++i) {
-        if (book.modelled[i] && book.sheets[i]->printArea.r1 >= 0) {
+        if (book.modelled[i] && book.sheets[i]->printArea) {
             sheets.push_back(book.sheets[i].get());
         }
     }
@@ -212,7 +212,7 @@ void writePrintAreaNames(BiffWriter& w, const WorkbookModel& book) {
     }
     w.write(op::EXTERNSHEET, externsheet);
     for (std::size_t x = 0; x < sheets.size(); ++x) {
-        const Area& a = sheets[x]->printArea;
+        const Area& a = *sheets[x]->printArea;
         QByteArray name;
         put16(name, 0x0020); // fBuiltin
         name.append('\0');   // no keyboard shortcut
