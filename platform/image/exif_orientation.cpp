@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tav {
@@ -33,6 +34,49 @@ public:
             value = std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
                     std::uint32_t(p[1]) << 8 | std::uint32_t(p[0]);
         return true;
+    }
+
+    // The first value of an IFD entry of an integer type whose values fit in the entry's
+    // own value field: BYTE, SHORT, LONG and their signed kinds (SBYTE, SSHORT, SLONG).
+    // Nothing for the other types, a count of 0, or values stored elsewhere.
+    std::optional<std::int64_t> inlineInteger(std::size_t entry, std::uint16_t type,
+                                              std::uint32_t count) const {
+        std::size_t width;
+        switch (type) {
+        case 1: // BYTE
+        case 6: // SBYTE
+            width = 1;
+            break;
+        case 3: // SHORT
+        case 8: // SSHORT
+            width = 2;
+            break;
+        case 4: // LONG
+        case 9: // SLONG
+            width = 4;
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (count < 1 || count > 4 / width)
+            return std::nullopt;
+        const std::size_t field = entry + 8; // values are left-justified in the field
+        if (width == 1) {
+            if (field >= size_)
+                return std::nullopt;
+            const unsigned char byte = data_[field];
+            return type == 6 ? std::int64_t(std::int8_t(byte)) : std::int64_t(byte);
+        }
+        if (width == 2) {
+            std::uint16_t v = 0;
+            if (!u16(field, v))
+                return std::nullopt;
+            return type == 8 ? std::int64_t(std::int16_t(v)) : std::int64_t(v);
+        }
+        std::uint32_t v = 0;
+        if (!u32(field, v))
+            return std::nullopt;
+        return type == 9 ? std::int64_t(std::int32_t(v)) : std::int64_t(v);
     }
 
 private:
@@ -69,10 +113,8 @@ int tiffOrientation(const unsigned char* tiff, std::size_t size) {
             return 1;
         if (tag != 0x0112)
             continue;
-        std::uint16_t value = 0;
-        if (type != 3 || n < 1 || !reader.u16(entry + 8, value))
-            return 1;
-        return value >= 1 && value <= 8 ? int(value) : 1;
+        const std::optional<std::int64_t> value = reader.inlineInteger(entry, type, n);
+        return value && *value >= 1 && *value <= 8 ? int(*value) : 1;
     }
     return 1;
 }
@@ -87,7 +129,7 @@ bool findExifTiff(const unsigned char* data, std::size_t size, const unsigned ch
     // Walk the marker segments up to the start of the scan; each step moves forward.
     while (pos + 4 <= size) {
         if (data[pos] != 0xFF)
-            return 1;
+            return false; // not a marker: the segment chain is damaged
         const unsigned char marker = data[pos + 1];
         if (marker == 0xFF) { // fill byte
             ++pos;
