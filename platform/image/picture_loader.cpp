@@ -322,6 +322,39 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
 
 // ---- bmp and gif through Qt's readers ----------------------------------------------
 
+// Qt's bmp reader knows the info headers of 12, 40, 64, 108 and 124 bytes. Between the
+// 40-byte header and the 108-byte one sit two that image editors write for 32-bit
+// pictures with bit fields: 52 bytes (the red, green and blue masks inside the header)
+// and 56 bytes (the same plus an alpha mask). Both are the first 56 bytes of the
+// 108-byte header, so the picture is handed to Qt with its header widened to 108 bytes:
+// masks kept, no colour space, the colour table and the pixels moved along.
+QByteArray widenedBmpHeader(const QByteArray& data) {
+    constexpr qsizetype kFileHeader = 14;
+    constexpr qsizetype kWide = 108;
+    if (data.size() < kFileHeader + 4)
+        return data;
+    const qsizetype headerSize = qsizetype(le32(data, kFileHeader));
+    if ((headerSize != 52 && headerSize != 56) || data.size() < kFileHeader + headerSize)
+        return data;
+    const qsizetype grow = kWide - headerSize;
+    QByteArray wide;
+    wide.reserve(data.size() + grow);
+    wide.append(data.constData(), kFileHeader + headerSize);
+    wide.append(QByteArray(grow, '\0'));
+    wide.append(data.constData() + kFileHeader + headerSize,
+                data.size() - kFileHeader - headerSize);
+    auto put32 = [&wide](qsizetype offset, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wide[offset + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    put32(2, le32(data, 2) + std::uint32_t(grow));
+    const std::uint32_t pixelsAt = le32(data, 10);
+    if (pixelsAt >= std::uint32_t(kFileHeader + headerSize))
+        put32(10, pixelsAt + std::uint32_t(grow));
+    put32(kFileHeader, std::uint32_t(kWide));
+    return wide;
+}
+
 QSize absoluteSize(QSize size) {
     if (size.width() <= 0 || size.height() == 0)
         return QSize(); // (-1, -1) when the reader cannot tell
@@ -329,7 +362,7 @@ QSize absoluteSize(QSize size) {
 }
 
 LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFormat format) {
-    QByteArray copy = data;
+    QByteArray copy = format == PictureFormat::Bmp ? widenedBmpHeader(data) : data;
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format == PictureFormat::Gif ? "gif" : "bmp");
@@ -437,6 +470,8 @@ PictureInfo probePicture(const QString& path) {
     }
     case PictureFormat::Bmp:
     case PictureFormat::Gif: {
+        if (info.format == PictureFormat::Bmp)
+            data = widenedBmpHeader(data);
         QBuffer buffer(&data); // the size sits in the first bytes
         buffer.open(QIODevice::ReadOnly);
         QImageReader reader(&buffer, info.format == PictureFormat::Gif ? "gif" : "bmp");

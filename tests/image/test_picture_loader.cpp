@@ -69,6 +69,14 @@ const FixtureRow kRows[] = {
     {"bmp/bmpsuite_rgb24.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
     {"bmp/bmpsuite_rgb32.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
     {"bmp/bmpsuite_rgb32bf.bmp", Bmp, {127, 64}, {127, 64}, false, 0, kCard24},
+    // 56-byte header with an alpha mask; its transparent top-left corner shows white.
+    {"bmp/card_rgba32_v3header_DERIVED.bmp",
+     Bmp,
+     {127, 64},
+     {127, 64},
+     false,
+     0,
+     {{2, 2, 0xFFFFFF}, {10, 10, 0xD75252}, {60, 30, 0x000000}, {100, 50, 0x6D6D71}}},
     {"bmp/photo_hopper_24bit.bmp",
      Bmp,
      {128, 128},
@@ -245,13 +253,15 @@ QByteArray bmpFile(int headerSize, int width, int height, int bits, int compress
     put(28, bits, 2);
     put(30, compression, 4);
     put(34, pixels.size(), 4);
-    if (headerSize >= 56) { // masks inside the V4/V5 header: R, G, B, A
+    if (headerSize >= 52) { // masks inside the header: R, G, B, then A from 56 bytes on
         put(54, 0x00FF0000, 4);
         put(58, 0x0000FF00, 4);
         put(62, 0x000000FF, 4);
-        put(66, 0xFF000000, 4);
-        put(70, 0x73524742, 4); // "sRGB"
     }
+    if (headerSize >= 56)
+        put(66, 0xFF000000, 4);
+    if (headerSize >= 108)
+        put(70, 0x73524742, 4); // "sRGB"
     return b + extra + pixels;
 }
 
@@ -286,14 +296,17 @@ TEST(PictureLoader, HandMadeBitmapVariants) {
     EXPECT_EQ(topDown.pixel(0, 1), 0xFF0000FFu);
     EXPECT_EQ(topDown.pixel(1, 1), 0xFFFFFFFFu);
 
-    // V4 header (108 bytes), 32 bits with bit-field masks and an alpha mask; a fully
-    // transparent pixel shows white.
+    // 32 bits with bit-field masks inside the header: V2 (52 bytes, no alpha mask), V3
+    // (56 bytes, alpha mask) and V4 (108 bytes); a fully transparent pixel shows white.
     const QByteArray px32 = QByteArray::fromHex("3040C0FF"
                                                 "00000000");
-    const QImage v4 = load("v4.bmp", bmpFile(108, 2, 1, 32, 3, {}, px32));
-    ASSERT_EQ(v4.size(), QSize(2, 1));
-    EXPECT_EQ(v4.pixel(0, 0), 0xFFC04030u);
-    EXPECT_EQ(v4.pixel(1, 0), 0xFFFFFFFFu);
+    for (const auto& [headerSize, second] :
+         {std::pair{52, 0xFF000000u}, std::pair{56, 0xFFFFFFFFu}, std::pair{108, 0xFFFFFFFFu}}) {
+        const QImage masked = load("masked.bmp", bmpFile(headerSize, 2, 1, 32, 3, {}, px32));
+        ASSERT_EQ(masked.size(), QSize(2, 1)) << headerSize;
+        EXPECT_EQ(masked.pixel(0, 0), 0xFFC04030u) << headerSize;
+        EXPECT_EQ(masked.pixel(1, 0), second) << headerSize;
+    }
 }
 
 TEST(PictureLoader, GifTransparencyIsWhite) {
