@@ -5,10 +5,14 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 extern "C" {
 #include <emf2svg.h>
@@ -61,57 +65,74 @@ int resetByteArray(void* context) {
     return 0;
 }
 
-// One libwmf session over a memory buffer, destroyed on every path.
+// The header fields libwmf sizes its buffers by, checked against the file before libwmf
+// sees it. A wmf file is an optional 22-byte placeable header, then the 18-byte
+// standard header; its mtMaxRecord (at byte 12 of the standard header) is the size of
+// the largest record in 16-bit words, and libwmf allocates a buffer of that size for
+// the records' parameters. No record can be larger than the file that holds it, so a
+// larger value is damage or an attempt to make the program allocate gigabytes.
+void checkWmfHeader(const QByteArray& data, const QString& name) {
+    constexpr qsizetype kPlaceableHeader = 22;
+    constexpr qsizetype kStandardHeader = 18;
+    const qsizetype start = data.size() >= 4 && le32(data, 0) == 0x9AC6CDD7 ? kPlaceableHeader : 0;
+    if (data.size() < start + kStandardHeader)
+        invalid(name, QStringLiteral("the wmf header is cut short"));
+    const std::uint64_t maxRecordBytes = std::uint64_t(le32(data, start + 12)) * 2;
+    if (maxRecordBytes > std::uint64_t(data.size() - start))
+        invalid(name, QStringLiteral("the wmf header declares a record of %1 bytes in a file of %2 "
+                                     "bytes")
+                          .arg(maxRecordBytes)
+                          .arg(data.size()));
+}
+
+struct WmfApiDeleter {
+    void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
+};
+
+// One libwmf session over a memory buffer. The library's instance is owned from its
+// creation on, so it is freed on every path, a refusal in the constructor included.
 class WmfSession {
 public:
     WmfSession(const QByteArray& data, const QString& name) : data_(data), name_(name) {
+        checkWmfHeader(data_, name_);
         wmfAPI_Options options;
         std::memset(&options, 0, sizeof options);
         // libwmf needs a device layer even to scan; the SVG device is the one we play to.
         const unsigned long flags =
             WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
         options.function = wmf_svg_function;
-        if (wmf_api_create(&api_, flags, &options) != wmf_E_None || api_ == nullptr) {
-            if (api_ != nullptr)
-                wmf_api_destroy(api_);
-            api_ = nullptr;
-            invalid(name, QStringLiteral("the wmf library could not start"));
-        }
+        wmfAPI* created = nullptr;
+        const wmf_error_t status = wmf_api_create(&created, flags, &options);
+        api_.reset(created);
+        if (status != wmf_E_None || api_ == nullptr)
+            fail(QStringLiteral("the wmf library could not start"));
         // libwmf reads through a non-const pointer but does not write to the buffer.
         auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(data_.constData()));
-        if (wmf_mem_open(api_, bytes, long(data_.size())) != wmf_E_None)
+        if (wmf_mem_open(api(), bytes, long(data_.size())) != wmf_E_None)
             fail(QStringLiteral("not a readable wmf file"));
-        if (wmf_scan(api_, 0, &bbox_) != wmf_E_None)
+        if (wmf_scan(api(), 0, &bbox_) != wmf_E_None)
             fail(QStringLiteral("the wmf records are damaged"));
         if (!(bbox_.BR.x > bbox_.TL.x) || !(bbox_.BR.y > bbox_.TL.y))
             fail(QStringLiteral("the wmf file draws nothing"));
         unsigned int w = 0, h = 0;
-        if (wmf_display_size(api_, &w, &h, 96.0, 96.0) != wmf_E_None)
+        if (wmf_display_size(api(), &w, &h, 96.0, 96.0) != wmf_E_None)
             fail(QStringLiteral("the wmf file has no usable size"));
         logical_ = checkedLogical(w, h, name);
     }
-
-    ~WmfSession() {
-        if (api_ != nullptr)
-            wmf_api_destroy(api_);
-    }
-
-    WmfSession(const WmfSession&) = delete;
-    WmfSession& operator=(const WmfSession&) = delete;
 
     QSize logicalSize() const { return logical_; }
 
     QByteArray playToSvg() {
         QByteArray svg;
         wmfStream stream{&svg, appendToByteArray, resetByteArray};
-        wmf_svg_t* device = WMF_SVG_GetData(api_);
+        wmf_svg_t* device = WMF_SVG_GetData(api());
         device->out = &stream;
         device->bbox = bbox_;
         device->Description = nullptr;
         device->width = unsigned(logical_.width());
         device->height = unsigned(logical_.height());
         device->flags |= WMF_SVG_INLINE_IMAGES;
-        const wmf_error_t result = wmf_play(api_, 0, &bbox_);
+        const wmf_error_t result = wmf_play(api(), 0, &bbox_);
         device->out = nullptr;
         if (result != wmf_E_None)
             fail(QStringLiteral("the wmf records could not be played"));
@@ -122,10 +143,11 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& reason) { invalid(name_, reason); }
+    wmfAPI* api() const { return api_.get(); }
 
     const QByteArray& data_;
     QString name_;
-    wmfAPI* api_ = nullptr;
+    std::unique_ptr<wmfAPI, WmfApiDeleter> api_;
     wmfD_Rect bbox_{};
     QSize logical_;
 };
@@ -170,6 +192,73 @@ void checkEmfRecords(const QByteArray& data, const QString& name) {
     }
     invalid(name, QStringLiteral("the emf file is truncated"));
 }
+
+// ---- drawing -------------------------------------------------------------------
+
+// Qt reports a problem of a drawing each time it meets it: an emf whose thousands of
+// texts have font size 0 writes thousands of identical warnings to stderr. While one
+// picture is drawn, the drawing thread's messages are counted instead, and one line
+// reports them when the drawing ends. Other threads' messages pass through as they come.
+// Qt's message handler is one per process, so pictures are drawn one at a time.
+class DrawingMessages {
+public:
+    explicit DrawingMessages(const QString& name)
+        : lock_(mutex()), name_(name), thread_(std::this_thread::get_id()) {
+        active_ = this;
+        previous_ = qInstallMessageHandler(&DrawingMessages::handle);
+    }
+
+    ~DrawingMessages() {
+        qInstallMessageHandler(previous_);
+        active_ = nullptr;
+        if (count_ == 0)
+            return;
+        constexpr qsizetype kShown = 160;
+        const QString first =
+            first_.size() > kShown ? first_.left(kShown) + QStringLiteral("...") : first_;
+        const QString line = QStringLiteral("%1: %2 warning(s) while drawing the picture; the "
+                                            "first: %3")
+                                 .arg(name_)
+                                 .arg(count_)
+                                 .arg(first);
+        forward(QtWarningMsg, QMessageLogContext(), line);
+    }
+
+    DrawingMessages(const DrawingMessages&) = delete;
+    DrawingMessages& operator=(const DrawingMessages&) = delete;
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        DrawingMessages* self = active_;
+        if (self == nullptr || type == QtFatalMsg || std::this_thread::get_id() != self->thread_) {
+            forward(type, context, message);
+            return;
+        }
+        if (self->count_++ == 0)
+            self->first_ = message;
+    }
+
+    static void forward(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (previous_ != nullptr)
+            previous_(type, context, message);
+        else
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    }
+
+    std::lock_guard<std::mutex> lock_;
+    QString name_;
+    std::thread::id thread_;
+    int count_ = 0;
+    QString first_;
+
+    static inline std::atomic<DrawingMessages*> active_{nullptr};
+    static inline std::atomic<QtMessageHandler> previous_{nullptr};
+};
 
 } // namespace
 
@@ -217,6 +306,7 @@ SvgPicture emfToSvg(const QByteArray& data, const QString& name) {
 }
 
 QImage rasterise(const QByteArray& svg, QSize pixels, const QString& name) {
+    const DrawingMessages messages(name);
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
         invalid(name, QStringLiteral("the converted drawing could not be read"));

@@ -224,9 +224,34 @@ TEST_F(BrokenFiles, DamagedCopiesOfEveryTypeFailCleanly) {
     EXPECT_GT(loaded, 0);
 }
 
-TEST_F(BrokenFiles, MetafileTheWmfLibraryCannotPlayIsRefused) {
-    // libwmf stops at records of this synthetic test bed; the user gets error 481.
-    EXPECT_EQ(errorNumberOf(imagePath("wmf/libuemf_testbed.wmf")), err::InvalidPicture);
+// Wmf files that libwmf refuses or that would make it allocate gigabytes end in error
+// 481 with nothing kept (the sanitizer run checks for leaks of the library's state).
+TEST_F(BrokenFiles, WmfFilesTheLibraryMustNotPlayAreRefused) {
+    const QByteArray drawing = fileBytes(imagePath("wmf/inkscape_drawing.wmf"));
+    constexpr int kStandardHeader = 22; // after the placeable header
+    QByteArray hugeRecord = drawing;
+    put32(hugeRecord, kStandardHeader + 12, 0x7FFFFFF0); // mtMaxRecord: 4 GB
+    QByteArray recordBeyondFile = drawing;
+    put32(recordBeyondFile, kStandardHeader + 12, (drawing.size() - kStandardHeader) / 2 + 1);
+    QByteArray shortRecord = drawing;
+    put32(shortRecord, kStandardHeader + 18, 2); // first record shorter than its own header
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"max-record-4gb.wmf", hugeRecord},
+        {"max-record-beyond-file.wmf", recordBeyondFile},
+        {"short-record.wmf", shortRecord},
+        {"header-only.wmf", drawing.left(kStandardHeader + 18)},
+        // libwmf stops at records of this synthetic test bed.
+        {"libuemf_testbed.wmf", fileBytes(imagePath("wmf/libuemf_testbed.wmf"))},
+    };
+    for (const Case& c : cases) {
+        const QString path = write(c.name, c.bytes);
+        EXPECT_EQ(errorNumberOf(path), err::InvalidPicture) << c.name;
+        EXPECT_EQ(probeErrorNumberOf(path), err::InvalidPicture) << c.name;
+    }
 }
 
 } // namespace

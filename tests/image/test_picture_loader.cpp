@@ -446,6 +446,25 @@ TEST(PictureLoader, MetafileRasterFollowsTheAskedSize) {
     EXPECT_EQ(capped.image.width(), capped.image.height());
 }
 
+QStringList gMessages;
+
+void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+    gMessages << message;
+}
+
+// Every text of this emf has font size 0, and Qt warns about each one as it draws; the
+// warnings of one picture come out as one line that names the file.
+TEST(PictureLoader, ADrawingsWarningsComeOutAsOneLine) {
+    gMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
+    const QString path = imagePath("emf/libemf2svg_test-013_zero_font_DERIVED.emf");
+    const LoadedPicture picture = loadPicture(path);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(picture.logicalSize, QSize(554, 663));
+    ASSERT_EQ(gMessages.size(), 1) << gMessages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(gMessages[0].contains(path)) << gMessages[0].toStdString();
+}
+
 TEST(PictureLoader, TypeComesFromTheContentNotTheName) {
     // A jpeg named .bmp and a bmp named .gif still load as what they are.
     QTemporaryDir dir;
