@@ -1,7 +1,6 @@
 #include "platform/profile_strings.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -57,9 +56,6 @@ private:
     iconv_t cd_;
 };
 
-// A settings file is small; a larger file is read only this far and never rewritten.
-constexpr qint64 maxProfileFileBytes = 16 * 1024 * 1024;
-
 bool isLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
@@ -76,7 +72,20 @@ QByteArray trimmedBlank(const QByteArray& text) {
     return text.mid(begin, end - begin);
 }
 
+bool isAscii(const QByteArray& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool sameName(const QByteArray& a, const QByteArray& b) {
+    // Names are nearly always ASCII: compare them without decoding.
+    if (isAscii(a) && isAscii(b)) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    }
     return ini::fromCp932(a).compare(ini::fromCp932(b), Qt::CaseInsensitive) == 0;
 }
 
@@ -216,16 +225,25 @@ QByteArray cutCp932(const QByteArray& bytes, int maxBytes) {
     return bytes.left(pos);
 }
 
-std::optional<QByteArray> findValue(const QByteArray& file, const QByteArray& section,
-                                    const QByteArray& key) {
+std::vector<std::optional<QByteArray>> findValues(const QByteArray& file, const QByteArray& section,
+                                                  const std::vector<QByteArray>& keys) {
+    std::vector<std::optional<QByteArray>> values(keys.size());
     const std::vector<Line> lines = splitLines(file);
     const auto range = findSection(lines, section);
     if (!range) {
-        return std::nullopt;
+        return values;
     }
-    for (size_t i = range->header + 1; i < range->end; ++i) {
+    size_t found = 0;
+    for (size_t i = range->header + 1; i < range->end && found < keys.size(); ++i) {
         const auto lineKey = keyOf(lines[i].body);
-        if (lineKey && sameName(*lineKey, key)) {
+        if (!lineKey) {
+            continue;
+        }
+        for (size_t k = 0; k < keys.size(); ++k) {
+            // The first line of a key counts.
+            if (values[k] || !sameName(*lineKey, keys[k])) {
+                continue;
+            }
             const QByteArray& body = lines[i].body;
             QByteArray value = trimmedBlank(body.mid(body.indexOf('=') + 1));
             // A value enclosed in matching quotes is read without them.
@@ -233,10 +251,11 @@ std::optional<QByteArray> findValue(const QByteArray& file, const QByteArray& se
                 value.back() == value.front()) {
                 value = value.mid(1, value.size() - 2);
             }
-            return value;
+            values[k] = value;
+            ++found;
         }
     }
-    return std::nullopt;
+    return values;
 }
 
 QByteArray setValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
@@ -320,39 +339,110 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return ok;
 }
 
-QString IniProfileStrings::read(const QString& file, const QString& section, const QString& key,
-                                const QString& fallback, int bufferBytes) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return fallback;
+namespace {
+
+// What became of reading a profile file.
+struct ProfileFile {
+    enum class State {
+        Missing, // no such file
+        Read,    // a regular file, read whole
+        Partial, // a regular file larger than the limit: its first lines were read
+        Refused, // not a regular file, or unreadable
+    };
+    State state = State::Missing;
+    QByteArray bytes;
+};
+
+// Reads at most `limit` bytes of a regular file. The file is opened without blocking, so
+// a fifo of that name returns at once (and is refused, like a device or a folder).
+ProfileFile readProfileFile(const QString& path, qsizetype limit) {
+    ProfileFile result;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        result.state = errno == ENOENT ? ProfileFile::State::Missing : ProfileFile::State::Refused;
+        return result;
     }
-    const QByteArray bytes = f.read(maxProfileFileBytes);
-    const auto value = ini::findValue(bytes, ini::toCp932(section), ini::toCp932(key));
-    if (!value) {
-        return fallback;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        result.state = ProfileFile::State::Refused;
+        return result;
     }
-    return ini::fromCp932(ini::cutCp932(*value, bufferBytes - 1));
+    // One byte beyond the limit tells a file of exactly `limit` bytes from a larger one.
+    QByteArray bytes(limit + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            result.state = ProfileFile::State::Refused;
+            return result;
+        }
+        if (n == 0) {
+            break;
+        }
+        got += n;
+    }
+    ::close(fd);
+    if (got > limit) {
+        // Keep whole lines only: a line cut at the limit would read as a shorter value.
+        const qsizetype lastBreak = bytes.lastIndexOf('\n', limit - 1);
+        bytes.truncate(lastBreak < 0 ? 0 : lastBreak + 1);
+        result.state = ProfileFile::State::Partial;
+    } else {
+        bytes.truncate(got);
+        result.state = ProfileFile::State::Read;
+    }
+    result.bytes = std::move(bytes);
+    return result;
 }
 
-bool IniProfileStrings::write(const QString& file, const QString& section, const QString& key,
-                              const QString& value) {
-    QByteArray old;
-    QFile f(file);
-    if (f.exists()) {
-        // A file this large is not a settings file: leave it alone rather than load it.
-        if (!f.open(QIODevice::ReadOnly) || f.size() > maxProfileFileBytes) {
-            return false;
-        }
-        old = f.readAll();
-        f.close();
+} // namespace
+
+void IniProfileStrings::readValues(const QString& file, const QString& section,
+                                   std::vector<ProfileValue>& values, int bufferBytes) {
+    const ProfileFile contents = readProfileFile(file, kMaxProfileFileBytes);
+    if (contents.bytes.isEmpty()) {
+        return;
     }
-    // A line break inside a value would start a new line of the file: write it as a
-    // space instead.
-    QString flat = value;
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QByteArray updated =
-        ini::setValue(old, ini::toCp932(section), ini::toCp932(key), ini::toCp932(flat));
-    if (updated == old && f.exists()) {
+    std::vector<QByteArray> keys;
+    keys.reserve(values.size());
+    for (const ProfileValue& entry : values) {
+        keys.push_back(ini::toCp932(entry.key));
+    }
+    const auto found = ini::findValues(contents.bytes, ini::toCp932(section), keys);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (found[i]) {
+            values[i].value = ini::fromCp932(ini::cutCp932(*found[i], bufferBytes - 1));
+        }
+    }
+}
+
+bool IniProfileStrings::writeValues(const QString& file, const QString& section,
+                                    const std::vector<ProfileValue>& values) {
+    const ProfileFile old = readProfileFile(file, kMaxProfileFileBytes);
+    if (old.state == ProfileFile::State::Partial || old.state == ProfileFile::State::Refused) {
+        // Rewriting would lose the lines that were not read, or replace something that is
+        // not a settings file: leave it exactly as it is.
+        qWarning("%s: not a readable regular file of at most %lld bytes; left unchanged, "
+                 "the settings are not saved",
+                 qPrintable(file), static_cast<long long>(kMaxProfileFileBytes));
+        return false;
+    }
+    const QByteArray sectionName = ini::toCp932(section);
+    QByteArray updated = old.bytes;
+    for (const ProfileValue& entry : values) {
+        // A line break inside a value would start a new line of the file: write it as a
+        // space instead.
+        QString flat = entry.value;
+        flat.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        updated = ini::setValue(updated, sectionName, ini::toCp932(entry.key), ini::toCp932(flat));
+    }
+    if (updated == old.bytes && old.state == ProfileFile::State::Read) {
         return true;
     }
     return writeFileAtomically(file, updated);

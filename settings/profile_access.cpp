@@ -4,17 +4,25 @@
 
 namespace tav {
 
-QString ProfileAccess(ProfileStrings& profiles, unsigned char mode, const QString& file,
-                      const QString& section, const QString& key, const QString& value) {
+void ProfileAccess(ProfileStrings& profiles, unsigned char mode, const QString& file,
+                   const QString& section, std::vector<ProfileValue>& values) {
     switch (mode) {
     case ProfileRead:
-        return profiles.read(file, section, key, value, ProfileBufferBytes);
+        profiles.readValues(file, section, values, ProfileBufferBytes);
+        break;
     case ProfileWrite:
-        profiles.write(file, section, key, value); // failures are silent by design
-        return QString();
+        profiles.writeValues(file, section, values); // failures are silent by design
+        break;
     default:
-        return QString();
+        break;
     }
+}
+
+QString ProfileAccess(ProfileStrings& profiles, unsigned char mode, const QString& file,
+                      const QString& section, const QString& key, const QString& value) {
+    std::vector<ProfileValue> values{{key, value}};
+    ProfileAccess(profiles, mode, file, section, values);
+    return mode == ProfileRead ? values.front().value : QString();
 }
 
 } // namespace tav

@@ -1,11 +1,13 @@
 // ProfileAccess: the one way the program reads and writes its settings file.
 #pragma once
 
+#include "platform/profile_strings.h"
+
 #include <QString>
 
-namespace tav {
+#include <vector>
 
-class ProfileStrings;
+namespace tav {
 
 // Reads or writes one value of a profile-strings file, like a fixed-buffer wrapper
 // around the platform's profile functions.
@@ -17,6 +19,12 @@ class ProfileStrings;
 //   any other mode: does nothing and returns an empty string.
 QString ProfileAccess(ProfileStrings& profiles, unsigned char mode, const QString& file,
                       const QString& section, const QString& key, const QString& value);
+
+// The same for several keys of one section at once, so that the file is read, or
+// replaced, once. Mode 1 replaces each entry's value (its default) by the stored one;
+// mode 2 writes every entry in order; any other mode does nothing.
+void ProfileAccess(ProfileStrings& profiles, unsigned char mode, const QString& file,
+                   const QString& section, std::vector<ProfileValue>& values);
 
 inline constexpr unsigned char ProfileRead = 1;
 inline constexpr unsigned char ProfileWrite = 2;

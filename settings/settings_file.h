@@ -43,10 +43,14 @@ inline constexpr SettingsKey SettingsKeys[] = {
 // `programFolder` + "/Tavolin.ini" (one separator, also at the root "/").
 QString settingsFilePath(const QString& programFolder);
 
-// Every key read in order from the settings file; a missing value reads "".
+// Every key read in order from one reading of the settings file; a missing value reads
+// "". A file that is no regular file reads as no file; of a file beyond the size limit
+// of IniProfileStrings only the first lines are read.
 Settings LoadSettings(ProfileStrings& profiles, const QString& settingsFile);
 
-// Every key written in order. Failures are silent: an unwritable file stays as it was.
+// Every key written in order, in one replacement of the file. Failures are silent: an
+// unwritable file, one that is no regular file, or one beyond the size limit stays as
+// it was.
 void SaveSettings(ProfileStrings& profiles, const QString& settingsFile, const Settings& settings);
 
 } // namespace tav

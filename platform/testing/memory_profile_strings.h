@@ -11,22 +11,28 @@ namespace tav::testing {
 
 class MemoryProfileStrings final : public ProfileStrings {
 public:
-    QString read(const QString& file, const QString& section, const QString& key,
-                 const QString& fallback, int bufferBytes) override {
-        const auto it = values.constFind(name(file, section, key));
-        if (it == values.constEnd()) {
-            return fallback;
+    void readValues(const QString& file, const QString& section, std::vector<ProfileValue>& read,
+                    int bufferBytes) override {
+        for (ProfileValue& entry : read) {
+            const auto it = values.constFind(name(file, section, entry.key));
+            if (it != values.constEnd()) {
+                entry.value = ini::fromCp932(ini::cutCp932(ini::toCp932(*it), bufferBytes - 1));
+            }
         }
-        return ini::fromCp932(ini::cutCp932(ini::toCp932(*it), bufferBytes - 1));
     }
 
-    bool write(const QString& file, const QString& section, const QString& key,
-               const QString& value) override {
-        writes.push_back(name(file, section, key) + QLatin1Char('=') + value);
+    // Every key written counts as one write, in order.
+    bool writeValues(const QString& file, const QString& section,
+                     const std::vector<ProfileValue>& written) override {
+        for (const ProfileValue& entry : written) {
+            writes.push_back(name(file, section, entry.key) + QLatin1Char('=') + entry.value);
+        }
         if (failWrites) {
             return false;
         }
-        values.insert(name(file, section, key), value);
+        for (const ProfileValue& entry : written) {
+            values.insert(name(file, section, entry.key), entry.value);
+        }
         return true;
     }
 

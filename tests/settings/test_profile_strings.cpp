@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -175,16 +174,43 @@ TEST_F(ProfileStringsTest, AnUnwritableFolderLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST_F(ProfileStringsTest, AHugeFileIsNeitherLoadedWholeNorRewritten) {
-    writeRaw("[File]\r\nOwner=first\r\n");
-    {
-        QFile f(path());
-        ASSERT_TRUE(f.resize(17 * 1024 * 1024)); // zeros after the section: not a settings file
+// Up to the limit a file is read and rewritten whole; beyond it only its complete lines
+// within the limit are read and the file is never rewritten.
+TEST_F(ProfileStringsTest, FilesBeyondTheSizeLimitAreReadInPartAndNeverRewritten) {
+    constexpr qsizetype limit = IniProfileStrings::kMaxProfileFileBytes;
+    const QByteArray head("[File]\r\nOwner=first\r\n");
+    const QByteArray tail("Title=last\r\n");
+    auto padded = [&](qsizetype size) {
+        QByteArray pad(size - head.size() - tail.size() - 2, 'x');
+        return head + pad + "\r\n" + tail;
+    };
+    struct Case {
+        const char* what;
+        QByteArray file;
+        const char* title; // as read
+        bool rewritten;
+    };
+    const Case cases[] = {
+        {"exactly at the limit", padded(limit), "last", true},
+        {"one byte beyond: the last line crosses the limit", padded(limit + 1), "<default>", false},
+        {"zeros far beyond", head + QByteArray(17 * 1024 * 1024, '\0'), "<default>", false},
+    };
+    for (const Case& c : cases) {
+        writeRaw(c.file);
+        EXPECT_EQ(read(QStringLiteral("File"), QStringLiteral("Owner")), QStringLiteral("first"))
+            << c.what;
+        EXPECT_EQ(read(QStringLiteral("File"), QStringLiteral("Title")), QLatin1String(c.title))
+            << c.what;
+        EXPECT_EQ(profiles.write(path(), QStringLiteral("File"), QStringLiteral("Owner"),
+                                 QStringLiteral("new")),
+                  c.rewritten)
+            << c.what;
+        const QByteArray after = readRaw();
+        EXPECT_EQ(after == c.file, !c.rewritten) << c.what;
+        if (c.rewritten) {
+            EXPECT_EQ(after.size(), c.file.size() - 2) << c.what; // "first" became "new"
+        }
     }
-    EXPECT_EQ(read(QStringLiteral("File"), QStringLiteral("Owner")), QStringLiteral("first"));
-    EXPECT_FALSE(profiles.write(path(), QStringLiteral("File"), QStringLiteral("Owner"),
-                                QStringLiteral("x")));
-    EXPECT_EQ(QFileInfo(path()).size(), 17 * 1024 * 1024);
 }
 
 TEST_F(ProfileStringsTest, WritingKeepsTheFilesPermissionsAndLeavesNoTemporaryFile) {

@@ -9,6 +9,21 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAVOLIN_TEST_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAVOLIN_TEST_SANITIZED 1
+#endif
+#endif
+
 namespace {
 
 tav::Settings sample() {
@@ -65,6 +80,97 @@ TEST(SettingsFile, NoFileReadsSevenEmptyValues) {
     QTemporaryDir dir;
     tav::IniProfileStrings profiles;
     EXPECT_EQ(tav::LoadSettings(profiles, tav::settingsFilePath(dir.path())), tav::Settings());
+}
+
+// Runs `body` in a child process that is ended after `seconds` and may not grow beyond
+// a few gigabytes (the sanitizers reserve more address space, so only the time limit
+// holds there): a hang or an unbounded read ends the child, not the test program.
+// Returns body's result, 3 for an exception, or 128 + the signal that ended the child.
+int inBoundedChild(unsigned seconds, const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(seconds);
+#ifndef TAVOLIN_TEST_SANITIZED
+        const rlimit memory{rlim_t(4) << 30, rlim_t(4) << 30};
+        setrlimit(RLIMIT_AS, &memory);
+#endif
+        int result = 2;
+        try {
+            result = body();
+        } catch (...) { // out of memory, say: the child ends here, never in the test
+            result = 3;
+        }
+        _exit(result);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+// A settings file that is no regular file neither blocks the start nor floods the
+// close: it reads as no file and is left as it is.
+TEST(SettingsFile, AFifoOrADeviceIsNeitherReadNorReplaced) {
+    QTemporaryDir dir;
+    const QString file = tav::settingsFilePath(dir.path());
+    const QByteArray native = QFile::encodeName(file);
+    struct Case {
+        const char* what;
+        std::function<bool()> make;
+        mode_t type;
+    };
+    const Case cases[] = {
+        {"fifo", [&] { return mkfifo(native.constData(), 0600) == 0; }, S_IFIFO},
+        {"link to /dev/zero", [&] { return symlink("/dev/zero", native.constData()) == 0; },
+         S_IFCHR},
+        {"folder", [&] { return mkdir(native.constData(), 0700) == 0; }, S_IFDIR},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.make()) << c.what;
+        const int result = inBoundedChild(10, [&] {
+            tav::IniProfileStrings profiles;
+            if (!(tav::LoadSettings(profiles, file) == tav::Settings()))
+                return 1;
+            tav::SaveSettings(profiles, file, sample());
+            return 0;
+        });
+        EXPECT_EQ(result, 0) << c.what << (result == 128 + SIGALRM ? ": blocked or ran away" : "");
+        struct stat st {};
+        ASSERT_EQ(stat(native.constData(), &st), 0) << c.what;
+        EXPECT_EQ(st.st_mode & S_IFMT, c.type) << c.what;
+        if ((st.st_mode & S_IFMT) == S_IFDIR)
+            rmdir(native.constData());
+        else
+            unlink(native.constData());
+    }
+}
+
+// A 16 MB settings file: the lines within the first megabyte are read, at once; those
+// beyond are ignored, and the file is not rewritten (that would drop them).
+TEST(SettingsFile, AHugeFileIsReadOnlyAsFarAsTheLimitAndKeptAsItIs) {
+    QTemporaryDir dir;
+    const QString file = tav::settingsFilePath(dir.path());
+    QByteArray bytes("[File]\r\nOwner=first\r\n");
+    const QByteArray filler("n=1\r\n");
+    while (bytes.size() < 16 * 1024 * 1024)
+        bytes += filler;
+    bytes += "Title=beyond the limit\r\n";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    const int result = inBoundedChild(5, [&] {
+        tav::IniProfileStrings profiles;
+        const tav::Settings read = tav::LoadSettings(profiles, file);
+        if (read.Owner != QStringLiteral("first") || !read.Title.isEmpty())
+            return 1;
+        tav::SaveSettings(profiles, file, sample());
+        return 0;
+    });
+    EXPECT_EQ(result, 0) << (result == 128 + SIGALRM ? "took more than 5 s" : "");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == bytes);
 }
 
 TEST(SettingsFile, KeysAreReadAndWrittenInTableOrder) {
