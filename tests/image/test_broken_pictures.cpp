@@ -187,12 +187,19 @@ TEST_F(BrokenFiles, ShortBitmapDataIsRefusedOrPadded) {
 // returns a proper picture or error 481, nothing else (run under the sanitizers too).
 TEST_F(BrokenFiles, DamagedCopiesOfEveryTypeFailCleanly) {
     const char* files[] = {
-        "bmp/bmpsuite_pal4rle.bmp",    "bmp/bmpsuite_pal8rle.bmp",
-        "bmp/bmpsuite_rgb16-565.bmp",  "bmp/bmpsuite_pal8os2.bmp",
-        "gif/transparent_200x150.gif", "jpeg/orientation/orientation_6.jpg",
-        "jpeg/cmyk_adobe_100x100.jpg", "jpeg/photo_progressive_oneplus_tower.jpg",
-        "wmf/inkscape_drawing.wmf",    "wmf/clipart_fish.wmf",
-        "emf/inkscape_drawing.emf",    "emf/libemf2svg_test-023.emf",
+        "bmp/bmpsuite_pal4rle.bmp",
+        "bmp/bmpsuite_pal8rle.bmp",
+        "bmp/bmpsuite_rgb16-565.bmp",
+        "bmp/bmpsuite_pal8os2.bmp",
+        "bmp/card_rgba32_v3header_DERIVED.bmp",
+        "gif/transparent_200x150.gif",
+        "jpeg/orientation/orientation_6.jpg",
+        "jpeg/cmyk_adobe_100x100.jpg",
+        "jpeg/photo_progressive_oneplus_tower.jpg",
+        "wmf/inkscape_drawing.wmf",
+        "wmf/clipart_fish.wmf",
+        "emf/inkscape_drawing.emf",
+        "emf/libemf2svg_test-023.emf",
     };
     std::mt19937 random(20261207);
     int loaded = 0, refused = 0;
