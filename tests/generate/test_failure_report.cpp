@@ -3,6 +3,8 @@
 #include "platform/error.h"
 #include "platform/file_ops.h"
 
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -178,6 +180,29 @@ TEST(FailureReport, PicturesUnusableNamesEachPhoto) {
     EXPECT_TRUE(text.contains(QStringLiteral("ほか 5 件（全部で 25 件）")));
     EXPECT_TRUE(text.endsWith(
         QStringLiteral("次の画像ファイルの名前を元に戻せませんでした。\r/p/new.jpg → /p/old.jpg")));
+}
+
+// The manual quotes every message of the report word for word, with what it names as
+// "（フォルダ）", "（ファイル）" or "（画像ファイル）：（理由）".
+TEST(FailureReport, TheManualQuotesEveryMessage) {
+    QFile manual(QStringLiteral(TAVOLIN_HELP_SOURCE "/messages.html"));
+    ASSERT_TRUE(manual.open(QIODevice::ReadOnly));
+    const QString html =
+        QString::fromUtf8(manual.readAll()).replace(QStringLiteral("<br>\n"), QStringLiteral("\n"));
+    for (int c = 0; c <= static_cast<int>(Class::Other); ++c) {
+        RunFailure f;
+        f.failureClass = static_cast<Class>(c);
+        f.subject = QStringLiteral("（フォルダ）/x");
+        f.details << QStringLiteral("（画像ファイル）：（理由）");
+        f.number = 0;
+        f.description = QStringLiteral("（説明）");
+        QString text = failureMessage(f).text;
+        text.replace(QStringLiteral("（フォルダ）/x"), QStringLiteral("（ファイル）"));
+        text.replace(QStringLiteral("ｴﾗｰNo:0"), QStringLiteral("ｴﾗｰNo:（番号）"));
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        EXPECT_TRUE(html.contains(text)) << text.toStdString();
+    }
 }
 
 } // namespace
