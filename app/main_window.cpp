@@ -429,8 +429,7 @@ void MainWindow::connectHandlers() {
 
     runHost_ = std::make_unique<WindowRunHost>(*this);
     run_ = std::make_unique<GenerationRun>(*runHost_);
-    connect(CmdExec, &QPushButton::clicked, this,
-            [this] { run_->start(readGenerationJob(*this)); });
+    connect(CmdExec, &QPushButton::clicked, this, &MainWindow::onExecClicked);
     connect(CmdShowExcel, &QPushButton::clicked, this, &MainWindow::onShowExcelClicked);
     connect(CmdList, &QPushButton::clicked, this, [this] {
         openSampleWorkbook(SampleKind::WithNotes, programFolder_, dialogs_, this, engineFactory(),
@@ -444,6 +443,14 @@ void MainWindow::connectHandlers() {
     connect(CmdVer, &QPushButton::clicked, this,
             [this] { showAboutWindow(about_, this, dialogs_); });
     connect(this, &MainWindow::releasing, this, [this] { spreadsheetApp_.reset(); });
+}
+
+void MainWindow::onExecClicked() {
+    run_->start(readGenerationJob(*this));
+    // The window was closed while the run worked: the run has stopped, now end.
+    if (closeRequested_ && !run_->isRunning()) {
+        close();
+    }
 }
 
 void MainWindow::onShowExcelClicked() {
@@ -537,8 +544,15 @@ void MainWindow::shutdown() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (run_ && run_->isRunning()) {
+        // The run is yielding inside CmdExec's handler: it sees the request at its next
+        // step, stops, and the handler closes the window again once it has returned.
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
     shutdown();
-    event->accept(); // the close request is never refused
+    event->accept(); // the close request is never refused, only put off during a run
 }
 
 void MainWindow::onFolderChanged(const QString& folder) {

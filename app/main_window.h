@@ -65,8 +65,11 @@ public:
     void startUp();
 
     // Releases the spreadsheet application, writes the settings file and ends the
-    // program. Runs once; `CmdEnd` and every way of closing the window come here.
+    // program. Runs once; `CmdEnd` and every way of closing the window come here. A
+    // close while a run works first stops the run (closeRequested() turns true, the run
+    // stops at its next step and leaves every file as it was), then shuts down.
     void shutdown();
+    bool closeRequested() const { return closeRequested_; }
 
     // State shared with the other parts of the program.
     const QString& programFolder() const { return programFolder_; }
@@ -167,6 +170,7 @@ private:
     void onOptListClicked(int index);
     void onRowChosen(int row);
     void onFileClicked();
+    void onExecClicked();
     void onShowExcelClicked();
     // Ends the program without writing the settings file (after CmdShowExcel).
     void endWithoutSaving();
@@ -179,6 +183,7 @@ private:
     QString programFolder_;
     bool folderFixed_ = false;
     bool shutDown_ = false;
+    bool closeRequested_ = false;
     Settings settings_;
 
     FileBrowser* browser_ = nullptr;

@@ -72,6 +72,9 @@ void WindowRunHost::makeRowCurrent(int row) {
 void WindowRunHost::processEvents() {
     QCoreApplication::processEvents();
 }
+bool WindowRunHost::stopRequested() const {
+    return window_.closeRequested();
+}
 Dialogs& WindowRunHost::dialogs() {
     return window_.dialogs();
 }

@@ -8,7 +8,7 @@
 //     GenerationRun run(host);                 // likewise: its guard ignores a second click
 //     connect(window.CmdExec, &QPushButton::clicked, [&] { run.start(readGenerationJob(window));
 //     });
-//     // CmdShowExcel shows host.resultWorkbookPath()
+//     // CmdShowExcel shows host.resultWorkbookPath(), the last workbook a run completed
 #pragma once
 
 #include "generate/generation_host.h"
@@ -36,6 +36,7 @@ public:
     void setRowPath(int row, const QString& path) override;
     void makeRowCurrent(int row) override;
     void processEvents() override;
+    bool stopRequested() const override;
     Dialogs& dialogs() override;
     QWidget* dialogParent() override;
     void setBusyPointer(bool busy) override;
@@ -47,7 +48,7 @@ public:
     void writeSettings() override {}
     void endProgram() override;
 
-    // Target path of the last run that passed validation (for CmdShowExcel).
+    // The workbook of the last run that completed (for CmdShowExcel); empty before.
     const QString& resultWorkbookPath() const { return resultWorkbookPath_; }
 
 private:

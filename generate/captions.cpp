@@ -4,6 +4,9 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
+#include "platform/paths.h"
+
+#include <algorithm>
 
 namespace tav {
 
@@ -89,7 +92,66 @@ QString renameQuestion(const QString& currentPath, const QString& newPath) {
            QStringLiteral(" に変更されます");
 }
 
-QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChange) {
+void RenamePlan::add(const QString& from, const QString& to) {
+    if (from == to) {
+        return; // a file's own name: nothing to do
+    }
+    // A name holding "/" would move the file into another folder, one holding a NUL
+    // cannot name a file, and one starting with a dot (empty, only dots, ".jpg") would
+    // hide the photo or not name a file at all.
+    const QString newName = FileNamePart(to);
+    if (folderOf(to) != folderOf(from) || newName.contains(QLatin1Char('/')) ||
+        newName.contains(QChar(0)) || newName.isEmpty() || newName.startsWith(QLatin1Char('.'))) {
+        throw Error(err::BadFileName,
+                    QStringLiteral("rename '%1' to '%2': not a valid file name").arg(from, to));
+    }
+    for (const Rename& earlier : renames_) {
+        if (earlier.to == to || earlier.from == from) {
+            throw Error(err::FileAlreadyExists,
+                        QStringLiteral("rename '%1' to '%2': '%3' is renamed to '%4' already")
+                            .arg(from, to, earlier.from, earlier.to));
+        }
+    }
+    // The new name may belong to a file that an earlier rename moves away first.
+    const bool freedEarlier = std::any_of(renames_.begin(), renames_.end(),
+                                          [&](const Rename& r) { return r.from == to; });
+    if (!freedEarlier && fileExists(to)) {
+        throw Error(err::FileAlreadyExists,
+                    QStringLiteral("rename '%1' to '%2': a file of that name exists already")
+                        .arg(from, to));
+    }
+    renames_.push_back({from, to});
+}
+
+void RenamePlan::apply() {
+    failed_ = -1;
+    notRestored_.clear();
+    for (; done_ < renames_.size(); ++done_) {
+        try {
+            renameNoReplace(renames_[done_].from, renames_[done_].to);
+        } catch (...) {
+            failed_ = static_cast<std::ptrdiff_t>(done_);
+            notRestored_ = undo();
+            throw;
+        }
+    }
+}
+
+QStringList RenamePlan::undo() noexcept {
+    QStringList left;
+    while (done_ > 0) {
+        const Rename& r = renames_[--done_];
+        try {
+            renameNoReplace(r.to, r.from);
+        } catch (...) {
+            left << r.to + QStringLiteral(" → ") + r.from;
+        }
+    }
+    return left;
+}
+
+QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChange,
+                    RenamePlan& renames) {
     const QString path = host.rowPath(row);
     const CaptionPlan plan = planCaption(path, host.rowDisplayName(row), makeKaku, nameChange);
     if (!plan.offerRename) {
@@ -99,20 +161,8 @@ QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChang
                                  kRenameQuestionTitle)) {
         return plan.caption;
     }
-    // A display name holding "/" would move the file into another folder, and one
-    // holding a NUL cannot name a file at all: refuse it as a bad file name.
-    const QString newName = plan.newPath.mid(path.size() - FileNamePart(path).size());
-    if (newName.contains(QLatin1Char('/')) || newName.contains(QChar(0)) || newName.isEmpty() ||
-        newName == QLatin1String(".") || newName == QLatin1String("..")) {
-        throw Error(
-            err::BadFileName,
-            QStringLiteral("rename '%1' to '%2': not a valid file name").arg(path, plan.newPath));
-    }
-    renameNoReplace(path, plan.newPath);
-    host.setRowPath(row, plan.newPath);
-    const QString caption = fileNameCaption(plan.newPath, makeKaku);
-    host.processEvents();
-    return caption;
+    renames.add(path, plan.newPath);
+    return fileNameCaption(plan.newPath, makeKaku);
 }
 
 } // namespace tav

@@ -1,7 +1,8 @@
 // What the generation run needs from whoever starts it: the main window, or the batch
 // command without windows. The run reads the selection list through it, makes each row
-// current as it places it, lets the host process pending events once per picture, asks
-// and informs the user through its Dialogs, and shows its progress.
+// current as it places it, lets the host process pending events once per picture (and
+// asks then whether to stop), asks and informs the user through its Dialogs, and shows
+// its progress.
 #pragma once
 
 #include "generate/page_layout.h"
@@ -44,6 +45,10 @@ public:
 
     // Lets the host process its pending events once.
     virtual void processEvents() = 0;
+    // True once the user asked to stop (the window is being closed, the batch command
+    // got SIGINT or SIGTERM). The run asks after every step that let events in, stops
+    // there, and leaves the target and the photos as they were.
+    virtual bool stopRequested() const { return false; }
 
     // Message boxes and the yes/no question, with the parent they belong to.
     virtual Dialogs& dialogs() = 0;
@@ -57,7 +62,8 @@ public:
     // with (-1, -1) when the run is over, however it ended.
     virtual void setProgress(int done, int total) = 0;
 
-    // The target path of the run, kept for showing the result workbook.
+    // The workbook a run has written, kept for showing it (CmdShowExcel); called only
+    // when a run completes.
     virtual void setResultWorkbookPath(const QString& path) = 0;
 
     // Called before a failure report ends the program: write the settings file as a

@@ -6,9 +6,13 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
+#include "platform/image/picture_loader.h"
+#include "platform/office_lock.h"
 #include "platform/paths.h"
 #include "platform/xls/address.h"
 #include "platform/xls/engine.h"
+
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -132,6 +136,32 @@ QString printAreaAddress(xls::Worksheet& sheet, const PageLayout& layout, int n,
         .arg(layout.pageCount(n) * layout.pageRows);
 }
 
+// The caption rule's leading apostrophe for every text the run writes, so that a title
+// such as "0012", "2024.10" or "1e3" stays that text instead of becoming a number. An
+// empty text stays empty (the cell keeps its format and holds nothing).
+QString asText(const QString& text) {
+    return text.isEmpty() ? QString() : QLatin1Char('\'') + text;
+}
+
+// The selection list lost the row being placed (rows removed while the run yielded).
+void requireRow(GenerationHost& host, int i) {
+    if (i >= host.rowCount()) {
+        throw Error(
+            kErrSubscriptOutOfRange,
+            QStringLiteral("row %1 of the selection list was removed during the run").arg(i + 1));
+    }
+}
+
+// Thrown inside the run when the host asks it to stop.
+struct Stopped {};
+// Thrown inside the run with a failure it has classified itself.
+struct Refusal {
+    RunFailure failure;
+};
+
+// Photos probed between two looks at the window's events during the up-front check.
+constexpr int kProbesPerYield = 16;
+
 // Keeps the host's progress display and the guard flag right however the run ends.
 class RunScope {
 public:
@@ -172,7 +202,7 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
     Dialogs& dialogs = host_.dialogs();
     QWidget* parent = host_.dialogParent();
 
-    // 1. Validation: nothing is written before these pass.
+    // Nothing is read or written before these pass.
     if (job.folder.isEmpty()) {
         dialogs.message(parent, QStringLiteral("フォルダを指定して下さい。"), kProgramTitle,
                         MessageIcon::None);
@@ -189,11 +219,10 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         return RunOutcome::Refused;
     }
 
-    // 2. The layout.
     const PageLayout layout = pageLayout(job.layout, job.makeFileName);
     const int n = host_.rowCount();
 
-    // A job that does not fit one sheet is refused before anything is copied, rather
+    // A job that does not fit one sheet is refused before anything is read, rather
     // than failing half way.
     const QString capacity = sheetCapacityProblem(layout, n);
     if (!capacity.isEmpty()) {
@@ -201,137 +230,240 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         return RunOutcome::Refused;
     }
 
-    // 3.
     host_.setBusyPointer(true);
-    std::unique_ptr<xls::Application> app;
-
+    host_.setShowExcelEnabled(false);
+    const QString target = targetWorkbookPath(job.folder, job.fileName);
+    RenamePlan renames;
+    lastFailure_ = RunFailure{};
+    bool completed = false;
+    bool stopped = false;
     try {
-        // 4. Target path.
-        const QString target = targetWorkbookPath(job.folder, job.fileName);
-        host_.setResultWorkbookPath(target);
+        writeWorkbook(job, layout, n, target, renames);
+        completed = true;
+    } catch (const Stopped&) {
+        stopped = true;
+    } catch (const Refusal& refusal) {
+        lastFailure_ = refusal.failure;
+    } catch (const Error& e) {
+        lastFailure_ = classifyFailure(site_, e, subject_);
+    } catch (const std::bad_alloc&) {
+        lastFailure_.number = err::OutOfMemory;
+        lastFailure_.description = QStringLiteral("out of memory");
+    } catch (const std::exception& e) {
+        lastFailure_.number = kErrInternal;
+        lastFailure_.description = QString::fromLocal8Bit(e.what());
+    }
 
-        // 6. The target starts as a fresh copy of the template.
-        copyFileReplacing(joinPath(job.programFolder, kTemplateFileName), target);
-
-        // 7, 8.
-        app = std::make_unique<xls::Application>();
-        xls::Workbook& book = app->workbooks().open(target);
-        xls::Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
-
-        // 9. Document properties: title, subject, author, comments.
-        book.builtinDocumentProperties(1).setValue(job.title);
-        book.builtinDocumentProperties(2).setValue(job.subject);
-        book.builtinDocumentProperties(3).setValue(job.author);
-        book.builtinDocumentProperties(5).setValue(job.comment);
-
-        // 10, 11.
-        sheet.select();
-        prepareGrid(*app, sheet, layout, n);
-
-        // 12. The pictures, each family in its own order of steps.
-        const bool captionAfterPicture = !layout.withNotes && layout.imageColumns == 2;
-        double captionReach = 0; // points from the sheet's left edge
-        host_.setProgress(0, n);
-        for (int i = 0; i < n; ++i) {
-            if (i >= host_.rowCount()) {
-                throw Error(
-                    kErrSubscriptOutOfRange,
-                    QStringLiteral("row %1 of the selection list was removed during the run")
-                        .arg(i + 1));
-            }
-            const PictureCells cells = pictureCells(layout, i);
-
-            if (cells.headerDue) {
-                writeCell(sheet, cells.pageNumberCell, pageNumberText(cells.page),
-                          layout.pageNumberAlignment());
-                writeCell(sheet, cells.titleCell, job.title, layout.titleAlignment());
-            }
-            const auto caption = [&]() {
-                if (!job.makeFileName) {
-                    return;
+    if (completed) {
+        // The photos have their new names: every row that showed an old path shows the
+        // new one (a photo listed twice is renamed once, and both rows follow it).
+        for (const RenamePlan::Rename& r : renames.renames()) {
+            for (int row = 0; row < host_.rowCount(); ++row) {
+                if (host_.rowPath(row) == r.from) {
+                    host_.setRowPath(row, r.to);
                 }
-                const QString text = MakeCaption(host_, i, job.makeKaku, job.nameChange);
-                if (text.isEmpty()) {
-                    dialogs.message(parent, kCaptionWarning, kProgramTitle,
-                                    MessageIcon::Exclamation);
-                }
-                writeCell(sheet, cells.caption, QLatin1Char('\'') + text,
-                          PageLayout::captionAlignment());
-                const int column = sheet.range(cells.caption).column();
-                captionReach =
-                    std::max(captionReach, columnLeft(sheet, column) + estimatedTextWidth(text));
-            };
-
-            if (!captionAfterPicture) {
-                caption();
             }
-            sheet.range(cells.anchor).select();
-            host_.makeRowCurrent(i);
-            host_.processEvents();
-            if (i >= host_.rowCount()) {
-                throw Error(
-                    kErrSubscriptOutOfRange,
-                    QStringLiteral("row %1 of the selection list was removed during the run")
-                        .arg(i + 1));
-            }
-            placePicture(*app, sheet, host_.rowPath(i), host_.rowRotation(i), layout.boxWidth,
-                         layout.boxHeight, layout.withNotes, placement_);
-            if (captionAfterPicture) {
-                caption();
-            }
-            if (layout.withNotes) {
-                ruleNotes(sheet, cells.notes);
-            }
-            host_.setProgress(i + 1, n);
         }
-
-        // 13, 14.
-        sheet.pageSetup().setOrder(xls::xl::OrderOverThenDown);
-        sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n, captionReach));
-        sheet.range(QStringLiteral("A1")).select();
-        convertPicturesToJpeg(*app, sheet);
-
-        // 15.
-        book.save();
-        app->quit();
-        app.reset();
+        resultWorkbookPath_ = target;
+        host_.setResultWorkbookPath(target);
         host_.setBusyPointer(false);
         host_.setExecEnabled(true);
         dialogs.message(parent, kCompletionMessage, kGenerationTitle, MessageIcon::None);
         host_.setShowExcelEnabled(true);
         return RunOutcome::Completed;
-    } catch (const Error& e) {
-        lastErrorNumber_ = e.number();
-        lastErrorDescription_ = e.description();
-    } catch (const std::bad_alloc&) {
-        lastErrorNumber_ = err::OutOfMemory;
-        lastErrorDescription_ = QStringLiteral("out of memory");
-    } catch (const std::exception& e) {
-        lastErrorNumber_ = kErrInternal;
-        lastErrorDescription_ = QString::fromLocal8Bit(e.what());
     }
 
-    // The failure report: the message of the error's class, then the engine is shut
-    // down without saving (the template copy stays on disk unfilled).
-    const FailureMessage report = failureMessage(lastErrorNumber_, lastErrorDescription_);
-    dialogs.message(parent, report.text, report.title, report.icon);
-    if (app) {
-        try {
-            app->setDisplayAlerts(false);
-            app->quit();
-        } catch (const std::exception&) {
-            // The engine is discarded below in any case.
-        }
-        app.reset();
-    }
+    // The temporary file and the lock file went when writeWorkbook() unwound; photos
+    // renamed before a failure get their old names back. (A stop comes before any
+    // rename.)
+    lastFailure_.notRestored = renames.notRestored() + renames.undo();
     host_.setExecEnabled(true);
     host_.setBusyPointer(false);
+    host_.setShowExcelEnabled(!resultWorkbookPath_.isEmpty());
+    if (stopped) {
+        return RunOutcome::Stopped;
+    }
+    const FailureMessage report = failureMessage(lastFailure_);
+    dialogs.message(parent, report.text, report.title, report.icon);
     if (report.endsProgram) {
         host_.writeSettings();
         host_.endProgram();
         return RunOutcome::ProgramEnds;
     }
     return RunOutcome::Failed;
+}
+
+void GenerationRun::checkStop() const {
+    if (host_.stopRequested()) {
+        throw Stopped{};
+    }
+}
+
+void GenerationRun::checkPictures() {
+    QStringList problems;
+    int firstNumber = 0;
+    QSet<QString> seen;
+    for (int i = 0; i < host_.rowCount(); ++i) {
+        const QString path = host_.rowPath(i);
+        if (seen.contains(path)) {
+            continue;
+        }
+        seen.insert(path);
+        // A name that is not UTF-8 reaches the list with replacement characters, and no
+        // file has that spelling.
+        if (path.contains(QChar::ReplacementCharacter) && !fileExists(path)) {
+            problems << pictureNameProblemLine(path);
+            firstNumber = firstNumber ? firstNumber : err::BadFileName;
+            continue;
+        }
+        try {
+            probePicture(path);
+        } catch (const Error& e) {
+            problems << pictureProblemLine(path, e);
+            firstNumber = firstNumber ? firstNumber : e.number();
+        }
+        // Hundreds of photos on a slow share take a while: the window stays alive.
+        if (i % kProbesPerYield == kProbesPerYield - 1) {
+            host_.processEvents();
+            checkStop();
+        }
+    }
+    if (!problems.isEmpty()) {
+        RunFailure failure;
+        failure.failureClass = FailureClass::PicturesUnusable;
+        failure.number = firstNumber;
+        failure.details = problems;
+        throw Refusal{failure};
+    }
+}
+
+void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& layout, int n,
+                                  const QString& target, RenamePlan& renames) {
+    Dialogs& dialogs = host_.dialogs();
+    QWidget* parent = host_.dialogParent();
+
+    // The template, read whole; it is only ever saved as a copy, never written back.
+    const QString templatePath = joinPath(job.programFolder, kTemplateFileName);
+    site_ = FailureSite::Template;
+    subject_ = templatePath;
+    xls::Application app(writer_);
+    xls::Workbook& book = app.workbooks().open(templatePath, /*readOnly=*/true);
+    xls::Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+
+    // Before anything is written: the target can be replaced, every photo can be read.
+    site_ = FailureSite::Target;
+    subject_ = target;
+    if (const TargetCheck check = checkTargetReplaceable(target)) {
+        RunFailure failure;
+        failure.failureClass = classifyTargetProblem(check.problem);
+        failure.number = check.problem == TargetProblem::FolderMissing ? err::PathNotFound
+                                                                       : err::PermissionDenied;
+        failure.description = check.description;
+        failure.subject = target;
+        throw Refusal{failure};
+    }
+    checkPictures();
+    checkStop();
+
+    // From here on the target's lock file tells LibreOffice and other runs that the
+    // workbook is in use; what a killed run left for this target goes.
+    site_ = FailureSite::Target;
+    subject_ = target;
+    const std::unique_ptr<WorkbookLock> lock = WorkbookLock::acquire(target);
+    removeLeftoverTemporaries(target);
+
+    site_ = FailureSite::Engine;
+    subject_.clear();
+    book.builtinDocumentProperties(1).setValue(job.title);
+    book.builtinDocumentProperties(2).setValue(job.subject);
+    book.builtinDocumentProperties(3).setValue(job.author);
+    book.builtinDocumentProperties(5).setValue(job.comment);
+
+    sheet.select();
+    prepareGrid(app, sheet, layout, n);
+
+    // The pictures, each family in its own order of steps.
+    const bool captionAfterPicture = !layout.withNotes && layout.imageColumns == 2;
+    double captionReach = 0; // points from the sheet's left edge
+    host_.setProgress(0, n);
+    for (int i = 0; i < n; ++i) {
+        requireRow(host_, i);
+        const PictureCells cells = pictureCells(layout, i);
+
+        if (cells.headerDue) {
+            writeCell(sheet, cells.pageNumberCell, asText(pageNumberText(cells.page)),
+                      layout.pageNumberAlignment());
+            writeCell(sheet, cells.titleCell, asText(job.title), layout.titleAlignment());
+        }
+        const auto caption = [&]() {
+            if (!job.makeFileName) {
+                return;
+            }
+            site_ = FailureSite::Rename;
+            subject_ = host_.rowPath(i);
+            const QString text = MakeCaption(host_, i, job.makeKaku, job.nameChange, renames);
+            site_ = FailureSite::Engine;
+            subject_.clear();
+            if (text.isEmpty()) {
+                dialogs.message(parent, kCaptionWarning, kProgramTitle, MessageIcon::Exclamation);
+            }
+            checkStop();
+            writeCell(sheet, cells.caption, QLatin1Char('\'') + text,
+                      PageLayout::captionAlignment());
+            const int column = sheet.range(cells.caption).column();
+            captionReach =
+                std::max(captionReach, columnLeft(sheet, column) + estimatedTextWidth(text));
+        };
+
+        if (!captionAfterPicture) {
+            caption();
+        }
+        sheet.range(cells.anchor).select();
+        host_.makeRowCurrent(i);
+        host_.processEvents();
+        checkStop();
+        requireRow(host_, i);
+        const QString path = host_.rowPath(i);
+        site_ = FailureSite::Picture;
+        subject_ = path;
+        placePicture(app, sheet, path, host_.rowRotation(i), layout.boxWidth, layout.boxHeight,
+                     layout.withNotes, placement_);
+        site_ = FailureSite::Engine;
+        subject_.clear();
+        if (captionAfterPicture) {
+            caption();
+        }
+        if (layout.withNotes) {
+            ruleNotes(sheet, cells.notes);
+        }
+        host_.setProgress(i + 1, n);
+    }
+
+    sheet.pageSetup().setOrder(xls::xl::OrderOverThenDown);
+    sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n, captionReach));
+    sheet.range(QStringLiteral("A1")).select();
+    convertPicturesToJpeg(app, sheet);
+    checkStop();
+
+    // The finished workbook goes into a temporary file beside the target; the photos
+    // get their new names; then the temporary file replaces the target in one rename.
+    site_ = FailureSite::Target;
+    subject_ = target;
+    const std::unique_ptr<PendingFile> pending = writer_.create(target);
+    book.writeTo(*pending);
+    site_ = FailureSite::Rename;
+    try {
+        renames.apply();
+    } catch (const Error&) {
+        if (const RenamePlan::Rename* failed = renames.failed()) {
+            subject_ = failed->from;
+        }
+        throw;
+    }
+    site_ = FailureSite::Target;
+    subject_ = target;
+    pending->commit();
+    app.quit();
 }
 
 } // namespace tav

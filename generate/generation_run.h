@@ -1,35 +1,48 @@
 // The generation run: the selection list becomes a workbook.
 //
-// The run copies the template ExcelBook.org from the program folder to the target
-// path, opens the copy in the spreadsheet engine, writes the document properties,
-// shapes the grid for the page layout, places every picture of the selection list
-// with its page header, caption and ruled notes area, converts the pictures to JPEG,
-// saves and reports. A failure at any step is reported by its error number (see
-// failure_report.h); the template copy then stays on disk unfilled, nothing else is
-// written.
+// The run reads the template ExcelBook.org from the program folder into the spreadsheet
+// engine (the program folder is never written), checks before anything is written that
+// the target can be replaced and that every photo can be read, takes the target's lock
+// file, writes the document properties, shapes the grid for the page layout, places
+// every picture of the selection list with its page header, caption and ruled notes
+// area, converts the pictures to JPEG, and writes the workbook into a temporary file
+// beside the target. Only then are the photos renamed that the user agreed to rename,
+// and the temporary file replaces the target in one rename.
+//
+// A run that fails, is stopped (GenerationHost::stopRequested) or is killed leaves the
+// target byte for byte as it was (or absent) and every photo with its old name: the
+// temporary file and the lock file go, renames already done are renamed back. What a
+// killed run leaves (its lock file, its temporary file) is removed by the next run on
+// the same target. A failure is reported by its class (failure_report.h), which names
+// the file or folder concerned.
 //
 // Usage (the main window's CmdExec handler):
 //     GenerationJob job = ...;           // read from the controls
 //     m_run.start(job);                  // m_run: a GenerationRun over the window's host
 #pragma once
 
+#include "generate/failure_report.h"
 #include "generate/generation_host.h"
 #include "generate/placement.h"
+#include "platform/atomic_file.h"
 
 #include <QString>
 
 namespace tav {
+
+class RenamePlan;
 
 inline const QString kTemplateFileName = QStringLiteral("ExcelBook.org");
 inline const QString kCompletionMessage = QStringLiteral("画像貼り付け処理が終了しました");
 inline const QString kCaptionWarning = QStringLiteral("ファイル名に異常があります。");
 
 enum class RunOutcome {
-    Ignored,    // a run was already working; the second start does nothing
-    Refused,    // a validation message was shown; nothing was written
-    Completed,  // the workbook was written and the completion message shown
-    Failed,     // a failure report was shown; the program stays usable
-    ProgramEnds // a failure report that ends the program (settings written first)
+    Ignored,     // a run was already working; the second start does nothing
+    Refused,     // a validation message was shown; nothing was written
+    Completed,   // the workbook was written and the completion message shown
+    Failed,      // a failure report was shown; the program stays usable
+    ProgramEnds, // a failure report that ends the program (settings written first)
+    Stopped,     // the host asked to stop; nothing was changed, nothing was shown
 };
 
 // The target path of the workbook: ".xls" is appended unless the name's last four
@@ -39,26 +52,44 @@ QString targetWorkbookPath(const QString& folder, const QString& fileName);
 
 class GenerationRun {
 public:
-    explicit GenerationRun(GenerationHost& host, PlacementOptions placement = {})
-        : host_(host), placement_(placement) {}
+    // The workbook is written through `writer` (tests pass one that fails on purpose).
+    explicit GenerationRun(GenerationHost& host, PlacementOptions placement = {},
+                           FileWriter& writer = localFileWriter())
+        : host_(host), placement_(placement), writer_(writer) {}
 
     // The CmdExec click. While a run works (it lets the host process events once per
     // picture), a second start is ignored.
     RunOutcome start(const GenerationJob& job);
     bool isRunning() const { return running_; }
 
-    // After a failure: the error number and description that were reported.
-    int lastErrorNumber() const { return lastErrorNumber_; }
-    const QString& lastErrorDescription() const { return lastErrorDescription_; }
+    // After a failure: the error number and description that were reported, and the
+    // failure's class.
+    int lastErrorNumber() const { return lastFailure_.number; }
+    const QString& lastErrorDescription() const { return lastFailure_.description; }
+    const RunFailure& lastFailure() const { return lastFailure_; }
+
+    // The workbook of the last run that completed (empty before one did).
+    const QString& resultWorkbookPath() const { return resultWorkbookPath_; }
 
 private:
     RunOutcome run(const GenerationJob& job);
+    // Everything that touches files, from reading the template to replacing the
+    // target. The engine, the lock and the temporary file are released when it returns
+    // or throws; `renames` is left applied on return.
+    void writeWorkbook(const GenerationJob& job, const PageLayout& layout, int n,
+                       const QString& target, RenamePlan& renames);
+    void checkPictures();
+    void checkStop() const;
 
     GenerationHost& host_;
     PlacementOptions placement_;
+    FileWriter& writer_;
     bool running_ = false;
-    int lastErrorNumber_ = 0;
-    QString lastErrorDescription_;
+    RunFailure lastFailure_;
+    QString resultWorkbookPath_;
+    // Where writeWorkbook() is, for the classification of an error it throws.
+    FailureSite site_ = FailureSite::Engine;
+    QString subject_;
 };
 
 } // namespace tav

@@ -222,14 +222,14 @@ QList<int> pageBreakRows(const PageLayout& l, int pictureCount) {
 namespace {
 bool fits(const PageLayout& l, int n) {
     // Prepared rows cover every picture (they run a page past the last picture row).
-    return static_cast<long long>(l.preparedRows(n)) <= kMaxSheetRows &&
-           l.pageCount(n) - 1 <= kMaxManualPageBreaks;
+    return static_cast<long long>(l.preparedRows(n)) <= xls::MaxRows &&
+           l.pageCount(n) - 1 <= xls::MaxPageBreaks && n <= xls::MaxPicturesPerSheet;
 }
 } // namespace
 
 int maxPicturesOnOneSheet(const PageLayout& l) {
     int lo = 0;
-    int hi = kMaxSheetRows * l.picturesPerPage(); // surely too many
+    int hi = xls::MaxRows * l.picturesPerPage(); // surely too many
     while (lo < hi) {
         const int mid = lo + (hi - lo + 1) / 2;
         if (fits(l, mid)) {
@@ -252,9 +252,10 @@ QString sheetCapacityProblem(const PageLayout& l, int pictureCount) {
                .arg(pages)
                .arg(l.preparedRows(pictureCount)) +
            QLatin1Char('\r') +
-           QStringLiteral("シートの上限: %1 行、改ページ %2 か所")
-               .arg(kMaxSheetRows)
-               .arg(kMaxManualPageBreaks) +
+           QStringLiteral("シートの上限: %1 行、改ページ %2 か所、画像 %3 枚")
+               .arg(xls::MaxRows)
+               .arg(xls::MaxPageBreaks)
+               .arg(xls::MaxPicturesPerSheet) +
            QLatin1Char('\r') +
            QStringLiteral("このレイアウトでは %1 枚までです。画像を分けて作成して下さい。")
                .arg(maxPicturesOnOneSheet(l));

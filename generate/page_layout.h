@@ -6,6 +6,8 @@
 // columns are letters ("B", "AH"). Box sizes are in points.
 #pragma once
 
+#include "platform/xls/limits.h"
+
 #include <QList>
 #include <QString>
 
@@ -106,17 +108,16 @@ PictureCells pictureCells(const PageLayout& layout, int i);
 // "Page." followed by the page number.
 QString pageNumberText(int page);
 
-// What one sheet holds: BIFF8 has 65,536 rows, and a worksheet keeps at most 1,026
-// manual page breaks.
-inline constexpr int kMaxSheetRows = 65536;
-inline constexpr int kMaxManualPageBreaks = 1026;
+// What one sheet holds: 65,536 rows, 1,026 manual page breaks and 4,000 pictures
+// (platform/xls/limits.h).
 
 // Sheet rows after which a manual page break goes: the boundaries between the layout
 // pages that the pictures fill (pageRows, 2 x pageRows, ...).
 QList<int> pageBreakRows(const PageLayout& layout, int pictureCount);
 
-// An empty text when n pictures fit one sheet in this layout; otherwise a message that
-// says why not and how many pictures the layout can take.
+// An empty text when n pictures fit one sheet in this layout (its rows, its page breaks
+// and the pictures a sheet holds); otherwise a message that says why not and how many
+// pictures the layout can take.
 QString sheetCapacityProblem(const PageLayout& layout, int pictureCount);
 // The largest number of pictures that fits one sheet in this layout.
 int maxPicturesOnOneSheet(const PageLayout& layout);

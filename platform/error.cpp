@@ -44,7 +44,7 @@ void throwErrno(int errnoValue, const QString& operation, const QString& path) {
     const QString text =
         QStringLiteral("%1 '%2': %3")
             .arg(operation, path, QString::fromLocal8Bit(std::strerror(errnoValue)));
-    throw Error(errnoToErrorNumber(errnoValue), text);
+    throw Error(errnoToErrorNumber(errnoValue), text, errnoValue);
 }
 
 } // namespace tav

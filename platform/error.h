@@ -33,16 +33,21 @@ inline constexpr int EngineRefused = 1004; // the spreadsheet engine refused an 
 
 class Error : public std::exception {
 public:
-    Error(int number, QString description)
-        : number_(number), description_(std::move(description)), what_(description_.toStdString()) {
-    }
+    // `osError` is the errno value behind a file error (0 when there is none): the
+    // number alone does not tell a read-only medium (EROFS) from a missing permission
+    // (EACCES), and the failure report names them differently.
+    Error(int number, QString description, int osError = 0)
+        : number_(number), osError_(osError), description_(std::move(description)),
+          what_(description_.toStdString()) {}
 
     int number() const noexcept { return number_; }
+    int osError() const noexcept { return osError_; }
     const QString& description() const noexcept { return description_; }
     const char* what() const noexcept override { return what_.c_str(); }
 
 private:
     int number_;
+    int osError_;
     QString description_;
     std::string what_;
 };
@@ -51,8 +56,8 @@ private:
 // docs/overview.md). Unknown values map to PathFileAccess.
 int errnoToErrorNumber(int errnoValue) noexcept;
 
-// Throws tav::Error for errnoValue with a description naming the operation and path,
-// e.g. "copy '/a/b.xls': Permission denied".
+// Throws tav::Error for errnoValue (kept as its osError) with a description naming the
+// operation and path, e.g. "save '/a/b.xls': Permission denied".
 [[noreturn]] void throwErrno(int errnoValue, const QString& operation, const QString& path);
 
 } // namespace tav

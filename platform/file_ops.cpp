@@ -1,6 +1,7 @@
 #include "platform/file_ops.h"
 
 #include "platform/error.h"
+#include "platform/office_lock.h"
 #include "platform/paths.h"
 
 #include <QByteArray>
@@ -9,8 +10,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace tav {
@@ -19,21 +22,6 @@ namespace {
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
-}
-
-QString folderOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0) {
-        return QStringLiteral(".");
-    }
-    if (slash == 0) {
-        return QStringLiteral("/");
-    }
-    return path.left(slash);
-}
-
-QString nameOf(const QString& path) {
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 // A missing folder on the way to `path` is "path not found" (76); ENOENT from an open
@@ -56,142 +44,59 @@ void requireFolderOf(const QString& path, const QString& operation) {
     }
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
-
-void writeAll(int fd, const char* data, ssize_t size, const QString& target) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throwErrno(errno, QStringLiteral("copy to"), target);
-        }
-        data += n;
-        size -= n;
-    }
-}
-
 } // namespace
 
-void checkNotLockedByOfficeSuite(const QString& path) {
-    const QString folder = folderOf(path);
-    const QString name = nameOf(path);
-    const QString candidates[] = {
-        joinPath(folder, QStringLiteral(".~lock.") + name + QLatin1Char('#')),
-        joinPath(folder, QStringLiteral("~$") + name)};
-    for (const QString& lock : candidates) {
-        struct stat st {};
-        if (::lstat(native(lock).constData(), &st) == 0) {
-            throw Error(
-                err::PermissionDenied,
-                QStringLiteral("'%1' is open in another program (lock file '%2')").arg(path, lock));
+TargetCheck checkTargetReplaceable(const QString& target) {
+    const QString folder = folderOf(target);
+    const QByteArray nativeFolder = native(folder);
+    const auto problem = [](TargetProblem p, const QString& description) {
+        return TargetCheck{p, description};
+    };
+    struct stat st {};
+    if (::stat(nativeFolder.constData(), &st) != 0) {
+        const int e = errno;
+        if (e == EACCES) {
+            return problem(TargetProblem::FolderNotWritable,
+                           QStringLiteral("folder '%1' may not be entered").arg(folder));
+        }
+        return problem(TargetProblem::FolderMissing,
+                       QStringLiteral("folder '%1' does not exist").arg(folder));
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return problem(TargetProblem::FolderMissing,
+                       QStringLiteral("'%1' is not a folder").arg(folder));
+    }
+    if (officeLockState(target) == OfficeLockState::InUse) {
+        return problem(TargetProblem::InUse,
+                       QStringLiteral("'%1' is open in another program").arg(target));
+    }
+    struct statvfs volume {};
+    if (::statvfs(nativeFolder.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY)) {
+        return problem(TargetProblem::ReadOnlyMedium,
+                       QStringLiteral("folder '%1' is on a read-only medium").arg(folder));
+    }
+    if (::access(nativeFolder.constData(), W_OK | X_OK) != 0) {
+        return problem(errno == EROFS ? TargetProblem::ReadOnlyMedium
+                                      : TargetProblem::FolderNotWritable,
+                       QStringLiteral("folder '%1' may not be written: %2")
+                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    const QByteArray nativeTarget = native(target);
+    if (::stat(nativeTarget.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            return problem(TargetProblem::TargetNotAFile,
+                           QStringLiteral("'%1' is not a file").arg(target));
+        }
+        // Marked read-only: refused even where the permission check lets the owner (or
+        // root) through, as the desktop does; the rename that replaces the file would
+        // otherwise succeed in a writable folder.
+        if (::access(nativeTarget.constData(), W_OK) != 0 ||
+            (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+            return problem(TargetProblem::TargetReadOnly,
+                           QStringLiteral("'%1' is read-only").arg(target));
         }
     }
-}
-
-void copyFileReplacing(const QString& source, const QString& target) {
-    const QString op = QStringLiteral("copy to");
-    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) {
-        throwErrno(errno, QStringLiteral("copy from"), source);
-    }
-    struct stat sst {};
-    if (::fstat(in.get(), &sst) != 0) {
-        throwErrno(errno, QStringLiteral("copy from"), source);
-    }
-    if (!S_ISREG(sst.st_mode)) {
-        throw Error(err::FileNotFound,
-                    QStringLiteral("copy from '%1': not a regular file").arg(source));
-    }
-
-    requireFolderOf(target, op);
-    checkNotLockedByOfficeSuite(target);
-
-    // An existing target that may not be written is not replaced behind its owner's back
-    // (the rename below would otherwise succeed in a writable folder).
-    struct stat tst {};
-    const bool targetExisted = ::stat(native(target).constData(), &tst) == 0;
-    if (targetExisted) {
-        if (S_ISDIR(tst.st_mode)) {
-            throw Error(err::PathFileAccess,
-                        QStringLiteral("copy to '%1': is a folder").arg(target));
-        }
-        if (::access(native(target).constData(), W_OK) != 0) {
-            throwErrno(errno, op, target);
-        }
-        // Marked read-only: refused even where the permission check lets the owner
-        // (or root) through, as the desktop does.
-        if ((tst.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-            throw Error(err::PermissionDenied,
-                        QStringLiteral("copy to '%1': the file is read-only").arg(target));
-        }
-    }
-
-    QByteArray temp = native(folderOf(target) + QStringLiteral("/.tavolin-copy-XXXXXX"));
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.get() < 0) {
-        throwErrno(errno, op, target);
-    }
-    try {
-        char buffer[1 << 16];
-        for (;;) {
-            const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrno(errno, QStringLiteral("copy from"), source);
-            }
-            if (n == 0) {
-                break;
-            }
-            writeAll(out.get(), buffer, n, target);
-        }
-        // mkostemp creates the file private; give it the mode a plain copy would get.
-        mode_t mode = 0;
-        if (targetExisted) {
-            mode = tst.st_mode & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        if (::fchmod(out.get(), mode) != 0) {
-            throwErrno(errno, op, target);
-        }
-        if (::fsync(out.get()) != 0 && errno != EINVAL) {
-            throwErrno(errno, op, target);
-        }
-        if (::close(out.release()) != 0) {
-            throwErrno(errno, op, target);
-        }
-        if (::rename(temp.constData(), native(target).constData()) != 0) {
-            throwErrno(errno, op, target);
-        }
-    } catch (...) {
-        ::unlink(temp.constData());
-        throw;
-    }
+    return {};
 }
 
 void renameNoReplace(const QString& from, const QString& to) {

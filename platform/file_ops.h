@@ -1,6 +1,6 @@
-// File-system operations of the generation run and the preview: copying the template
-// over the target, renaming image files without ever replacing another file, and the
-// existence, size and date of a file.
+// File-system operations of the generation run and the preview: whether a workbook can
+// be written at its target, renaming image files without ever replacing another file,
+// and the existence, size and date of a file.
 //
 // Every failure throws tav::Error with the classic error number (see platform/error.h)
 // and a description naming the operation and the path.
@@ -13,14 +13,26 @@
 
 namespace tav {
 
-// Copies `source` to `target`, replacing a file of that name. Before anything is
-// written the target is checked for an office suite's lock file beside it (see
-// checkNotLockedByOfficeSuite): a workbook that is open elsewhere is not replaced.
-// The copy is written to a temporary file in the target's folder and renamed over the
-// target, so a failed copy leaves the old target as it was.
-// Errors: 53 source missing, 76 target folder missing, 70 target read-only / folder
-// not writable / locked, 61 disk full, 52 bad name.
-void copyFileReplacing(const QString& source, const QString& target);
+// Why a workbook cannot be written at `target`, found before anything is written.
+enum class TargetProblem {
+    None,
+    FolderMissing,     // the target's folder (or one on the way to it) does not exist
+    InUse,             // an office suite or a working run holds it open (lock file)
+    ReadOnlyMedium,    // the folder lies on a file system mounted read-only
+    FolderNotWritable, // no permission to create files in the folder
+    TargetNotAFile,    // a folder or something else that is no file bears the name
+    TargetReadOnly,    // the existing file may not be written (permissions, read-only mark)
+};
+
+struct TargetCheck {
+    TargetProblem problem = TargetProblem::None;
+    QString description; // English, names the path; empty when there is no problem
+    explicit operator bool() const { return problem != TargetProblem::None; }
+};
+
+// Checks, in the order above, that a new workbook can replace `target` (or be created
+// there). A lock file of ours that a killed run left does not count as "in use".
+TargetCheck checkTargetReplaceable(const QString& target);
 
 // Renames `from` to `to`. Never replaces an existing file: when `to` exists already
 // the rename fails with 58 and both files stay as they were. Renaming a file to its
@@ -28,10 +40,6 @@ void copyFileReplacing(const QString& source, const QString& target);
 // Errors: 58 target exists, 53 source missing, 76 folder missing, 70 permission,
 // 52 bad name (for example a name that is too long).
 void renameNoReplace(const QString& from, const QString& to);
-
-// Throws 70 when an office suite holds the file `path` open: a lock file
-// ".~lock.NAME#" (LibreOffice) or "~$NAME" (Microsoft Office) lies beside it.
-void checkNotLockedByOfficeSuite(const QString& path);
 
 // True when `path` names an existing regular file (symbolic links followed).
 bool fileExists(const QString& path);

@@ -189,11 +189,13 @@ QString batchUsage() {
         "IMAGE[:ROTATION[:DISPLAYNAME]]...\n"
         "\n"
         "Writes a print-ready Excel 97-2003 workbook (.xls) with the images laid out on A4\n"
-        "pages, exactly as the Tavolin window does. The workbook starts as a copy of\n"
-        "ExcelBook.org from the folder of this program.\n"
+        "pages, exactly as the Tavolin window does, from the template ExcelBook.org in\n"
+        "the folder of this program.\n"
         "\n"
         "  --out DIR/NAME    target workbook; \".xls\" is appended unless NAME ends in .xls\n"
-        "                    (any letter case). An existing workbook is replaced.\n"
+        "                    (any letter case). An existing workbook is replaced only by\n"
+        "                    a finished one; while the run writes, a lock file\n"
+        "                    \".~lock.NAME#\" beside it marks it in use.\n"
         "  --layout KEY      page layout, one of:\n"
         "                      notes-2, notes-3, notes-4    2/3/4 pictures a page, notes beside\n"
         "                      notes-square-4, notes-square-6  2x2/3x2, notes under each\n"
@@ -202,7 +204,8 @@ QString batchUsage() {
         "  --no-captions     no caption under or beside the pictures\n"
         "  --no-extension    captions without the file extension\n"
         "  --rename          rename each image file whose DISPLAYNAME differs to that name\n"
-        "                    (keeping its extension); never replaces an existing file\n"
+        "                    (keeping its extension) once the workbook is complete;\n"
+        "                    never replaces an existing file\n"
         "  --title T         title: document property and the head of every page\n"
         "  --subject S       subject document property\n"
         "  --author A        author document property\n"
@@ -214,9 +217,10 @@ QString batchUsage() {
         "its caption (default: the file's own name).\n"
         "\n"
         "Progress (\"12/100\") and messages go to stderr.\n"
-        "Exit status: 0 written; 1 the run failed (the message says why; no workbook is\n"
-        "left half-written); 2 bad usage; 3 refused before anything was written (for\n"
-        "example more pictures than one sheet holds).\n");
+        "Exit status: 0 written; 1 the run failed (the message says why); 2 bad usage;\n"
+        "3 refused before anything was read (for example more pictures than one sheet\n"
+        "holds); 4 stopped by SIGINT or SIGTERM. Whenever the status is not 0, the target\n"
+        "and every image file are as they were before the run.\n");
 }
 
 } // namespace tav

@@ -1,6 +1,28 @@
 #include "app/batch/batch_host.h"
 
+#include <csignal>
+
 namespace tav {
+
+namespace {
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int) {
+    stopSignal = 1;
+}
+} // namespace
+
+void catchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool BatchHost::stopRequested() const {
+    return stopSignal != 0;
+}
 
 QString terminalText(const QString& text) {
     QString t = text;

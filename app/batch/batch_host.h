@@ -36,6 +36,10 @@ private:
     bool answer_;
 };
 
+// From now on SIGINT and SIGTERM ask the run to stop at its next step (which leaves
+// the target and the photos as they were) instead of ending the process at once.
+void catchStopSignals();
+
 // Message-box line breaks ("\r", "\r\n") as terminal line breaks.
 QString terminalText(const QString& text);
 
@@ -54,6 +58,8 @@ public:
     void setRowPath(int row, const QString& path) override;
     void makeRowCurrent(int) override {}
     void processEvents() override {}
+    // True once SIGINT or SIGTERM arrived (see catchStopSignals()).
+    bool stopRequested() const override;
     Dialogs& dialogs() override { return dialogs_; }
     void setBusyPointer(bool) override {}
     void setExecEnabled(bool) override {}

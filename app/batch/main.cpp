@@ -35,12 +35,17 @@ int main(int argc, char** argv) {
     job.programFolder = QCoreApplication::applicationDirPath();
     tav::BatchHost host(parsed.rows, parsed.rename, stderr);
     tav::GenerationRun run(host);
+    tav::catchStopSignals();
     switch (run.start(job)) {
     case tav::RunOutcome::Completed:
         std::printf("%s\n", host.resultPath().toLocal8Bit().constData());
         return 0;
     case tav::RunOutcome::Refused:
         return 3;
+    case tav::RunOutcome::Stopped:
+        std::fputs("tavolin-batch: stopped; the workbook and the images are as they were\n",
+                   stderr);
+        return 4;
     case tav::RunOutcome::Ignored:
     case tav::RunOutcome::Failed:
     case tav::RunOutcome::ProgramEnds:

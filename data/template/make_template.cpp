@@ -20,6 +20,7 @@
 //
 // The file is a recipe: every record is written here explicitly, so the template can
 // be rebuilt byte for byte (a test compares the committed file with this output).
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/xls/biff.h"
 #include "platform/xls/ole.h"
@@ -226,7 +227,8 @@ int main(int argc, char** argv) {
     try {
         OleFile file;
         file.streams.push_back(OleStream{QStringLiteral("Workbook"), workbookStream()});
-        writeFileAtomically(QString::fromLocal8Bit(argv[1]), buildOleFile(file));
+        tav::writeFileAtomically(tav::localFileWriter(), QString::fromLocal8Bit(argv[1]),
+                                 buildOleFile(file));
     } catch (const tav::Error& e) {
         std::fprintf(stderr, "xls-make-template: %s\n", e.what());
         return 1;

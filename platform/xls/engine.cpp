@@ -2,6 +2,7 @@
 // pictures and the in-process clipboard, over the model of model.h.
 #include "platform/xls/engine.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/shell.h"
 #include "platform/xls/address.h"
@@ -1093,7 +1094,7 @@ void settleAll(SheetModel& sheet) {
 
 ShapeModel& addShape(SheetModel& sheet, std::shared_ptr<PictureData> picture, QSizeF size,
                      bool jpeg) {
-    if (sheet.shapes.size() >= 4000) {
+    if (sheet.shapes.size() >= static_cast<std::size_t>(MaxPicturesPerSheet)) {
         refuse(QStringLiteral("sheet '%1' cannot hold more pictures").arg(sheet.name));
     }
     ShapeModel s;
@@ -1272,7 +1273,8 @@ std::vector<int> Worksheet::horizontalPageBreaks() const {
 
 // ---------------------------------------------------------------- workbook
 
-Workbook::Workbook(std::unique_ptr<WorkbookModel> model) : model_(std::move(model)) {
+Workbook::Workbook(std::unique_ptr<WorkbookModel> model, FileWriter& writer, bool readOnly)
+    : model_(std::move(model)), writer_(writer), readOnly_(readOnly) {
     for (std::size_t i = 0; i < model_->sheets.size(); ++i) {
         sheets_.push_back(std::unique_ptr<Worksheet>(new Worksheet(model_->sheets[i].get())));
     }
@@ -1315,16 +1317,25 @@ DocumentProperty Workbook::builtinDocumentProperties(int index) {
 }
 
 void Workbook::save() {
-    writeWorkbook(*model_, model_->path);
+    if (readOnly_) {
+        refuse(QStringLiteral("'%1' was opened read-only and is not written back; save a copy")
+                   .arg(model_->path));
+    }
+    saveCopyAs(model_->path);
 }
 
 void Workbook::saveCopyAs(const QString& path) {
-    writeWorkbook(*model_, path);
+    const QByteArray bytes = workbookFileBytes(*model_);
+    writeFileAtomically(writer_, path, bytes);
+}
+
+void Workbook::writeTo(PendingFile& file) {
+    file.write(workbookFileBytes(*model_));
 }
 
 // ---------------------------------------------------------------- application
 
-Workbook& Workbooks::open(const QString& fullPath) {
+Workbook& Workbooks::open(const QString& fullPath, bool readOnly) {
     std::unique_ptr<WorkbookModel> model = readWorkbook(fullPath);
     for (auto& sheet : model->sheets) {
         sheet->app = app_;
@@ -1332,7 +1343,8 @@ Workbook& Workbooks::open(const QString& fullPath) {
     if (std::find(model->modelled.begin(), model->modelled.end(), true) == model->modelled.end()) {
         refuse(QStringLiteral("'%1' holds no worksheet").arg(fullPath));
     }
-    books_.push_back(std::unique_ptr<Workbook>(new Workbook(std::move(model))));
+    books_.push_back(
+        std::unique_ptr<Workbook>(new Workbook(std::move(model), app_->fileWriter(), readOnly)));
     return *books_.back();
 }
 
@@ -1347,7 +1359,9 @@ int Workbooks::count() const {
     return static_cast<int>(books_.size());
 }
 
-Application::Application() : workbooks_(this) {}
+Application::Application(FileWriter& writer) : writer_(writer), workbooks_(this) {}
+
+Application::Application() : Application(localFileWriter()) {}
 
 Application::~Application() = default;
 

@@ -43,6 +43,7 @@
 #pragma once
 
 #include "platform/error.h"
+#include "platform/xls/limits.h"
 
 #include <QImage>
 #include <QSizeF>
@@ -50,6 +51,11 @@
 
 #include <memory>
 #include <vector>
+
+namespace tav {
+class FileWriter;
+class PendingFile;
+} // namespace tav
 
 namespace tav::xls {
 
@@ -90,12 +96,6 @@ inline const QString PasteJpeg = QStringLiteral("図 (JPEG)");
 // Error number thrown by Application::setVisible when no desktop program can show
 // the workbook ("the application cannot be created").
 inline constexpr int ErrCannotShow = 429;
-
-// Sheet limits of BIFF8.
-inline constexpr int MaxRows = 65536;
-inline constexpr int MaxColumns = 256;
-// Manual page breaks one sheet can hold (the desktop program refuses more).
-inline constexpr int MaxPageBreaks = 1026;
 
 // Geometry of the default font of the shipped template (Arial 11 pt, like the Japanese
 // ＭＳ Ｐゴシック 11 pt the layouts were designed with): its
@@ -431,13 +431,20 @@ public:
     // Other indices: 1004.
     DocumentProperty builtinDocumentProperties(int index);
 
-    // Writes the workbook to its path in BIFF8, atomically: a temporary file in the
-    // same folder is written, flushed to disk and renamed over the target. On any
-    // failure the target is left as it was and the temporary file is removed.
+    // Writes the workbook to its path in BIFF8, atomically, through the application's
+    // FileWriter (platform/atomic_file.h): a temporary file in the same folder is
+    // written, flushed to disk and renamed over the target. On any failure the target
+    // is left as it was and the temporary file is removed. A workbook opened read-only
+    // is refused with 1004.
     void save();
-    // Writes the workbook to another path (same rules as save()); the workbook
-    // keeps its own path.
+    // Writes the workbook to another path (same rules as save(), also for a workbook
+    // opened read-only); the workbook keeps its own path.
     void saveCopyAs(const QString& path);
+    // Writes the workbook's file into `file`, a replacement of some target that the
+    // caller commits or abandons: so the caller decides the moment the target changes.
+    void writeTo(PendingFile& file);
+    // True when opened read-only (Workbooks::open): save() is refused.
+    bool readOnly() const { return readOnly_; }
 
     // Engine internals.
     WorkbookModel& model() { return *model_; }
@@ -445,17 +452,21 @@ public:
 private:
     friend class Workbooks;
     friend class Application;
-    explicit Workbook(std::unique_ptr<WorkbookModel> model);
+    Workbook(std::unique_ptr<WorkbookModel> model, FileWriter& writer, bool readOnly);
     std::unique_ptr<WorkbookModel> model_;
     std::vector<std::unique_ptr<Worksheet>> sheets_;
+    FileWriter& writer_;
+    bool readOnly_;
 };
 
 class Workbooks {
 public:
-    // Opens the BIFF8 workbook at `fullPath` (absolute path) as the next workbook.
+    // Opens the BIFF8 workbook at `fullPath` (absolute path) as the next workbook; the
+    // file is read whole and closed again. `readOnly` keeps save() from writing it back
+    // (a template is opened so and saved elsewhere with saveCopyAs() or writeTo()).
     // Missing file: 53 (or 76 for a missing folder); unreadable: 70; not a BIFF8
     // workbook, damaged, or without a worksheet: 1004.
-    Workbook& open(const QString& fullPath);
+    Workbook& open(const QString& fullPath, bool readOnly = false);
     // Workbook by 1-based index; out of range: 1004.
     Workbook& item(int index);
     int count() const;
@@ -469,13 +480,16 @@ private:
 
 class Application {
 public:
-    // A new, invisible instance with no workbook. Never fails.
+    // A new, invisible instance with no workbook. Its workbooks are saved through
+    // `writer` (the local file system unless a test passes another). Never fails.
+    explicit Application(FileWriter& writer);
     Application();
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
     Workbooks& workbooks() { return workbooks_; }
+    FileWriter& fileWriter() { return writer_; }
     // The worksheet `name` of the active (first) workbook; no workbook or no such
     // sheet: 1004.
     Worksheet& worksheets(const QString& name);
@@ -505,6 +519,7 @@ public:
 private:
     friend class Worksheet;
     Workbook& activeWorkbook();
+    FileWriter& writer_;
     Workbooks workbooks_;
     Clipboard clipboard_;
     bool displayAlerts_ = true;

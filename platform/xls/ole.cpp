@@ -2,10 +2,6 @@
 
 #include "platform/error.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -14,11 +10,7 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <memory>
 
 namespace tav::xls {
@@ -149,71 +141,6 @@ QByteArray buildOleFile(const OleFile& file) {
     const gsf_off_t size = gsf_output_size(sink.get());
     const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
     return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size));
-}
-
-void writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    const QFileInfo info(path);
-    const QString folder = info.absolutePath();
-    struct stat folderStat {};
-    if (::stat(QFile::encodeName(folder).constData(), &folderStat) != 0) {
-        const int e = errno;
-        throw Error(e == ENOENT ? err::PathNotFound : errnoToErrorNumber(e),
-                    QStringLiteral("save '%1': folder '%2' is not available").arg(path, folder));
-    }
-    QByteArray tempName = QFile::encodeName(folder + QStringLiteral("/.") + info.fileName() +
-                                            QStringLiteral(".XXXXXX"));
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) {
-        throwErrno(errno, QStringLiteral("save"), path);
-    }
-    auto fail = [&](int e) {
-        ::close(fd);
-        ::unlink(tempName.constData());
-        throwErrno(e, QStringLiteral("save"), path);
-    };
-    // The new file gets the old one's permissions, or the usual ones for a new file.
-    struct stat old {};
-    mode_t mode = 0666;
-    if (::stat(QFile::encodeName(path).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) {
-        fail(errno);
-    }
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail(errno);
-        }
-        done += n;
-    }
-    if (::fsync(fd) != 0) {
-        fail(errno);
-    }
-    if (::close(fd) != 0) {
-        const int e = errno;
-        ::unlink(tempName.constData());
-        throwErrno(e, QStringLiteral("save"), path);
-    }
-    if (::rename(tempName.constData(), QFile::encodeName(path).constData()) != 0) {
-        const int e = errno;
-        ::unlink(tempName.constData());
-        throwErrno(e, QStringLiteral("save"), path);
-    }
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
 }
 
 } // namespace tav::xls

@@ -28,9 +28,4 @@ OleFile readOleFile(const QByteArray& file, const QString& name,
 // 3, 512-byte sectors; extension sectors for files above ~6.8 MB).
 QByteArray buildOleFile(const OleFile& file);
 
-// Writes `bytes` to `path` atomically: a temporary file in the same folder, written
-// completely, flushed to disk, then renamed over `path`. Throws tav::Error with the
-// classic file numbers; on failure nothing is left behind and `path` is unchanged.
-void writeFileAtomically(const QString& path, const QByteArray& bytes);
-
 } // namespace tav::xls

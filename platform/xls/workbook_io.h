@@ -29,8 +29,8 @@ QByteArray writeWorkbookStream(WorkbookModel& book);
 // (code page 1200, UTF-16 strings).
 QByteArray writeSummaryInformation(const WorkbookModel& book);
 
-// Writes the whole compound file to `path` atomically (temporary file in the same
-// folder, fsync, rename). File errors: tav::throwErrno numbers.
-void writeWorkbook(WorkbookModel& book, const QString& path);
+// The bytes of the whole compound file: the Workbook stream, the summary information
+// and the template's other streams.
+QByteArray workbookFileBytes(WorkbookModel& book);
 
 } // namespace tav::xls

@@ -736,7 +736,7 @@ QByteArray writeSummaryInformation(const WorkbookModel& book) {
     return out;
 }
 
-void writeWorkbook(WorkbookModel& book, const QString& path) {
+QByteArray workbookFileBytes(WorkbookModel& book) {
     OleFile ole;
     ole.classId = book.classId;
     ole.streams.push_back(OleStream{QStringLiteral("Workbook"), writeWorkbookStream(book)});
@@ -751,7 +751,7 @@ void writeWorkbook(WorkbookModel& book, const QString& path) {
     for (const KeptStream& s : book.streams) {
         ole.streams.push_back(OleStream{s.name, s.data});
     }
-    writeFileAtomically(path, buildOleFile(ole));
+    return buildOleFile(ole);
 }
 
 } // namespace tav::xls

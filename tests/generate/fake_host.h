@@ -43,6 +43,7 @@ public:
             onProcessEvents();
         }
     }
+    bool stopRequested() const override { return stop; }
     Dialogs& dialogs() override { return scripted; }
     void setBusyPointer(bool on) override {
         busy = on;
@@ -68,6 +69,7 @@ public:
     bool execEnabled = true;
     bool showExcelEnabled = false;
     bool ended = false;
+    bool stop = false; // what stopRequested() answers
     QString resultPath;
     std::vector<std::pair<int, int>> progress;
 };

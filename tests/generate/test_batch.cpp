@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace tav {
 namespace {
 
@@ -124,12 +126,75 @@ TEST(BatchExecutable, ExitStatusAndMessages) {
                     dir.filePath(QStringLiteral("missing.jpg"))});
     ASSERT_TRUE(p.waitForFinished(120000));
     EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError())
-                    .contains(QStringLiteral("Excel元ファイルが存在しません。\nExcelBook.org")));
+    const QString missing = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(missing.contains(QStringLiteral("次の画像ファイルを読み込めません。\n\n") +
+                                 dir.filePath(QStringLiteral("missing.jpg")) +
+                                 QStringLiteral("：見つかりません")))
+        << missing.toStdString();
+    EXPECT_FALSE(missing.contains(QStringLiteral("ExcelBook.org")));
 
     p.start(batch, {QStringLiteral("--layout"), QStringLiteral("plain-3")});
     ASSERT_TRUE(p.waitForFinished(120000));
     EXPECT_EQ(p.exitCode(), 2);
+}
+
+// A run killed with SIGKILL half way leaves the previous workbook byte for byte; what
+// it left beside it (its lock file) does not block the next run, which cleans up. A
+// run stopped by SIGTERM cleans up itself.
+TEST(BatchExecutable, KilledRunLeavesThePreviousWorkbook) {
+    QTemporaryDir dir;
+    const QString batch = QStringLiteral(TAVOLIN_BATCH_PATH);
+    const QString image =
+        QStringLiteral(TAVOLIN_GENERATE_TEST_DATA "/photo_0.5mp_olympus_snow.jpg");
+    const QString target = dir.filePath(QStringLiteral("book.xls"));
+    QStringList args{QStringLiteral("--out"), target, QStringLiteral("--layout"),
+                     QStringLiteral("plain-square-8")};
+    for (int i = 0; i < 100; ++i) {
+        args << image + QStringLiteral(":90");
+    }
+    QProcess p;
+    p.start(batch, {QStringLiteral("--out"), target, QStringLiteral("--layout"),
+                    QStringLiteral("plain-3"), image});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    ASSERT_EQ(p.exitCode(), 0);
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray previous = f.readAll();
+    f.close();
+    const auto others = [&] {
+        QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        names.removeAll(QStringLiteral("book.xls"));
+        return names;
+    };
+
+    for (const int signal : {SIGKILL, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        p.start(batch, args);
+        p.setReadChannel(QProcess::StandardError); // the progress lines
+        QByteArray progress;
+        while (!progress.contains("2/100\n") && p.waitForReadyRead(60000)) {
+            progress += p.readAllStandardError();
+        }
+        ASSERT_TRUE(progress.contains("2/100\n")) << progress.constData();
+        ::kill(static_cast<pid_t>(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), previous);
+        f.close();
+        if (signal == SIGKILL) {
+            EXPECT_EQ(p.exitStatus(), QProcess::CrashExit);
+            EXPECT_EQ(others(), QStringList{QStringLiteral(".~lock.book.xls#")});
+        } else {
+            EXPECT_EQ(p.exitCode(), 4) << p.readAllStandardError().constData();
+            EXPECT_EQ(others(), QStringList{});
+        }
+    }
+    p.setReadChannel(QProcess::StandardOutput);
+    p.start(batch, {QStringLiteral("--out"), target, QStringLiteral("--layout"),
+                    QStringLiteral("plain-3"), image});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_EQ(others(), QStringList{});
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace tav {
 namespace {
 
@@ -92,12 +94,25 @@ protected:
         QFile f(p);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    // Runs `f`, returns the error number it throws (0 when it throws none).
+    static int errorOf(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const Error& e) {
+            return e.number();
+        }
+        return 0;
+    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+
     QTemporaryDir dir;
     QString path;
     FakeHost host;
+    RenamePlan renames;
 };
 
-// The worked example on disk: caption and the file afterwards, by answer.
+// The worked example on disk: MakeCaption gives the caption and only plans the rename;
+// the photo has its new name once the plan is applied, and its old one after undo.
 TEST_F(RenameTest, WorkedExample) {
     struct Row {
         bool makeKaku, nameChange, answer;
@@ -110,21 +125,20 @@ TEST_F(RenameTest, WorkedExample) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.caption) + " " + r.fileAfter);
-        // back to the starting state
-        QDir d(dir.path());
-        for (const QString& f : d.entryList(QDir::Files)) {
-            d.remove(f);
-        }
-        write(path, "photo");
-        host.rows[0].path = path;
+        RenamePlan plan;
         host.scripted.shown.clear();
         host.scripted.yesNoAnswers = {r.answer};
 
-        EXPECT_EQ(MakeCaption(host, 0, r.makeKaku, r.nameChange), QString::fromUtf8(r.caption));
+        EXPECT_EQ(MakeCaption(host, 0, r.makeKaku, r.nameChange, plan),
+                  QString::fromUtf8(r.caption));
+        EXPECT_EQ(files(), QStringList{QStringLiteral("p1.jpg")}); // nothing renamed yet
+        EXPECT_EQ(host.rows[0].path, path);
+        plan.apply();
         const QString after = dir.filePath(QString::fromUtf8(r.fileAfter));
         EXPECT_EQ(read(after), QByteArray("photo"));
-        EXPECT_EQ(host.rows[0].path, after);
-        EXPECT_EQ(d.entryList(QDir::Files).size(), 1);
+        EXPECT_EQ(files().size(), 1);
+        EXPECT_TRUE(plan.undo().isEmpty());
+        EXPECT_EQ(read(path), QByteArray("photo"));
         EXPECT_EQ(host.scripted.shown.size(), r.nameChange ? 1 : 0);
         if (r.nameChange) {
             EXPECT_EQ(host.scripted.shown[0].kind, ScriptedDialogs::Shown::Question);
@@ -135,65 +149,84 @@ TEST_F(RenameTest, WorkedExample) {
     }
 }
 
-// A rename onto an existing file fails with 58; both files and the row stay as they were.
-TEST_F(RenameTest, NeverReplacesAnExistingFile) {
-    const QString other = dir.filePath(QStringLiteral("cat.jpg"));
-    write(other, "another photo");
-    try {
-        MakeCaption(host, 0, true, true);
-        FAIL() << "rename onto an existing file succeeded";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), err::FileAlreadyExists);
-    }
-    EXPECT_EQ(read(other), QByteArray("another photo"));
-    EXPECT_EQ(read(path), QByteArray("photo"));
-    EXPECT_EQ(host.rows[0].path, path);
-}
-
-// A second run over a renamed row asks again with equal paths; the rename to its own
-// path succeeds and changes nothing.
-TEST_F(RenameTest, SecondRunRenamesToOwnPath) {
-    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("cat"));
-    const QString renamed = dir.filePath(QStringLiteral("cat.jpg"));
-    EXPECT_EQ(host.rows[0].path, renamed);
-    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("cat"));
-    EXPECT_EQ(host.rows[0].path, renamed);
-    EXPECT_EQ(read(renamed), QByteArray("photo"));
-    ASSERT_EQ(host.scripted.shown.size(), 2);
-    EXPECT_EQ(host.scripted.shown[1].text, renameQuestion(renamed, renamed));
-}
-
-// A display name with a slash would move the photo into another folder: refused as a
-// bad file name after the question, the photo stays where it was.
-TEST_F(RenameTest, SlashInDisplayNameIsABadName) {
+// Names that are refused for renaming (after the question), before anything is renamed:
+// an existing file's name (58), and a name that is no plain visible file name (52).
+TEST_F(RenameTest, RefusedNewNames) {
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
-    host.rows[0].displayName = QStringLiteral("sub/cat");
-    try {
-        MakeCaption(host, 0, true, true);
-        FAIL() << "a name with a slash was used";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), err::BadFileName);
+    write(dir.filePath(QStringLiteral("taken.jpg")), "another photo");
+    const struct {
+        const char* displayName;
+        bool makeKaku;
+        int error;
+    } cases[] = {
+        {"taken", true, err::FileAlreadyExists},
+        {"sub/cat", true, err::BadFileName}, // would move the photo into another folder
+        {"", true, err::BadFileName},        // would become ".jpg", a hidden file
+        {".hidden", false, err::BadFileName},
+        {"...", false, err::BadFileName},
+        {".jpg", true, err::BadFileName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.displayName);
+        host.rows[0].displayName = QString::fromUtf8(c.displayName);
+        host.scripted.yesNoAnswers = {true};
+        EXPECT_EQ(errorOf([&] { MakeCaption(host, 0, c.makeKaku, true, renames); }), c.error);
+        EXPECT_TRUE(renames.empty());
     }
+    EXPECT_EQ(read(dir.filePath(QStringLiteral("taken.jpg"))), QByteArray("another photo"));
     EXPECT_EQ(read(path), QByteArray("photo"));
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("sub/cat.jpg"))));
     EXPECT_EQ(host.rows[0].path, path);
 }
 
-TEST_F(RenameTest, MissingFileFails) {
-    QFile::remove(path);
-    try {
-        MakeCaption(host, 0, true, true);
-        FAIL();
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), err::FileNotFound);
-    }
-    EXPECT_EQ(host.rows[0].path, path);
+// A second run over a renamed row asks again with equal paths; nothing is planned.
+TEST_F(RenameTest, SecondRunRenamesToOwnPath) {
+    const QString renamed = dir.filePath(QStringLiteral("cat.jpg"));
+    QFile::rename(path, renamed);
+    host.rows[0].path = renamed;
+    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("cat"));
+    EXPECT_TRUE(renames.empty());
+    EXPECT_EQ(host.scripted.shown.at(0).text, renameQuestion(renamed, renamed));
 }
 
 TEST_F(RenameTest, SameAsFileNameIsNeverRenamed) {
     host.rows[0].displayName = kSameAsFileName;
-    EXPECT_EQ(MakeCaption(host, 0, false, true), QStringLiteral("p1"));
+    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("p1"));
     EXPECT_TRUE(host.scripted.shown.isEmpty());
+    EXPECT_TRUE(renames.empty());
+}
+
+// The plan in order: a name another planned rename frees first may be taken; a rename
+// that fails halfway renames back what was done, newest first.
+TEST_F(RenameTest, PlanAppliesInOrderAndUndoesOnFailure) {
+    const QString a = dir.filePath(QStringLiteral("a.jpg"));
+    const QString b = dir.filePath(QStringLiteral("b.jpg"));
+    const QString c = dir.filePath(QStringLiteral("c.jpg"));
+    write(a, "A");
+    write(b, "B");
+    renames.add(b, c); // b moves away first ...
+    renames.add(a, b); // ... so a may take its name
+    EXPECT_EQ(errorOf([&] { renames.add(path, c); }), err::FileAlreadyExists); // c is planned
+    EXPECT_EQ(errorOf([&] { renames.add(a, dir.filePath(QStringLiteral("d.jpg"))); }),
+              err::FileAlreadyExists); // a is planned already
+    renames.add(path, dir.filePath(QStringLiteral("z.jpg")));
+    write(dir.filePath(QStringLiteral("z.jpg")), "appeared meanwhile");
+
+    EXPECT_EQ(errorOf([&] { renames.apply(); }), err::FileAlreadyExists);
+    ASSERT_NE(renames.failed(), nullptr);
+    EXPECT_EQ(renames.failed()->from, path);
+    EXPECT_TRUE(renames.notRestored().isEmpty());
+    EXPECT_EQ(read(a), QByteArray("A"));
+    EXPECT_EQ(read(b), QByteArray("B"));
+    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_FALSE(QFile::exists(c));
+
+    QFile::remove(dir.filePath(QStringLiteral("z.jpg")));
+    renames.apply();
+    EXPECT_EQ(read(c), QByteArray("B"));
+    EXPECT_EQ(read(b), QByteArray("A"));
+    EXPECT_TRUE(renames.undo().isEmpty());
+    EXPECT_EQ(read(a), QByteArray("A"));
+    EXPECT_EQ(read(b), QByteArray("B"));
     EXPECT_EQ(read(path), QByteArray("photo"));
 }
 

@@ -1,15 +1,11 @@
-// Copy-with-replace of the template, rename that never replaces, lock-file detection.
+// Rename that never replaces, existence, size and date of a file.
 #include "platform/error.h"
 #include "platform/file_ops.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tav {
 namespace {
@@ -35,63 +31,8 @@ protected:
         }
         return 0;
     }
-    // Nothing but the named files is left in the folder (no temporary copies).
-    QStringList files() const {
-        QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        names.sort();
-        return names;
-    }
     QTemporaryDir dir;
 };
-
-TEST_F(FileOps, CopyReplacesTarget) {
-    write(at("ExcelBook.org"), "template");
-    write(at("book.xls"), "old workbook with more bytes");
-    copyFileReplacing(at("ExcelBook.org"), at("book.xls"));
-    EXPECT_EQ(read(at("book.xls")), QByteArray("template"));
-    copyFileReplacing(at("ExcelBook.org"), at("new.xls"));
-    EXPECT_EQ(read(at("new.xls")), QByteArray("template"));
-    EXPECT_EQ(files(), (QStringList{QStringLiteral("ExcelBook.org"), QStringLiteral("book.xls"),
-                                    QStringLiteral("new.xls")}));
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(at("new.xls")).constData(), &st), 0);
-    EXPECT_NE(st.st_mode & S_IRGRP, 0u) << "the copy got the private mode of a temporary file";
-}
-
-TEST_F(FileOps, CopyErrors) {
-    write(at("ExcelBook.org"), "template");
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("missing.org"), at("b.xls")); }),
-              err::FileNotFound);
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("ExcelBook.org"), at("no/such/b.xls")); }),
-              err::PathNotFound);
-    // An office suite holds the target open: its lock file lies beside it.
-    write(at("open.xls"), "the user's workbook");
-    write(at(".~lock.open.xls#"), "lock");
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("ExcelBook.org"), at("open.xls")); }),
-              err::PermissionDenied);
-    EXPECT_EQ(read(at("open.xls")), QByteArray("the user's workbook"));
-    write(at("~$ms.xls"), "lock");
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("ExcelBook.org"), at("ms.xls")); }),
-              err::PermissionDenied);
-}
-
-TEST_F(FileOps, ReadOnlyTargetIsNotReplaced) {
-    write(at("ExcelBook.org"), "template");
-    write(at("ro.xls"), "kept");
-    QFile::setPermissions(at("ro.xls"), QFileDevice::ReadOwner);
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("ExcelBook.org"), at("ro.xls")); }),
-              err::PermissionDenied);
-    EXPECT_EQ(read(at("ro.xls")), QByteArray("kept"));
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only folders";
-    }
-    QDir(dir.path()).mkdir(QStringLiteral("locked"));
-    QFile::setPermissions(at("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(errorOf([&] { copyFileReplacing(at("ExcelBook.org"), at("locked/b.xls")); }),
-              err::PermissionDenied);
-    QFile::setPermissions(at("locked"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
 
 TEST_F(FileOps, RenameNeverReplaces) {
     write(at("a.jpg"), "A");

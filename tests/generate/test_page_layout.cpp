@@ -293,30 +293,26 @@ TEST(PageLayout, PreparedRowsAndPageBreaks) {
     EXPECT_EQ(n2.pageCount(5), 3);
 }
 
+// One sheet holds 1,026 manual page breaks (so at most 1,027 layout pages) and 4,000
+// pictures; the 65,536 rows are never the tighter limit (1,028 x 59 rows < 65,536).
 TEST(PageLayout, SheetCapacity) {
-    // One sheet holds 1,026 manual page breaks, so at most 1,027 layout pages; the
-    // 65,536 rows are never the tighter limit (1,028 x 59 rows < 65,536).
-    const PageLayout p2 = pageLayout(plain(0), true);
-    EXPECT_EQ(maxPicturesOnOneSheet(p2), 2054);
-    EXPECT_TRUE(sheetCapacityProblem(p2, 2000).isEmpty());
-    EXPECT_TRUE(sheetCapacityProblem(p2, 2054).isEmpty());
-    EXPECT_FALSE(sheetCapacityProblem(p2, 2055).isEmpty());
-    const PageLayout n2 = pageLayout(notes(0), true);
-    EXPECT_EQ(maxPicturesOnOneSheet(n2), 2054);
-    EXPECT_FALSE(sheetCapacityProblem(n2, 2055).isEmpty());
-    const PageLayout s8 = pageLayout(plain(4), true);
-    EXPECT_EQ(maxPicturesOnOneSheet(s8), 1027 * 8);
-    const QString message = sheetCapacityProblem(s8, 30000);
-    EXPECT_TRUE(message.contains(QStringLiteral("8216"))) << message.toStdString();
-    EXPECT_TRUE(sheetCapacityProblem(s8, 1).isEmpty());
-    for (LayoutFamily f : {LayoutFamily::WithNotes, LayoutFamily::WithoutNotes}) {
-        for (int index = 0; index < 5; ++index) {
-            const PageLayout l = pageLayout({f, index}, true);
-            const int most = maxPicturesOnOneSheet(l);
-            EXPECT_EQ(l.pageCount(most), kMaxManualPageBreaks + 1);
-            EXPECT_LE(l.preparedRows(most), kMaxSheetRows);
-            EXPECT_EQ(pageBreakRows(l, most).size(), kMaxManualPageBreaks);
-        }
+    const struct {
+        LayoutChoice layout;
+        int most;
+    } cases[] = {
+        {notes(0), 2054}, {notes(1), 3081}, {notes(2), 4000}, {notes(3), 4000}, {notes(4), 4000},
+        {plain(0), 2054}, {plain(1), 3081}, {plain(2), 4000}, {plain(3), 4000}, {plain(4), 4000},
+    };
+    for (const auto& c : cases) {
+        const PageLayout l = pageLayout(c.layout, true);
+        SCOPED_TRACE(layoutKey(c.layout).toStdString());
+        EXPECT_EQ(maxPicturesOnOneSheet(l), c.most);
+        EXPECT_TRUE(sheetCapacityProblem(l, 1).isEmpty());
+        EXPECT_TRUE(sheetCapacityProblem(l, c.most).isEmpty());
+        const QString message = sheetCapacityProblem(l, c.most + 1);
+        EXPECT_TRUE(message.contains(QString::number(c.most))) << message.toStdString();
+        EXPECT_LE(l.preparedRows(c.most), xls::MaxRows);
+        EXPECT_LE(pageBreakRows(l, c.most).size(), xls::MaxPageBreaks);
     }
 }
 

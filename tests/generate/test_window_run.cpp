@@ -41,20 +41,25 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH),
                                 programDir.filePath(QStringLiteral("ExcelBook.org"))));
         fs.addFolder(QStringLiteral("/home/u"));
-        MainWindowEnvironment env;
         env.dialogs = &dialogs;
         env.fileSystem = &fs;
         env.profiles = &profiles;
         env.programFolder = programDir.path();
         env.startFolder = QStringLiteral("/home/u");
-        window = std::make_unique<MainWindow>(env);
-        window->startUp();
+        newWindow();
         for (const char* name :
              {"photo_0.5mp_olympus_snow.jpg", "orientation_6.jpg", "photo_hopper_128.gif"}) {
             ASSERT_TRUE(QFile::copy(testImage(name), work.filePath(QLatin1String(name))));
         }
     }
 
+    void newWindow() {
+        window.reset();
+        window = std::make_unique<MainWindow>(env);
+        window->startUp();
+    }
+
+    MainWindowEnvironment env;
     QTemporaryDir programDir;
     QTemporaryDir work;
     testing::FakeFileSystem fs;
@@ -91,8 +96,10 @@ TEST_F(WindowRun, RunFromTheWindow) {
     // run yields is ignored.
     std::vector<bool> barVisible;
     std::vector<bool> runningAtClick;
+    std::vector<bool> showExcelEnabled;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
+        showExcelEnabled.push_back(w.CmdShowExcel->isEnabled());
         runningAtClick.push_back(run.isRunning());
         w.CmdExec->click();
     });
@@ -100,6 +107,7 @@ TEST_F(WindowRun, RunFromTheWindow) {
     ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
+    EXPECT_EQ(showExcelEnabled, (std::vector<bool>(3, false)));
     EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
                             [](const auto& s) {
                                 return s.text == QStringLiteral("画像貼り付け処理が終了しました");
@@ -143,6 +151,61 @@ TEST_F(WindowRun, TargetOpenEndsProgramAfterWritingSettings) {
     EXPECT_TRUE(ended);
     EXPECT_FALSE(profiles.writes.isEmpty());
     EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("open.xls"))));
+}
+
+// Closing the window while a run works (the close button or 終了): the run stops at its
+// next step, the previous workbook and every photo's name stay as they were, the
+// settings are written and the program ends; no question is asked after the close.
+TEST_F(WindowRun, ClosingDuringARunStopsItAndEnds) {
+    const QString target = work.filePath(QStringLiteral("report.xls"));
+    const QStringList photos{QStringLiteral("photo_0.5mp_olympus_snow.jpg"),
+                             QStringLiteral("orientation_6.jpg"),
+                             QStringLiteral("photo_hopper_128.gif")};
+    for (const bool byCmdEnd : {false, true}) {
+        SCOPED_TRACE(byCmdEnd ? "CmdEnd" : "close button");
+        newWindow();
+        MainWindow& w = *window;
+        SelectionList& list = w.selectionList();
+        list.registerFiles(work.path(), photos, QStringLiteral("  0"));
+        for (int row = 0; row < 3; ++row) {
+            list.setDisplayName(row, QStringLiteral("名前%1").arg(row));
+        }
+        w.LblFolderName->setText(work.path());
+        w.txtExcelName->setText(QStringLiteral("report"));
+        w.txtOwnerName->setText(QStringLiteral("閉じた人"));
+        w.ChkNameChange->setChecked(true);
+        {
+            QFile previous(target);
+            ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+            previous.write("the previous report");
+        }
+        dialogs.shown.clear();
+        dialogs.yesNoAnswers = {true, true, true};
+        profiles.writes.clear();
+        bool ended = false;
+        QObject::connect(&w, &MainWindow::programEnded, [&] { ended = true; });
+        QObject::connect(&list, &SelectionList::rowChosen, &w, [&](int row) {
+            if (row == 0) {
+                byCmdEnd ? w.CmdEnd->click() : static_cast<void>(w.close());
+            }
+        });
+
+        w.show();
+        w.CmdExec->click();
+        EXPECT_EQ(dialogs.shown.size(), 1); // the first rename question, nothing after
+        EXPECT_TRUE(ended);
+        EXPECT_FALSE(profiles.writes.isEmpty());
+        EXPECT_FALSE(w.isVisible());
+        QFile previous(target);
+        ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+        EXPECT_EQ(previous.readAll(), QByteArray("the previous report"));
+        QStringList files = QDir(work.path()).entryList(QDir::Files | QDir::Hidden);
+        files.sort();
+        QStringList expected = photos + QStringList{QStringLiteral("report.xls")};
+        expected.sort();
+        EXPECT_EQ(files, expected);
+        EXPECT_EQ(list.path(0), work.filePath(photos[0]));
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The object model as the generation run uses it: selection, pictures and their
 // fitting, the clipboard, formats, page set-up, saving and reading back.
 #include "platform/shell.h"
+#include "platform/testing/failing_file_writer.h"
 #include "platform/xls/biff.h"
 #include "platform/xls/drawing.h"
 #include "platform/xls/engine.h"
@@ -625,29 +626,54 @@ TEST_F(Engine, SummaryInformationHoldsJapaneseTextInUtf16) {
     EXPECT_EQ(get32(info, 0x30 + 4), 3u); // code page, title, author
 }
 
+// Saving goes through the application's FileWriter: a save that fails at any point
+// leaves the file as it was and nothing beside it. A workbook opened read-only (the
+// run's template) is never written back; copies of it are.
 TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
     const QString path = copyTemplate();
-    Workbook& book = open(path);
+    const auto bytes = [](const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const auto files = [&] { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); };
+    const QByteArray before = bytes(path);
+    tav::testing::FailingFileWriter writer;
+    Application app(writer);
+    Workbook& book = app.workbooks().open(path);
     book.worksheet(QStringLiteral("Sheet1"))
         .range(QStringLiteral("A1"))
         .setFormulaR1C1(QStringLiteral("x"));
-    QFile original(path);
-    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
-    const QByteArray before = original.readAll();
-    original.close();
-    if (::geteuid() != 0) {
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_EQ(errorNumber([&] { book.save(); }), err::PermissionDenied);
-        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QFile again(path);
-        ASSERT_TRUE(again.open(QIODevice::ReadOnly));
-        EXPECT_EQ(again.readAll(), before);
+    const struct {
+        int failCreate, failWrite, failCommit, osError, number;
+    } faults[] = {
+        {1, 0, 0, EACCES, err::PermissionDenied},
+        {0, 1, 0, ENOSPC, err::DiskFull},
+        {0, 0, 1, EIO, err::DeviceUnavailable},
+    };
+    for (const auto& f : faults) {
+        writer.creates = writer.writes = writer.commits = 0;
+        writer.failCreate = f.failCreate;
+        writer.failWrite = f.failWrite;
+        writer.failCommit = f.failCommit;
+        writer.osError = f.osError;
+        EXPECT_EQ(errorNumber([&] { book.save(); }), f.number) << f.osError;
+        EXPECT_EQ(bytes(path), before);
+        EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
     }
+    writer.failCreate = writer.failWrite = writer.failCommit = 0;
     EXPECT_EQ(errorNumber([&] { book.saveCopyAs(dir_.filePath(QStringLiteral("gone/x.xls"))); }),
               err::PathNotFound);
     book.save();
-    const QStringList left = QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden);
-    EXPECT_EQ(left, QStringList{QStringLiteral("book.xls")});
+    EXPECT_NE(bytes(path), before);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
+
+    const QByteArray saved = bytes(path);
+    Workbook& readOnly = app.workbooks().open(path, /*readOnly=*/true);
+    EXPECT_TRUE(readOnly.readOnly());
+    EXPECT_EQ(errorNumber([&] { readOnly.save(); }), err::EngineRefused);
+    readOnly.saveCopyAs(dir_.filePath(QStringLiteral("copy.xls")));
+    EXPECT_EQ(bytes(path), saved);
+    EXPECT_EQ(bytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
 }
 
 class FakeShell : public Shell {
