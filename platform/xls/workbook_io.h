@@ -28,6 +28,8 @@ QByteArray writeWorkbookStream(WorkbookModel& book);
 // The `\005SummaryInformation` stream with the four document properties
 // (code page 1200, UTF-16 strings).
 QByteArray writeSummaryInformation(const WorkbookModel& book);
+// The `\005DocumentSummaryInformation` stream written when the template has none.
+QByteArray writeDocumentSummaryInformation();
 
 // Writes the whole compound file to `path` atomically (temporary file in the same
 // folder, fsync, rename). File errors: tav::throwErrno numbers.
