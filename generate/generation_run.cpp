@@ -88,38 +88,35 @@ QString printAreaAddress(xls::Worksheet& sheet, const PageLayout& layout, int n)
             sheet.range(xls::columnName(c - 2) + QLatin1Char('1')).width();
     }
     const auto left = [&](int column) { return lefts[static_cast<std::size_t>(column - 1)]; };
-    double boxesLeft = 1e9;
-    double boxesRight = 0;
+    double centreLeft = 1e9;
+    double centreRight = 0;
     double mustLeft = 1e9;
     double mustRight = 0;
-    const auto cells = [&](const QString& address, bool centred) {
-        if (address.isEmpty()) {
-            return;
-        }
-        const xls::Range range = sheet.range(address);
-        const double l = left(range.column());
-        const double r = left(range.column() + range.columnCount());
+    const auto hold = [&](double l, double r, bool centred) {
         mustLeft = std::min(mustLeft, l);
         mustRight = std::max(mustRight, r);
         if (centred) {
-            boxesLeft = std::min(boxesLeft, l);
-            boxesRight = std::max(boxesRight, r);
+            centreLeft = std::min(centreLeft, l);
+            centreRight = std::max(centreRight, r);
+        }
+    };
+    const auto holdCells = [&](const QString& address, bool centred) {
+        if (!address.isEmpty()) {
+            const xls::Range range = sheet.range(address);
+            hold(left(range.column()), left(range.column() + range.columnCount()), centred);
         }
     };
     for (int i = 0; i < layout.picturesPerPage(); ++i) {
         const PictureCells c = pictureCells(layout, i);
         const double boxLeft = left(sheet.range(c.anchor).column());
-        boxesLeft = std::min(boxesLeft, boxLeft);
-        boxesRight = std::max(boxesRight, boxLeft + layout.boxWidth);
-        mustLeft = std::min(mustLeft, boxLeft);
-        mustRight = std::max(mustRight, boxLeft + layout.boxWidth);
-        cells(c.notes, true);
-        cells(c.caption, false);
-        cells(c.pageNumberCell, false);
-        cells(c.titleCell, false);
+        hold(boxLeft, boxLeft + layout.boxWidth, true);
+        holdCells(c.notes, true);
+        holdCells(c.caption, false);
+        holdCells(c.pageNumberCell, false);
+        holdCells(c.titleCell, false);
     }
     const ColumnSpan span =
-        centredColumns(mustLeft, mustRight, (boxesLeft + boxesRight) / 2,
+        centredColumns(mustLeft, mustRight, (centreLeft + centreRight) / 2,
                        sheet.pageSetup().printableWidth() * 0.98, left, xls::MaxColumns);
     return QStringLiteral("%1%2:%3%4")
         .arg(xls::columnName(span.first - 1))
