@@ -79,60 +79,53 @@ void prepareGrid(xls::Application& app, xls::Worksheet& sheet, const PageLayout&
     }
 }
 
-// Points from the left edge of the sheet to the left edge of `column` (1-based).
-double columnLeft(xls::Worksheet& sheet, int column) {
-    if (column <= 1) {
-        return 0;
+// The printed range: every layout page, across the columns the layout prints. Those
+// are the same for every workbook of the layout: centred on the picture boxes (and
+// notes areas) of a full page, holding the page number, title and caption cells, as
+// wide as the printed page allows (2 % to spare: readers turn column widths into points
+// with their own font metrics). Captions longer than their room end at its edge.
+QString printAreaAddress(xls::Worksheet& sheet, const PageLayout& layout, int n) {
+    std::vector<double> lefts(xls::MaxColumns + 1, 0.0); // lefts[c - 1]: left edge of c
+    for (int c = 2; c <= xls::MaxColumns + 1; ++c) {
+        lefts[static_cast<std::size_t>(c - 1)] =
+            lefts[static_cast<std::size_t>(c - 2)] +
+            sheet.range(xls::columnName(c - 2) + QLatin1Char('1')).width();
     }
-    return sheet.range(QStringLiteral("A1:%1%2").arg(xls::columnName(column - 2)).arg(1)).width();
-}
-
-// The width a caption takes in the template's 11-point font, estimated on the generous
-// side: 0.6 em for Latin letters, digits and half-width kana, a full em for the rest.
-double estimatedTextWidth(const QString& text) {
-    double ems = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        ems += (u < 0x0370 || (u >= 0xFF61 && u <= 0xFF9F)) ? 0.6 : 1.0;
-    }
-    return ems * 11;
-}
-
-// The printed range: every layout page, and the columns from A to the last one the run
-// wrote into or a picture reaches, widened, up to the printed page's width, as far as
-// the longest caption runs on to the right. Without it, a caption longer than the room
-// beside or under its picture runs into the empty columns beyond the page, and readers
-// that print as far as the text reaches add a column of pages holding nothing but the
-// end of that caption; with it, the caption ends at the page's edge at the latest.
-QString printAreaAddress(xls::Worksheet& sheet, const PageLayout& layout, int n,
-                         double captionReach) {
-    int lastColumn = 1; // 1-based
-    const auto reach = [&](const QString& address) {
-        if (!address.isEmpty()) {
-            const xls::Range range = sheet.range(address);
-            lastColumn = std::max(lastColumn, range.column() + range.columnCount() - 1);
+    const auto left = [&](int column) { return lefts[static_cast<std::size_t>(column - 1)]; };
+    double centreLeft = 1e9;
+    double centreRight = 0;
+    double mustLeft = 1e9;
+    double mustRight = 0;
+    const auto hold = [&](double l, double r, bool centred) {
+        mustLeft = std::min(mustLeft, l);
+        mustRight = std::max(mustRight, r);
+        if (centred) {
+            centreLeft = std::min(centreLeft, l);
+            centreRight = std::max(centreRight, r);
         }
     };
-    for (int i = 0; i < std::min(n, layout.picturesPerPage()); ++i) {
-        const PictureCells cells = pictureCells(layout, i);
-        reach(cells.anchor);
-        reach(cells.caption);
-        reach(cells.notes);
-        reach(cells.pageNumberCell);
-        reach(cells.titleCell);
+    const auto holdCells = [&](const QString& address, bool centred) {
+        if (!address.isEmpty()) {
+            const xls::Range range = sheet.range(address);
+            hold(left(range.column()), left(range.column() + range.columnCount()), centred);
+        }
+    };
+    for (int i = 0; i < layout.picturesPerPage(); ++i) {
+        const PictureCells c = pictureCells(layout, i);
+        const double boxLeft = left(sheet.range(c.anchor).column());
+        hold(boxLeft, boxLeft + layout.boxWidth, true);
+        holdCells(c.notes, true);
+        holdCells(c.caption, false);
+        holdCells(c.pageNumberCell, false);
+        holdCells(c.titleCell, false);
     }
-    for (const xls::Shape& shape : sheet.shapes()) {
-        lastColumn = std::max(lastColumn, shape.bottomRightCell().column());
-    }
-    // Readers turn column widths into points with their own font metrics; 2 % to
-    // spare keeps the last column on the page in every one of them.
-    const double across = sheet.pageSetup().printableWidth() * 0.98;
-    while (lastColumn < xls::MaxColumns && columnLeft(sheet, lastColumn + 1) < captionReach &&
-           columnLeft(sheet, lastColumn + 2) <= across) {
-        ++lastColumn;
-    }
-    return QStringLiteral("A1:%1%2")
-        .arg(xls::columnName(lastColumn - 1))
+    const ColumnSpan span =
+        centredColumns(mustLeft, mustRight, (centreLeft + centreRight) / 2,
+                       sheet.pageSetup().printableWidth() * 0.98, left, xls::MaxColumns);
+    return QStringLiteral("%1%2:%3%4")
+        .arg(xls::columnName(span.first - 1))
+        .arg(1)
+        .arg(xls::columnName(span.last - 1))
         .arg(layout.pageCount(n) * layout.pageRows);
 }
 
@@ -384,7 +377,6 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
 
     // The pictures, each family in its own order of steps.
     const bool captionAfterPicture = !layout.withNotes && layout.imageColumns == 2;
-    double captionReach = 0; // points from the sheet's left edge
     host_.setProgress(0, n);
     for (int i = 0; i < n; ++i) {
         requireRow(host_, i);
@@ -410,9 +402,6 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
             checkStop();
             writeCell(sheet, cells.caption, QLatin1Char('\'') + text,
                       PageLayout::captionAlignment());
-            const int column = sheet.range(cells.caption).column();
-            captionReach =
-                std::max(captionReach, columnLeft(sheet, column) + estimatedTextWidth(text));
         };
 
         if (!captionAfterPicture) {
@@ -440,7 +429,7 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
     }
 
     sheet.pageSetup().setOrder(xls::xl::OrderOverThenDown);
-    sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n, captionReach));
+    sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n));
     sheet.range(QStringLiteral("A1")).select();
     convertPicturesToJpeg(app, sheet);
     checkStop();

@@ -15,26 +15,29 @@ struct PlainRow {
     const char* right;
     int firstRow, rowPitch, captionOffset, headerOffset;
     float boxWidth, boxHeight;
-    bool hasHeader;
 };
 
 // Layouts without notes: rows 13.5 pt, 59 rows a page. Index 0..4, then the
 // captions-off rows of OptNoList(2..4) at 5..7.
 constexpr PlainRow kPlain[] = {
-    {2, 1, "H", "", 6, 29, 23, 5, 370.0f, 278.0f, true},
-    {3, 1, "J", "", 2, 20, 17, 1, 300.0f, 225.0f, true},
-    {2, 2, "C", "W", 6, 32, 16, 5, 233.25f, 215.25f, true},
-    {3, 2, "C", "W", 6, 20, 13, 5, 233.25f, 174.75f, true},
-    {4, 2, "F", "Z", 3, 15, 11, 2, 190.0f, 143.0f, true},
-    // captions off
-    {2, 2, "C", "W", 1, 30, 0, 0, 244.5f, 379.5f, false},
-    // Three rows of 252.3 pt boxes fit a 59-row page only at a 19-row pitch (rows 1,
-    // 20, 39; the last box ends in row 57); a 21-row pitch would push the third row
-    // 1.7 rows into the next page.
-    {3, 2, "C", "W", 1, 19, 0, 0, 244.5f, 252.3f, false},
+    {2, 1, "H", "", 6, 29, 23, 5, 370.0f, 278.0f},
+    {3, 1, "J", "", 2, 20, 17, 1, 300.0f, 225.0f},
+    {2, 2, "C", "W", 6, 32, 16, 5, 233.25f, 215.25f},
+    {3, 2, "C", "W", 6, 20, 13, 5, 233.25f, 174.75f},
+    {4, 2, "F", "Z", 3, 15, 11, 2, 190.0f, 143.0f},
+    // Captions off. The square 4 and 6 boxes fill their pages so far that the page
+    // header takes row 1 and the pictures start in row 2: no picture starts on a
+    // page's first row, where readers that round the page's end show a strip of it at
+    // the foot of the page before. Two rows of 379.5 pt boxes then fit at a 29-row
+    // pitch (rows 2 and 31; the second ends in row 59).
+    {2, 2, "C", "W", 2, 29, 0, 1, 244.5f, 379.5f},
+    // Three rows of 252.3 pt boxes fit a 59-row page only at a 19-row pitch (rows 2,
+    // 21, 40; the last box ends in row 58); a 21-row pitch would push the third row
+    // into the next page.
+    {3, 2, "C", "W", 2, 19, 0, 1, 244.5f, 252.3f},
     // Four rows of 155 pt boxes from row 4 fit a 59-row page only at a 14-row pitch
     // (the last box ends in row 58); at 15 rows it would reach into the next page.
-    {4, 2, "F", "Z", 4, 14, 0, 2, 190.0f, 155.0f, true},
+    {4, 2, "F", "Z", 4, 14, 0, 2, 190.0f, 155.0f},
 };
 
 struct NotesRow {
@@ -86,22 +89,17 @@ int PageLayout::pageCount(int pictureCount) const {
 }
 
 CellAlignment PageLayout::pageNumberAlignment() const {
-    if (withNotes && imageColumns == 1) {
-        return {align::Right, align::Bottom, false};
-    }
-    return {align::Right, align::Top, false};
+    return {align::Right, align::Center, false};
 }
 
 CellAlignment PageLayout::titleAlignment() const {
     if (withNotes) {
-        return imageColumns == 1 ? CellAlignment{align::Right, align::Bottom, false}
-                                 : CellAlignment{align::Right, align::Top, false};
+        return {align::Right, align::Center, false};
     }
     // Two pictures a row put the title into the left picture's column, less than two
     // characters wide at the page's left edge: right-aligned there, a title spills to
     // the left off the printed page, so it starts at the column instead.
-    return imageColumns == 1 ? CellAlignment{align::Left, align::Top, true}
-                             : CellAlignment{align::Left, align::Top, false};
+    return {align::Left, align::Center, imageColumns == 1};
 }
 
 PageLayout pageLayout(LayoutChoice choice, bool captions) {
@@ -124,7 +122,6 @@ PageLayout pageLayout(LayoutChoice choice, bool captions) {
         l.titleColumn = l.pictureColumns[0];
         l.boxWidth = p.boxWidth;
         l.boxHeight = p.boxHeight;
-        l.hasPageHeader = p.hasHeader;
         return l;
     }
     const NotesRow& n = kNotes[index];
@@ -178,13 +175,12 @@ PictureCells pictureCells(const PageLayout& l, int i) {
     c.column = (i % l.imageColumns == 0) ? l.pictureColumns[0] : l.pictureColumns[1];
     c.anchor = cell(c.column, c.top);
 
+    // Every page that holds a picture has its header, written with its first picture.
+    c.headerDue = k == 0;
     if (!l.withNotes) {
         c.caption = cell(c.column, c.top + l.captionOffset);
-        if (l.hasPageHeader) {
-            c.pageNumberCell = cell(l.pageNumberColumn, c.top - l.headerOffset);
-            c.titleCell = cell(l.titleColumn, c.top - l.headerOffset);
-            c.headerDue = c.rowOnPage == 1;
-        }
+        c.pageNumberCell = cell(l.pageNumberColumn, c.top - l.headerOffset);
+        c.titleCell = cell(l.titleColumn, c.top - l.headerOffset);
         return c;
     }
 
@@ -195,13 +191,11 @@ PictureCells pictureCells(const PageLayout& l, int i) {
         c.anchor = cell(QStringLiteral("B"), c.top);
         c.caption = cell(d, c.top);
         c.notes = cell(d, c.top) + QLatin1Char(':') + cell(d, c.top + l.notesLines - 1);
-        c.headerDue = c.rowOnPage == 1;
     } else {
         const int first = c.top + l.captionOffset;
         c.caption = cell(c.column, first);
         c.notes =
             cell(c.column, first) + QLatin1Char(':') + cell(c.column, first + l.notesLines - 1);
-        c.headerDue = c.rowOnPage == 1 && i % 2 == 1;
     }
     return c;
 }
@@ -217,6 +211,48 @@ QList<int> pageBreakRows(const PageLayout& l, int pictureCount) {
         rows.append(p * l.pageRows);
     }
     return rows;
+}
+
+ColumnSpan centredColumns(double mustLeft, double mustRight, double centre, double across,
+                          const std::function<double(int)>& columnLeft, int lastColumn) {
+    constexpr double slack = 1e-6;
+    ColumnSpan best;
+    double bestOffset = -1;
+    double bestWidth = 0;
+    for (int first = 1; first <= lastColumn && columnLeft(first) <= mustLeft + slack; ++first) {
+        for (int last = first; last <= lastColumn; ++last) {
+            const double left = columnLeft(first);
+            const double right = columnLeft(last + 1);
+            if (right - left > across + slack) {
+                break;
+            }
+            if (right < mustRight - slack) {
+                continue;
+            }
+            const double offset = std::abs((left + right) / 2 - centre);
+            const double width = right - left;
+            if (bestOffset < 0 || offset < bestOffset - slack ||
+                (offset <= bestOffset + slack && width > bestWidth)) {
+                best = {first, last};
+                bestOffset = offset;
+                bestWidth = width;
+            }
+        }
+    }
+    if (bestOffset < 0) {
+        // Nothing that holds the content fits across: print from its first column to its
+        // last, as the content asks.
+        int first = 1;
+        while (first < lastColumn && columnLeft(first + 1) <= mustLeft + slack) {
+            ++first;
+        }
+        int last = first;
+        while (last < lastColumn && columnLeft(last + 1) < mustRight - slack) {
+            ++last;
+        }
+        best = {first, last};
+    }
+    return best;
 }
 
 namespace {

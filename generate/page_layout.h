@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace tav {
@@ -32,6 +33,7 @@ namespace align {
 inline constexpr int Right = -4152;
 inline constexpr int Left = -4131;
 inline constexpr int Top = -4160;
+inline constexpr int Center = -4108;
 inline constexpr int Bottom = -4107;
 } // namespace align
 
@@ -59,9 +61,6 @@ struct PageLayout {
     double pictureWidthCm = 0;
     double pictureHeightCm = 0;
     double notesWidthCm = 0;
-    // False for the two square layouts without notes whose captions are off: their first
-    // picture row starts at the top of the page, so there is no row for a page header.
-    bool hasPageHeader = true;
 
     int picturesPerPage() const { return imageRows * imageColumns; }
 
@@ -75,10 +74,14 @@ struct PageLayout {
     // Layout pages that n pictures fill (the last one possibly partly).
     int pageCount(int pictureCount) const;
 
-    // Alignments of the three written cells.
+    // Alignments of the three written cells. Vertically they are centred in their row:
+    // a 13.5-pt row is hardly taller than an 11-pt line, and the Latin descenders of a
+    // Japanese font reach below the descent it declares. LibreOffice, setting a text at
+    // the top of its row, and Gnumeric, setting it on that descent at the bottom, both
+    // cut them off at the row's lower edge; centred, the text is whole in both.
     CellAlignment pageNumberAlignment() const;
     CellAlignment titleAlignment() const;
-    static CellAlignment captionAlignment() { return {align::Left, align::Bottom, false}; }
+    static CellAlignment captionAlignment() { return {align::Left, align::Center, false}; }
 };
 
 // The layout of a run. `captions` is `ChkMakeFileName`; it matters for OptNoList(2..4).
@@ -91,15 +94,15 @@ std::optional<LayoutChoice> layoutFromKey(const QString& key);
 
 // The sheet cells of picture i (0-based position in the selection list).
 struct PictureCells {
-    int page = 1;      // 1-based
-    int rowOnPage = 1; // 1-based
-    int top = 0;       // sheet row of the picture's top
-    QString column;    // column of the picture's top-left cell
-    QString anchor;    // e.g. "H6"
-    QString caption;   // e.g. "H29"
-    QString notes;     // e.g. "D3:D18"; empty without notes
-    bool headerDue = false;
-    QString pageNumberCell; // set whenever the layout has a page header
+    int page = 1;           // 1-based
+    int rowOnPage = 1;      // 1-based
+    int top = 0;            // sheet row of the picture's top
+    QString column;         // column of the picture's top-left cell
+    QString anchor;         // e.g. "H6"
+    QString caption;        // e.g. "H29"
+    QString notes;          // e.g. "D3:D18"; empty without notes
+    bool headerDue = false; // the first picture of a page writes the page's header
+    QString pageNumberCell;
     QString titleCell;
 };
 
@@ -108,16 +111,30 @@ PictureCells pictureCells(const PageLayout& layout, int i);
 // "Page." followed by the page number.
 QString pageNumberText(int page);
 
-// What one sheet holds: 65,536 rows, 1,026 manual page breaks and 4,000 pictures
-// (platform/xls/limits.h).
+// Whole columns that print, 1-based and inclusive.
+struct ColumnSpan {
+    int first = 1;
+    int last = 1;
+    bool operator==(const ColumnSpan&) const = default;
+};
+
+// The columns a layout prints: whole columns that hold [mustLeft, mustRight] (points
+// from the sheet's left edge) and span at most `across` points, whose middle comes as
+// near `centre` as whole columns allow; of those, the widest. `columnLeft(c)` is the
+// left edge of column c (columnLeft(1) is 0), for c up to lastColumn + 1. With a fixed
+// range a layout prints at the same place on every page of every workbook, whatever
+// its captions, and the printed page centres it, so that its pictures are centred; a
+// caption longer than its room ends at the range's edge.
+ColumnSpan centredColumns(double mustLeft, double mustRight, double centre, double across,
+                          const std::function<double(int)>& columnLeft, int lastColumn);
 
 // Sheet rows after which a manual page break goes: the boundaries between the layout
 // pages that the pictures fill (pageRows, 2 x pageRows, ...).
 QList<int> pageBreakRows(const PageLayout& layout, int pictureCount);
 
 // An empty text when n pictures fit one sheet in this layout (its rows, its page breaks
-// and the pictures a sheet holds); otherwise a message that says why not and how many
-// pictures the layout can take.
+// and the pictures a sheet holds, platform/xls/limits.h); otherwise a message that says why not and
+// how many pictures the layout can take.
 QString sheetCapacityProblem(const PageLayout& layout, int pictureCount);
 // The largest number of pictures that fits one sheet in this layout.
 int maxPicturesOnOneSheet(const PageLayout& layout);

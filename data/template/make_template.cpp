@@ -1,5 +1,6 @@
 // Writes the template workbook ExcelBook.org: BIFF8, one worksheet "Sheet1", default
-// font Arial 11 pt (8-pixel digit, the unit of the layouts' column widths), A4
+// font Arial 11 pt (8-pixel digit, the unit of the layouts' column widths), cells in
+// IPA P Gothic 11 pt, empty page header and footer, A4
 // portrait at a fixed 90 % print scale with margins under which one layout page
 // (59 rows × 13.5 pt or 44 rows × 18 pt, at most ~565 pt wide) prints as one page.
 //
@@ -8,9 +9,19 @@
 // 8-pixel digit, as it does the Japanese ＭＳ Ｐゴシック 11 pt the layouts were designed
 // with. On Linux ＭＳ Ｐゴシック is not installed: LibreOffice 7.4 measured it with the
 // substitute DejaVu Sans (or IPAPGothic through an alias) and made every column ~15 %
-// wider, so photos printed stretched sideways. Arial resolves to the metric-compatible
-// Liberation Sans there, and the same 370-pt picture measures 376 pt (+1.7 %).
-// Japanese captions are drawn with the reader's Japanese fallback font either way.
+// wider, so photos printed stretched sideways. Arial resolves to a metric-compatible
+// font there (Liberation Sans, or Nimbus Sans of the URW fonts), and the same 370-pt
+// picture measures 375 to 376 pt (+1.4 to +1.7 %).
+//
+// Why a second font for the cells: the texts the run writes (page numbers, titles,
+// captions) sit in 13.5-pt rows, made for ＭＳ Ｐゴシック 11 pt, whose line is 13.5 pt
+// in Excel. In Arial, a Japanese text is drawn with the reader's fallback font: on
+// Debian, LibreOffice takes Noto Sans CJK, whose line is 1.45 em (16 pt at 11 pt), and
+// clips it at the row's bottom. The default cell format (XF 15) therefore uses IPA P
+// Gothic 11 pt (fonts-ipafont-gothic), drawn with the metrics of ＭＳ Ｐゴシック (a 1 em
+// line); fontconfig on Debian does not map ＭＳ Ｐゴシック to it, so the font is named as
+// it is installed. Excel without it substitutes a Japanese font of the same character
+// set. Font 0, which sets the column widths, stays Arial.
 //
 // 90 %: the widest layout, ~575 pt in LibreOffice's geometry, needs 518 pt of the
 // 538 pt between 0.4-inch margins; 59 × 13.5 × 0.9 = 717 pt fits the 756 pt between
@@ -66,7 +77,8 @@ QByteArray unicode(const QString& text, bool shortCount) {
     return out;
 }
 
-QByteArray font() {
+// An 11-pt FONT record: family 2 swiss, 3 modern; character set 0 ANSI, 128 Shift-JIS.
+QByteArray font(const QString& name, int family, int characterSet) {
     QByteArray d;
     put16(d, 220);    // 11 pt in twips
     put16(d, 0);      // no italic, strike-out, outline
@@ -74,12 +86,15 @@ QByteArray font() {
     put16(d, 400);    // normal weight
     put16(d, 0);      // no escapement
     put8(d, 0);       // no underline
-    put8(d, 2);       // family: swiss
-    put8(d, 0);       // character set: ANSI
+    put8(d, static_cast<std::uint8_t>(family));
+    put8(d, static_cast<std::uint8_t>(characterSet));
     put8(d, 0);
-    d.append(unicode(QStringLiteral("Arial"), true));
+    d.append(unicode(name, true));
     return d;
 }
+
+// The font of the cells the run writes; FONT records are numbered 0..3, 5, ...
+constexpr int CellFont = 5;
 
 // XF records: 0 the Normal style, 1..14 built-in outline styles (font 1/2 for the
 // first levels as the desktop program writes them), 15 the default cell format.
@@ -100,13 +115,13 @@ QByteArray styleXf(int fontIndex) {
 
 QByteArray cellXf() {
     QByteArray d;
-    put16(d, 0);
+    put16(d, CellFont);
     put16(d, 0);
     put16(d, 0x0001); // locked, cell XF, parent 0 (Normal)
     put8(d, 0x20);
     put8(d, 0);
     put8(d, 0);
-    put8(d, 0);
+    put8(d, 0x08); // its font differs from the Normal style's
     put32(d, 0);
     put32(d, 0);
     put16(d, 0x20C0);
@@ -149,8 +164,9 @@ QByteArray workbookStream() {
     w.write(0x01B7, u16s({0})); // REFRESHALL
     w.write(0x00DA, u16s({0})); // BOOKBOOL
     for (int i = 0; i < 4; ++i) {
-        w.write(op::FONT, font());
+        w.write(op::FONT, font(QStringLiteral("Arial"), 2, 0));
     }
+    w.write(op::FONT, font(QStringLiteral("IPAPGothic"), 3, 128));
     w.write(op::XF, styleXf(0));
     for (int i = 1; i <= 14; ++i) {
         w.write(op::XF, styleXf(i <= 2 ? 1 : i <= 4 ? 2 : 0));
@@ -188,8 +204,10 @@ QByteArray workbookStream() {
     w.write(op::GUTS, u16s({0, 0, 0, 0}));
     w.write(op::DEFAULTROWHEIGHT, u16s({0x0000, 270})); // 13.5 pt
     w.write(op::WSBOOL, u16s({0x04C1}));                // no fit-to-page
-    w.write(op::HEADER, {});
-    w.write(op::FOOTER, {});
+    // An empty text, not an empty record: a reader that finds no text (Gnumeric) prints
+    // its own "Sheet1" and "Page N" above and below the layout's pages.
+    w.write(op::HEADER, unicode(QString(), false));
+    w.write(op::FOOTER, unicode(QString(), false));
     w.write(op::HCENTER, u16s({1}));
     w.write(op::VCENTER, u16s({0}));
     w.write(op::LEFTMARGIN, margin(0.4));

@@ -5,6 +5,7 @@
 #include "platform/xls/picture.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 
 #include <cmath>
 
@@ -46,26 +47,41 @@ int clustersFor(std::size_t shapes) {
     return static_cast<int>((shapes + 1 + ClusterSize - 1) / ClusterSize);
 }
 
-// The blip record (header included) of a picture, and its 16-byte UID.
-QByteArray blipRecord(const PictureData& pic, QByteArray* uid) {
+// The 16-byte UID of a picture's blip: the template's own for a kept blip, else the
+// MD4 digest of the JPEG bytes.
+QByteArray blipUid(const PictureData& pic) {
     if (!pic.rawBlip.isEmpty()) {
-        *uid = pic.rawBlip.mid(8, 16);
-        return pic.rawBlip;
+        return pic.rawBlip.mid(8, 16);
     }
     Q_ASSERT(!pic.jpeg.isEmpty());
-    *uid = QCryptographicHash::hash(pic.jpeg, QCryptographicHash::Md4);
+    return QCryptographicHash::hash(pic.jpeg, QCryptographicHash::Md4);
+}
+
+// The blip record (header included) of a picture with its UID.
+QByteArray blipRecord(const PictureData& pic, const QByteArray& uid) {
+    if (!pic.rawBlip.isEmpty()) {
+        return pic.rawBlip;
+    }
     QByteArray out;
     header(out, 0, 0x46A, BlipJPEG, static_cast<std::uint32_t>(pic.jpeg.size() + 17));
-    out.append(*uid);
+    out.append(uid);
     put8(out, 0xFF);
     out.append(pic.jpeg);
     return out;
+}
+
+bool sameBlip(const PictureData& a, const PictureData& b) {
+    return a.rawBlip == b.rawBlip && a.jpeg == b.jpeg &&
+           (a.rawBlip.isEmpty() || a.blipType == b.blipType);
 }
 
 } // namespace
 
 DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets) {
     DrawingPlan plan;
+    // UID → store indexes (0-based) with that UID; a digest collision of different
+    // bytes keeps both entries.
+    QHash<QByteArray, std::vector<int>> byUid;
     int cluster = 1;
     for (SheetModel* sheet : sheets) {
         if (sheet->shapes.empty()) {
@@ -75,10 +91,27 @@ DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets) {
         d.sheet = sheet;
         d.dgid = static_cast<int>(plan.sheets.size()) + 1;
         d.firstSpid = static_cast<std::uint32_t>(cluster * ClusterSize);
-        d.firstBlip = plan.blipCount + 1;
         cluster += clustersFor(sheet->shapes.size());
-        plan.blipCount += static_cast<int>(sheet->shapes.size());
-        plan.sheets.push_back(d);
+        for (const ShapeModel& shape : sheet->shapes) {
+            const PictureData& picture = *shape.picture;
+            QByteArray uid = blipUid(picture);
+            std::vector<int>& candidates = byUid[uid];
+            int index = -1;
+            for (int k : candidates) {
+                if (sameBlip(*plan.blips[static_cast<std::size_t>(k)].picture, picture)) {
+                    index = k;
+                    break;
+                }
+            }
+            if (index < 0) {
+                index = static_cast<int>(plan.blips.size());
+                candidates.push_back(index);
+                plan.blips.push_back(StoredBlip{&picture, std::move(uid), 0});
+            }
+            ++plan.blips[static_cast<std::size_t>(index)].references;
+            d.blips.push_back(index + 1);
+        }
+        plan.sheets.push_back(std::move(d));
     }
     return plan;
 }
@@ -108,32 +141,31 @@ QByteArray buildDrawingGroup(const DrawingPlan& plan) {
     fdgg.append(idcls);
 
     QByteArray bstore;
-    for (const SheetDrawing& d : plan.sheets) {
-        for (const ShapeModel& s : d.sheet->shapes) {
-            QByteArray uid;
-            const QByteArray blip = blipRecord(*s.picture, &uid);
-            const int type = s.picture->rawBlip.isEmpty() ? 5 : s.picture->blipType;
-            header(bstore, 2, type, FBSE, static_cast<std::uint32_t>(36 + blip.size()));
-            put8(bstore, static_cast<std::uint8_t>(type));
-            // Metafiles are PICT on the Macintosh side; raster types keep their type.
-            put8(bstore, static_cast<std::uint8_t>(type == 2 || type == 3 ? 4 : type));
-            bstore.append(uid);
-            put16(bstore, 0x00FF);
-            put32(bstore, static_cast<std::uint32_t>(blip.size()));
-            put32(bstore, 1); // cRef
-            put32(bstore, 0); // foDelay: embedded
-            put8(bstore, 0);
-            put8(bstore, 0);
-            put8(bstore, 0);
-            put8(bstore, 0);
-            bstore.append(blip);
-        }
+    for (const StoredBlip& stored : plan.blips) {
+        const PictureData& picture = *stored.picture;
+        const QByteArray blip = blipRecord(picture, stored.uid);
+        const int type = picture.rawBlip.isEmpty() ? 5 : picture.blipType;
+        header(bstore, 2, type, FBSE, static_cast<std::uint32_t>(36 + blip.size()));
+        put8(bstore, static_cast<std::uint8_t>(type));
+        // Metafiles are PICT on the Macintosh side; raster types keep their type.
+        put8(bstore, static_cast<std::uint8_t>(type == 2 || type == 3 ? 4 : type));
+        bstore.append(stored.uid);
+        put16(bstore, 0x00FF);
+        put32(bstore, static_cast<std::uint32_t>(blip.size()));
+        put32(bstore, stored.references); // cRef: the shapes that show it
+        put32(bstore, 0);                 // foDelay: embedded
+        put8(bstore, 0);
+        put8(bstore, 0);
+        put8(bstore, 0);
+        put8(bstore, 0);
+        bstore.append(blip);
     }
 
     QByteArray body;
     header(body, 0, 0, FDGG, static_cast<std::uint32_t>(fdgg.size()));
     body.append(fdgg);
-    header(body, 0xF, plan.blipCount, BStoreContainer, static_cast<std::uint32_t>(bstore.size()));
+    header(body, 0xF, static_cast<int>(plan.blips.size()), BStoreContainer,
+           static_cast<std::uint32_t>(bstore.size()));
     body.append(bstore);
     // Default shape properties: fit text to shape, fill and line colours.
     header(body, 3, 3, FOPT, 18);
@@ -228,7 +260,7 @@ std::vector<ShapeRecords> buildSheetDrawing(const SheetDrawing& d) {
         put16(b, 0x007F); // protection: lock aspect ratio (and its "use" bit)
         put32(b, s.lockAspect ? 0x00800080 : 0x00800000);
         put16(b, 0x4104); // pib: BStore index of the picture
-        put32(b, static_cast<std::uint32_t>(d.firstBlip + static_cast<int>(i)));
+        put32(b, static_cast<std::uint32_t>(d.blips[i]));
         put16(b, 0x01BF); // fill: not filled
         put32(b, 0x00100000);
         put16(b, 0x03BF); // group shape: not a button

@@ -17,15 +17,24 @@ struct SheetDrawing {
     SheetModel* sheet = nullptr;
     int dgid = 0;                // drawing id (1, 2, ...)
     std::uint32_t firstSpid = 0; // the patriarch's shape id (a multiple of 1024)
-    int firstBlip = 0;           // 1-based BStore index of the sheet's first picture
+    std::vector<int> blips;      // per shape: its 1-based picture store index
+};
+
+// One entry of the picture store: the pixels of one or more shapes.
+struct StoredBlip {
+    const PictureData* picture = nullptr;
+    QByteArray uid; // the blip's 16-byte UID
+    std::uint32_t references = 0;
 };
 
 struct DrawingPlan {
     std::vector<SheetDrawing> sheets; // only sheets with pictures
-    int blipCount = 0;
+    std::vector<StoredBlip> blips;    // the picture store, in order
 };
 
-// Assigns drawing ids, shape id clusters and picture store indexes.
+// Assigns drawing ids, shape id clusters and picture store indexes. Pictures with the
+// same stored bytes share one store entry (a photo placed twice is stored once), as
+// the desktop program does; the entry counts the shapes that use it.
 DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets);
 
 // The OfficeArtDggContainer (written as MSODRAWINGGROUP + CONTINUE records).

@@ -28,6 +28,8 @@ QByteArray writeWorkbookStream(WorkbookModel& book);
 // The `\005SummaryInformation` stream with the four document properties
 // (code page 1200, UTF-16 strings).
 QByteArray writeSummaryInformation(const WorkbookModel& book);
+// The `\005DocumentSummaryInformation` stream written when the template has none.
+QByteArray writeDocumentSummaryInformation();
 
 // The bytes of the whole compound file: the Workbook stream, the summary information
 // and the template's other streams.

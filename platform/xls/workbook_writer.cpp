@@ -10,6 +10,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tav::xls {
@@ -501,8 +503,11 @@ void writeSheet(BiffWriter& w, WorkbookModel& book, SheetModel& sheet, XfTable& 
             indexPos = w.pos();
             QByteArray d;
             put32(d, 0);
-            put32(d, plan.rows.empty() ? 0 : static_cast<std::uint32_t>(plan.rows.front()));
-            put32(d, plan.rows.empty() ? 0 : static_cast<std::uint32_t>(plan.rows.back() + 1));
+            // The first row and the row after the last that hold cells (rows that only
+            // carry a height have ROW records, but no cells).
+            const bool cells = plan.lastRow >= 0;
+            put32(d, cells ? static_cast<std::uint32_t>(plan.firstRow) : 0);
+            put32(d, cells ? static_cast<std::uint32_t>(plan.lastRow + 1) : 0);
             put32(d, 0); // DEFCOLWIDTH position, patched below
             for (std::size_t k = 0; k < blocks; ++k) {
                 put32(d, 0); // DBCELL positions, patched below
@@ -627,7 +632,7 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
             }
             break;
         case mark::DrawingGroup:
-            if (drawings.blipCount > 0) {
+            if (!drawings.blips.empty()) {
                 w.begin(op::MSODRAWINGGROUP);
                 w.data() = buildDrawingGroup(drawings);
                 w.commit();
@@ -671,69 +676,101 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
     return w.take();
 }
 
-QByteArray writeSummaryInformation(const WorkbookModel& book) {
-    // Property set stream (MS-OLEPS): header, one section (FMTID_SummaryInformation)
-    // with the code page 1200 (UTF-16) and the string properties.
-    static const int ids[6] = {0, 2, 3, 4, 0, 6}; // by built-in index 1, 2, 3, 5
-    QByteArray values;
-    QByteArray table;
-    int count = 0;
-    auto addProperty = [&](std::uint32_t id, const QByteArray& value) {
-        put32(table, id);
-        put32(table, 0); // offset: patched once the table size is known
-        values.append(value);
-        ++count;
-    };
-    std::vector<qsizetype> valueOffsets;
-    QByteArray codePage;
-    put16(codePage, 0x0002); // VT_I2
-    put16(codePage, 0);
-    put16(codePage, 1200);
-    put16(codePage, 0);
-    valueOffsets.push_back(values.size());
-    addProperty(1, codePage);
-    for (int index : {1, 2, 3, 5}) {
-        if (!book.propertySet[static_cast<std::size_t>(index)]) {
-            continue;
-        }
-        const QString& text = book.properties[static_cast<std::size_t>(index)];
-        QByteArray v;
-        put16(v, 0x001E); // VT_LPSTR in code page 1200: UTF-16LE, byte count
-        put16(v, 0);
-        put32(v, static_cast<std::uint32_t>((text.size() + 1) * 2));
-        for (QChar c : text) {
-            put16(v, c.unicode());
-        }
-        put16(v, 0);
-        while (v.size() % 4) {
-            v.append('\0');
-        }
-        valueOffsets.push_back(values.size());
-        addProperty(static_cast<std::uint32_t>(ids[index]), v);
-    }
-    const qsizetype headerSize = 8 + table.size();
-    for (int k = 0; k < count; ++k) {
-        set32(table, 8 * k + 4,
-              static_cast<std::uint32_t>(headerSize + valueOffsets[static_cast<std::size_t>(k)]));
-    }
-    QByteArray section;
-    put32(section, static_cast<std::uint32_t>(headerSize + values.size()));
-    put32(section, static_cast<std::uint32_t>(count));
-    section.append(table);
-    section.append(values);
+namespace {
 
+// One property of a property set: its id and its typed value (type, padding, value,
+// padded to 4 bytes).
+struct Property {
+    std::uint32_t id;
+    QByteArray value;
+};
+
+Property codePageProperty() {
+    QByteArray v;
+    put16(v, 0x0002); // VT_I2
+    put16(v, 0);
+    put16(v, 1200); // UTF-16LE strings
+    put16(v, 0);
+    return {1, v};
+}
+
+Property boolProperty(std::uint32_t id, bool on) {
+    QByteArray v;
+    put16(v, 0x000B); // VT_BOOL
+    put16(v, 0);
+    put16(v, on ? 0xFFFF : 0);
+    put16(v, 0);
+    return {id, v};
+}
+
+Property stringProperty(std::uint32_t id, const QString& text) {
+    QByteArray v;
+    put16(v, 0x001E); // VT_LPSTR in code page 1200: UTF-16LE, byte count
+    put16(v, 0);
+    put32(v, static_cast<std::uint32_t>((text.size() + 1) * 2));
+    for (QChar c : text) {
+        put16(v, c.unicode());
+    }
+    put16(v, 0);
+    while (v.size() % 4) {
+        v.append('\0');
+    }
+    return {id, v};
+}
+
+// A property set stream (MS-OLEPS) with one section of the format `fmtid`.
+QByteArray propertySetStream(const std::array<std::uint8_t, 16>& fmtid,
+                             const std::vector<Property>& properties) {
+    const qsizetype headerSize = 8 + 8 * static_cast<qsizetype>(properties.size());
+    QByteArray table;
+    QByteArray values;
+    for (const Property& p : properties) {
+        put32(table, p.id);
+        put32(table, static_cast<std::uint32_t>(headerSize + values.size()));
+        values.append(p.value);
+    }
     QByteArray out;
     put16(out, 0xFFFE);               // byte order
     put16(out, 0);                    // format
     put32(out, 0x00020A04);           // OS version: Windows, as libgsf writes
     out.append(QByteArray(16, '\0')); // CLSID
     put32(out, 1);
-    static const unsigned char fmtid[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
-                                            0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
-    out.append(reinterpret_cast<const char*>(fmtid), 16);
+    out.append(reinterpret_cast<const char*>(fmtid.data()), 16);
     put32(out, 0x30);
-    out.append(section);
+    put32(out, static_cast<std::uint32_t>(headerSize + values.size()));
+    put32(out, static_cast<std::uint32_t>(properties.size()));
+    out.append(table);
+    out.append(values);
     return out;
+}
+
+constexpr std::array<std::uint8_t, 16> SummaryFormat = {
+    0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10, 0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
+constexpr std::array<std::uint8_t, 16> DocumentSummaryFormat = {
+    0x02, 0xD5, 0xCD, 0xD5, 0x9C, 0x2E, 0x1B, 0x10, 0x93, 0x97, 0x08, 0x00, 0x2B, 0x2C, 0xF9, 0xAE};
+
+const QString SummaryStreamName = QStringLiteral("\x05SummaryInformation");
+const QString DocumentSummaryStreamName = QStringLiteral("\x05DocumentSummaryInformation");
+
+} // namespace
+
+QByteArray writeSummaryInformation(const WorkbookModel& book) {
+    static const int ids[6] = {0, 2, 3, 4, 0, 6}; // by built-in index 1, 2, 3, 5
+    std::vector<Property> properties{codePageProperty()};
+    for (int index : {1, 2, 3, 5}) {
+        if (book.propertySet[static_cast<std::size_t>(index)]) {
+            properties.push_back(stringProperty(static_cast<std::uint32_t>(ids[index]),
+                                                book.properties[static_cast<std::size_t>(index)]));
+        }
+    }
+    return propertySetStream(SummaryFormat, properties);
+}
+
+QByteArray writeDocumentSummaryInformation() {
+    // What office suites write for a workbook without links or company data: the
+    // code page, no thumbnail scaling, links up to date.
+    return propertySetStream(DocumentSummaryFormat, {codePageProperty(), boolProperty(11, false),
+                                                     boolProperty(16, false)});
 }
 
 QByteArray workbookFileBytes(WorkbookModel& book) {
@@ -747,7 +784,14 @@ QByteArray workbookFileBytes(WorkbookModel& book) {
     const QByteArray summary = anyProperty || book.summaryInformation.isEmpty()
                                    ? writeSummaryInformation(book)
                                    : book.summaryInformation;
-    ole.streams.push_back(OleStream{QStringLiteral("\x05SummaryInformation"), summary});
+    ole.streams.push_back(OleStream{SummaryStreamName, summary});
+    const bool keptDocumentSummary =
+        std::any_of(book.streams.begin(), book.streams.end(),
+                    [](const KeptStream& s) { return s.name == DocumentSummaryStreamName; });
+    if (!keptDocumentSummary) {
+        ole.streams.push_back(
+            OleStream{DocumentSummaryStreamName, writeDocumentSummaryInformation()});
+    }
     for (const KeptStream& s : book.streams) {
         ole.streams.push_back(OleStream{s.name, s.data});
     }

@@ -113,7 +113,7 @@ TEST_F(RunFixture, OnePicturePlain2) {
     EXPECT_EQ(r.text("H29"), QStringLiteral("photo_0.5mp_olympus_snow.jpg"));
     EXPECT_EQ(r.sheet.range(QStringLiteral("AH1")).horizontalAlignment(), xls::xl::HAlignRight);
     EXPECT_EQ(r.sheet.range(QStringLiteral("H1")).horizontalAlignment(), xls::xl::HAlignLeft);
-    EXPECT_EQ(r.sheet.range(QStringLiteral("H29")).verticalAlignment(), xls::xl::VAlignBottom);
+    EXPECT_EQ(r.sheet.range(QStringLiteral("H29")).verticalAlignment(), xls::xl::VAlignCenter);
     EXPECT_DOUBLE_EQ(r.sheet.range(QStringLiteral("A88")).rowHeight(), 13.5);
     EXPECT_NEAR(r.sheet.range(QStringLiteral("AZ1")).columnWidth(), 1.63, 0.01);
     ASSERT_EQ(r.anchors(), QStringList{QStringLiteral("H6")});
@@ -125,36 +125,50 @@ TEST_F(RunFixture, OnePicturePlain2) {
     EXPECT_TRUE(r.sheet.horizontalPageBreaks().empty());
 }
 
-// The print area covers every layout page and what the run wrote; a caption too long
-// for its room widens it up to the page's width, never beyond.
-TEST_F(RunFixture, PrintAreaCoversThePagesAndLongCaptionsUpToThePageEdge) {
-    job.layout = notes(0);
-    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "短い説明");
-    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "写真2");
-    addRow(image("photo_0.5mp_olympus_snow.jpg"), "  0", "写真3");
-    GenerationRun run(host);
-    ASSERT_EQ(run.start(job), RunOutcome::Completed);
-    {
-        Reopened r(target());
-        EXPECT_EQ(r.sheet.pageSetup().printArea(), QStringLiteral("$A$1:$D$88"));
+// The print area: every layout page, across columns fixed per layout (centred on the
+// pictures), the same whether the captions are short or longer than the page is wide.
+TEST_F(RunFixture, PrintAreaIsFixedPerLayout) {
+    struct Case {
+        LayoutChoice choice;
+        bool captions;
+        const char* columns;
+    };
+    const Case cases[] = {
+        {plain(0), true, "$A$1:$AO$"}, {plain(1), true, "$A$1:$AN$"},
+        {plain(2), true, "$A$1:$AO$"}, {plain(2), false, "$A$1:$AP$"},
+        {plain(3), true, "$A$1:$AO$"}, {plain(3), false, "$A$1:$AP$"},
+        {plain(4), true, "$B$1:$AQ$"}, {plain(4), false, "$B$1:$AQ$"},
+        {notes(0), true, "$A$1:$E$"},  {notes(1), true, "$A$1:$E$"},
+        {notes(2), true, "$A$1:$E$"},  {notes(3), true, "$A$1:$E$"},
+        {notes(4), true, "$A$1:$E$"},
+    };
+    const QString photo = image("photo_0.5mp_olympus_snow.jpg");
+    for (const Case& c : cases) {
+        job.layout = c.choice;
+        job.makeFileName = c.captions;
+        const PageLayout layout = pageLayout(c.choice, c.captions);
+        const QString expected = QString::fromLatin1(c.columns) + QString::number(layout.pageRows);
+        for (const char* name :
+             {"短い", "現場の状況を確認した記録現場の状況を確認した記録現場の状況を"
+                      "確認した記録現場の状況を確認した記録"}) {
+            host.rows.clear();
+            addRow(photo, "  0", name);
+            addRow(photo, " 90", name);
+            GenerationRun run(host);
+            ASSERT_EQ(run.start(job), RunOutcome::Completed);
+            Reopened r(target());
+            EXPECT_EQ(r.sheet.pageSetup().printArea(), expected)
+                << layoutKey(c.choice).toStdString() << (c.captions ? "" : " no captions") << " "
+                << name;
+            const xls::Range area = r.sheet.range(r.sheet.pageSetup().printArea());
+            EXPECT_LE(area.width(), r.sheet.pageSetup().printableWidth() * 0.98);
+        }
     }
-    host.rows[1].displayName = QStringLiteral("現場の状況を確認した記録").repeated(10);
-    ASSERT_EQ(run.start(job), RunOutcome::Completed);
-    Reopened r(target());
-    const QString area = r.sheet.pageSetup().printArea();
-    ASSERT_TRUE(area.startsWith(QStringLiteral("$A$1:$"))) << area.toStdString();
-    ASSERT_TRUE(area.endsWith(QStringLiteral("$88"))) << area.toStdString();
-    const xls::Range columns = r.sheet.range(area);
-    const int last = columns.column() + columns.columnCount() - 1;
-    const double across = r.sheet.pageSetup().printableWidth();
-    EXPECT_GT(last, 4);
-    EXPECT_LE(columns.width(), across);
-    EXPECT_GT(r.sheet.range(QStringLiteral("A1:%1%2").arg(xls::columnName(last)).arg(1)).width(),
-              across * 0.98);
 }
 
-// Five pictures in notes-square-4: grid, headers only where a right picture starts a
-// page, rotated pictures, page breaks every 44 rows, JPEG pictures only.
+// Five pictures in notes-square-4: grid, a header on every page (also on the last,
+// which holds one picture), rotated pictures, page breaks every 44 rows, JPEG pictures
+// only.
 TEST_F(RunFixture, FivePicturesNotesSquare4) {
     job.layout = notes(3);
     job.makeKaku = false;
@@ -173,8 +187,8 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
                            QStringLiteral("D25"), QStringLiteral("B47")}));
     EXPECT_EQ(r.text("D2"), QStringLiteral("Page.1"));
     EXPECT_EQ(r.text("B2"), QStringLiteral("現場写真"));
-    EXPECT_EQ(r.text("D46"), QString()); // page 2 holds only a left picture
-    EXPECT_EQ(r.text("B46"), QString());
+    EXPECT_EQ(r.text("D46"), QStringLiteral("Page.2")); // page 2 holds only a left picture
+    EXPECT_EQ(r.text("B46"), QStringLiteral("現場写真"));
     EXPECT_EQ(r.text("B14"), QStringLiteral("photo_0.5mp_olympus_snow"));
     EXPECT_EQ(r.text("D14"), QStringLiteral("orientation_6"));
     EXPECT_EQ(r.text("B58"), QStringLiteral("塔"));
@@ -201,8 +215,8 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
     EXPECT_NEAR(shapes[4].width(), 186, 0.5);
 }
 
-// Plain square layouts without captions: no header, pictures from row 1, the caption
-// comes after the picture and no file is renamed.
+// Plain square layouts without captions: the header in row 1, pictures from row 2, no
+// caption and no file is renamed.
 TEST_F(RunFixture, PlainSquareWithoutCaptions) {
     job.layout = plain(2);
     job.makeFileName = false;
@@ -217,8 +231,10 @@ TEST_F(RunFixture, PlainSquareWithoutCaptions) {
     EXPECT_TRUE(QFile::exists(p));
     Reopened r(target());
     EXPECT_EQ(r.anchors(),
-              (QStringList{QStringLiteral("C1"), QStringLiteral("W1"), QStringLiteral("C31")}));
-    for (const char* cell : {"AM1", "C1", "C17", "W17"}) {
+              (QStringList{QStringLiteral("C2"), QStringLiteral("W2"), QStringLiteral("C31")}));
+    EXPECT_EQ(r.text("AM1"), QStringLiteral("Page.1"));
+    EXPECT_EQ(r.text("C1"), QStringLiteral("現場写真"));
+    for (const char* cell : {"C2", "W2", "C31", "C18", "W18"}) {
         EXPECT_EQ(r.text(cell), QString()) << cell;
     }
     const std::vector<xls::Shape> shapes = r.sheet.shapes();

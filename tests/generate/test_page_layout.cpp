@@ -27,25 +27,24 @@ struct Expected {
     const char* pageNumberColumn;
     float boxWidth, boxHeight;
     int notesLines;
-    bool hasHeader;
 };
 
 const Expected kTable[] = {
-    {plain(0), true, 2, 1, "H", "", 6, 29, 59, 23, "AH", 370, 278, 0, true},
-    {plain(0), false, 2, 1, "H", "", 6, 29, 59, 23, "AH", 370, 278, 0, true},
-    {plain(1), true, 3, 1, "J", "", 2, 20, 59, 17, "AH", 300, 225, 0, true},
-    {plain(1), false, 3, 1, "J", "", 2, 20, 59, 17, "AH", 300, 225, 0, true},
-    {plain(2), true, 2, 2, "C", "W", 6, 32, 59, 16, "AM", 233.25f, 215.25f, 0, true},
-    {plain(2), false, 2, 2, "C", "W", 1, 30, 59, 0, "AM", 244.5f, 379.5f, 0, false},
-    {plain(3), true, 3, 2, "C", "W", 6, 20, 59, 13, "AM", 233.25f, 174.75f, 0, true},
-    {plain(3), false, 3, 2, "C", "W", 1, 19, 59, 0, "AM", 244.5f, 252.3f, 0, false},
-    {plain(4), true, 4, 2, "F", "Z", 3, 15, 59, 11, "AM", 190, 143, 0, true},
-    {plain(4), false, 4, 2, "F", "Z", 4, 14, 59, 0, "AM", 190, 155, 0, true},
-    {notes(0), true, 2, 1, "B", "", 3, 23, 44, 0, "D", 370, 297, 16, true},
-    {notes(1), true, 3, 1, "B", "", 3, 14, 44, 0, "D", 311, 233, 13, true},
-    {notes(2), true, 4, 1, "B", "", 2, 11, 44, 0, "D", 257, 178, 10, true},
-    {notes(3), true, 2, 2, "B", "D", 3, 22, 44, 11, "D", 242, 186, 9, true},
-    {notes(4), true, 3, 2, "B", "D", 3, 14, 44, 11, "D", 242, 186, 2, true},
+    {plain(0), true, 2, 1, "H", "", 6, 29, 59, 23, "AH", 370, 278, 0},
+    {plain(0), false, 2, 1, "H", "", 6, 29, 59, 23, "AH", 370, 278, 0},
+    {plain(1), true, 3, 1, "J", "", 2, 20, 59, 17, "AH", 300, 225, 0},
+    {plain(1), false, 3, 1, "J", "", 2, 20, 59, 17, "AH", 300, 225, 0},
+    {plain(2), true, 2, 2, "C", "W", 6, 32, 59, 16, "AM", 233.25f, 215.25f, 0},
+    {plain(2), false, 2, 2, "C", "W", 2, 29, 59, 0, "AM", 244.5f, 379.5f, 0},
+    {plain(3), true, 3, 2, "C", "W", 6, 20, 59, 13, "AM", 233.25f, 174.75f, 0},
+    {plain(3), false, 3, 2, "C", "W", 2, 19, 59, 0, "AM", 244.5f, 252.3f, 0},
+    {plain(4), true, 4, 2, "F", "Z", 3, 15, 59, 11, "AM", 190, 143, 0},
+    {plain(4), false, 4, 2, "F", "Z", 4, 14, 59, 0, "AM", 190, 155, 0},
+    {notes(0), true, 2, 1, "B", "", 3, 23, 44, 0, "D", 370, 297, 16},
+    {notes(1), true, 3, 1, "B", "", 3, 14, 44, 0, "D", 311, 233, 13},
+    {notes(2), true, 4, 1, "B", "", 2, 11, 44, 0, "D", 257, 178, 10},
+    {notes(3), true, 2, 2, "B", "D", 3, 22, 44, 11, "D", 242, 186, 9},
+    {notes(4), true, 3, 2, "B", "D", 3, 14, 44, 11, "D", 242, 186, 2},
 };
 
 TEST(PageLayout, CatalogueValues) {
@@ -66,7 +65,6 @@ TEST(PageLayout, CatalogueValues) {
         EXPECT_EQ(l.boxWidth, e.boxWidth);
         EXPECT_EQ(l.boxHeight, e.boxHeight);
         EXPECT_EQ(l.notesLines, e.notesLines);
-        EXPECT_EQ(l.hasPageHeader, e.hasHeader);
         EXPECT_EQ(l.titleColumn, l.withNotes ? QStringLiteral("B") : l.pictureColumns[0]);
     }
 }
@@ -79,7 +77,6 @@ TEST(PageLayout, NotesLayoutsIgnoreCaptions) {
         EXPECT_EQ(on.firstRow, off.firstRow);
         EXPECT_EQ(on.boxWidth, off.boxWidth);
         EXPECT_EQ(on.boxHeight, off.boxHeight);
-        EXPECT_TRUE(off.hasPageHeader);
     }
 }
 
@@ -139,23 +136,24 @@ TEST(PageLayout, NotesSquare4) {
     EXPECT_EQ(c0.anchor, QStringLiteral("B3"));
     EXPECT_EQ(c0.caption, QStringLiteral("B14"));
     EXPECT_EQ(c0.notes, QStringLiteral("B14:B22"));
-    EXPECT_FALSE(c0.headerDue); // only the right picture of the first row writes it
+    EXPECT_TRUE(c0.headerDue);
+    EXPECT_EQ(c0.pageNumberCell, QStringLiteral("D2"));
+    EXPECT_EQ(c0.titleCell, QStringLiteral("B2"));
     const PictureCells c1 = pictureCells(l, 1);
     EXPECT_EQ(c1.anchor, QStringLiteral("D3"));
     EXPECT_EQ(c1.notes, QStringLiteral("D14:D22"));
-    EXPECT_TRUE(c1.headerDue);
-    EXPECT_EQ(c1.pageNumberCell, QStringLiteral("D2"));
-    EXPECT_EQ(c1.titleCell, QStringLiteral("B2"));
+    EXPECT_FALSE(c1.headerDue);
     const PictureCells c2 = pictureCells(l, 2);
     EXPECT_EQ(c2.anchor, QStringLiteral("B25"));
     EXPECT_EQ(c2.page, 1);
     EXPECT_FALSE(c2.headerDue);
-    // Five pictures: picture 4 alone on page 2, which gets no header.
+    // Five pictures: picture 4 alone on page 2 writes that page's header.
     const PictureCells c4 = pictureCells(l, 4);
     EXPECT_EQ(c4.anchor, QStringLiteral("B47"));
     EXPECT_EQ(c4.page, 2);
-    EXPECT_FALSE(c4.headerDue);
-    EXPECT_TRUE(pictureCells(l, 5).headerDue);
+    EXPECT_TRUE(c4.headerDue);
+    EXPECT_EQ(c4.pageNumberCell, QStringLiteral("D46"));
+    EXPECT_FALSE(pictureCells(l, 5).headerDue);
 }
 
 TEST(PageLayout, NotesOnePerRow) {
@@ -187,7 +185,8 @@ TEST(PageLayout, HeaderRows) {
     const PageLayout eightOff = pageLayout(plain(4), false);
     EXPECT_EQ(pictureCells(eightOff, 0).pageNumberCell, QStringLiteral("AM2"));
     EXPECT_EQ(pictureCells(eightOff, 1).titleCell, QStringLiteral("F2"));
-    EXPECT_TRUE(pictureCells(eightOff, 1).headerDue); // both pictures of row 1 write it
+    EXPECT_TRUE(pictureCells(eightOff, 0).headerDue);
+    EXPECT_FALSE(pictureCells(eightOff, 1).headerDue); // the first picture wrote it
     EXPECT_EQ(pictureCells(eightOff, 1).anchor, QStringLiteral("Z4"));
     EXPECT_EQ(pictureCells(eightOff, 8).pageNumberCell, QStringLiteral("AM61"));
     // Plain 3: header row 1 on page 1 and 60 on page 2 (top 61 - 1).
@@ -198,23 +197,20 @@ TEST(PageLayout, HeaderRows) {
     EXPECT_EQ(pictureCells(three, 3).titleCell, QStringLiteral("J60"));
 }
 
-// The square layouts 4 and 6 without captions start at row 1: no header anywhere, and
-// no cell outside the sheet is addressed.
-TEST(PageLayout, SquareWithoutCaptionsWritesNoHeader) {
-    for (int index : {2, 3}) {
-        const PageLayout l = pageLayout(plain(index), false);
-        for (int i = 0; i < 3 * l.picturesPerPage(); ++i) {
-            const PictureCells c = pictureCells(l, i);
-            EXPECT_FALSE(c.headerDue) << index << " " << i;
-            EXPECT_TRUE(c.pageNumberCell.isEmpty());
-            EXPECT_GE(c.top, 1);
-        }
-        EXPECT_EQ(pictureCells(l, 0).anchor, QStringLiteral("C1"));
-        EXPECT_EQ(pictureCells(l, 1).anchor, QStringLiteral("W1"));
-    }
-    EXPECT_EQ(pictureCells(pageLayout(plain(2), false), 2).anchor, QStringLiteral("C31"));
-    EXPECT_EQ(pictureCells(pageLayout(plain(3), false), 4).anchor, QStringLiteral("C39"));
-    EXPECT_EQ(pictureCells(pageLayout(plain(3), false), 6).anchor, QStringLiteral("C60"));
+// The square layouts 4 and 6 without captions: the header in row 1 of each page, the
+// pictures from row 2.
+TEST(PageLayout, SquareWithoutCaptionsHeaderRow) {
+    const PageLayout four = pageLayout(plain(2), false);
+    EXPECT_EQ(pictureCells(four, 0).anchor, QStringLiteral("C2"));
+    EXPECT_EQ(pictureCells(four, 1).anchor, QStringLiteral("W2"));
+    EXPECT_EQ(pictureCells(four, 0).pageNumberCell, QStringLiteral("AM1"));
+    EXPECT_EQ(pictureCells(four, 0).titleCell, QStringLiteral("C1"));
+    EXPECT_EQ(pictureCells(four, 2).anchor, QStringLiteral("C31"));
+    EXPECT_EQ(pictureCells(four, 4).pageNumberCell, QStringLiteral("AM60"));
+    const PageLayout six = pageLayout(plain(3), false);
+    EXPECT_EQ(pictureCells(six, 4).anchor, QStringLiteral("C40"));
+    EXPECT_EQ(pictureCells(six, 6).anchor, QStringLiteral("C61"));
+    EXPECT_EQ(pictureCells(six, 6).titleCell, QStringLiteral("C60"));
 }
 
 // Every picture of every layout sits inside its own page, below its header row, and
@@ -225,10 +221,13 @@ TEST(PageLayout, EveryPictureInsideItsPage) {
             for (bool captions : {true, false}) {
                 const PageLayout l = pageLayout({f, index}, captions);
                 QSet<QString> anchors;
-                for (int i = 0; i < 3 * l.picturesPerPage(); ++i) {
+                QSet<int> pagesWithHeader;
+                for (int i = 0; i < 3 * l.picturesPerPage() + 1; ++i) {
                     const PictureCells c = pictureCells(l, i);
                     const int pageTop = (c.page - 1) * l.pageRows + 1;
-                    EXPECT_GE(c.top, pageTop);
+                    // Never on a page's first row: readers that round the page's end
+                    // would print a strip of the picture on the page before.
+                    EXPECT_GT(c.top, pageTop);
                     EXPECT_LT(c.top, pageTop + l.pageRows);
                     // The whole box, not only its top row, stays on the page.
                     const double rowPoints = l.withNotes ? 18.0 : 13.5;
@@ -242,7 +241,10 @@ TEST(PageLayout, EveryPictureInsideItsPage) {
                                                .toInt();
                         EXPECT_GE(header, pageTop);
                         EXPECT_LT(header, c.top);
+                        EXPECT_FALSE(pagesWithHeader.contains(c.page));
+                        pagesWithHeader.insert(c.page);
                     }
+                    EXPECT_TRUE(pagesWithHeader.contains(c.page)) << "page " << c.page;
                     EXPECT_FALSE(anchors.contains(c.anchor)) << c.anchor.toStdString();
                     anchors.insert(c.anchor);
                 }
@@ -252,29 +254,67 @@ TEST(PageLayout, EveryPictureInsideItsPage) {
 }
 
 TEST(PageLayout, Alignments) {
-    const PageLayout plainOne = pageLayout(plain(0), true);
-    EXPECT_EQ(plainOne.titleAlignment().horizontal, align::Left);
-    EXPECT_EQ(plainOne.titleAlignment().vertical, align::Top);
-    EXPECT_TRUE(plainOne.titleAlignment().verticalFirst);
-    EXPECT_EQ(plainOne.pageNumberAlignment().horizontal, align::Right);
-    EXPECT_EQ(plainOne.pageNumberAlignment().vertical, align::Top);
-    const PageLayout plainTwo = pageLayout(plain(2), true);
-    // Left-aligned: the title column is the narrow left picture column at the page
-    // edge, so a right-aligned title would run off the page.
-    EXPECT_EQ(plainTwo.titleAlignment().horizontal, align::Left);
-    EXPECT_EQ(plainTwo.titleAlignment().vertical, align::Top);
-    EXPECT_FALSE(plainTwo.titleAlignment().verticalFirst);
-    EXPECT_EQ(plainTwo.pageNumberAlignment().horizontal, align::Right);
-    const PageLayout notesOne = pageLayout(notes(1), true);
-    EXPECT_EQ(notesOne.pageNumberAlignment().vertical, align::Bottom);
-    EXPECT_EQ(notesOne.titleAlignment().vertical, align::Bottom);
-    EXPECT_EQ(notesOne.titleAlignment().horizontal, align::Right);
-    const PageLayout notesTwo = pageLayout(notes(4), true);
-    EXPECT_EQ(notesTwo.pageNumberAlignment().vertical, align::Top);
+    struct Row {
+        LayoutChoice choice;
+        int titleHorizontal;
+        bool titleVerticalFirst;
+    };
+    // Two pictures a row without notes: the title column is the narrow left picture
+    // column at the page edge, so a right-aligned title would run off the page.
+    const Row rows[] = {{plain(0), align::Left, true},
+                        {plain(2), align::Left, false},
+                        {plain(4), align::Left, false},
+                        {notes(1), align::Right, false},
+                        {notes(4), align::Right, false}};
+    for (const Row& r : rows) {
+        const PageLayout l = pageLayout(r.choice, true);
+        EXPECT_EQ(l.titleAlignment().horizontal, r.titleHorizontal);
+        EXPECT_EQ(l.titleAlignment().verticalFirst, r.titleVerticalFirst);
+        EXPECT_EQ(l.pageNumberAlignment().horizontal, align::Right);
+        EXPECT_EQ(l.titleAlignment().vertical, align::Center);
+        EXPECT_EQ(l.pageNumberAlignment().vertical, align::Center);
+    }
     EXPECT_EQ(PageLayout::captionAlignment().horizontal, align::Left);
-    EXPECT_EQ(PageLayout::captionAlignment().vertical, align::Bottom);
+    EXPECT_EQ(PageLayout::captionAlignment().vertical, align::Center);
     EXPECT_EQ(pageNumberText(1), QStringLiteral("Page.1"));
     EXPECT_EQ(pageNumberText(12), QStringLiteral("Page.12"));
+}
+
+// The printed columns: centred on the pictures as nearly as whole columns allow, the
+// widest of those, holding what must print, within the page's width.
+TEST(PageLayout, CentredColumns) {
+    const auto uniform = [](int column) { return (column - 1) * 13.5; };
+    // Five columns 2, 63, 2, 22, 2 characters wide (a notes layout), in points.
+    const double notesWidths[] = {15.75, 381.75, 15.75, 135.75, 15.75, 15.75, 15.75};
+    const auto notesLeft = [&](int column) {
+        double x = 0;
+        for (int c = 1; c < column; ++c) {
+            x += c <= 7 ? notesWidths[c - 1] : 13.5;
+        }
+        return x;
+    };
+    struct Case {
+        const char* what;
+        std::function<double(int)> left;
+        double mustLeft, mustRight, centre, across;
+        ColumnSpan expected;
+    };
+    const Case cases[] = {
+        // Box H..+370 pt, page number up to AH: 41 columns; 42 would be further off.
+        {"one picture a row", uniform, 94.5, 464.5, 279.5, 585.5, {1, 41}},
+        // Boxes F.. and Z..+190 pt: from A the range would sit 7 pt off, from B it is
+        // half a point off.
+        {"starts after A", uniform, 67.5, 527.5, 297.5, 585.5, {2, 43}},
+        {"notes columns", notesLeft, 15.75, 549.0, 282.375, 585.5, {1, 5}},
+        // The page number reaches further right than the box: held, not centred on.
+        {"page number inside", uniform, 121.5, 459.0, 271.5, 585.5, {1, 40}},
+        {"too wide for the page", uniform, 94.5, 464.5, 279.5, 100.0, {8, 35}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(centredColumns(c.mustLeft, c.mustRight, c.centre, c.across, c.left, 256),
+                  c.expected)
+            << c.what;
+    }
 }
 
 TEST(PageLayout, PreparedRowsAndPageBreaks) {

@@ -626,6 +626,90 @@ TEST_F(Engine, SummaryInformationHoldsJapaneseTextInUtf16) {
     EXPECT_EQ(get32(info, 0x30 + 4), 3u); // code page, title, author
 }
 
+// What office suites write besides the workbook, and what independent readers check:
+// a DocumentSummaryInformation stream, and INDEX bounds over the rows that hold cells
+// (not the rows that only carry a height).
+TEST_F(Engine, DocumentSummaryAndIndexBounds) {
+    const QString path = copyTemplate();
+    Workbook& book = open(path);
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    sheet.rows(QStringLiteral("1:88")).setRowHeight(13.5);
+    sheet.range(QStringLiteral("H6")).setFormulaR1C1(QStringLiteral("'a"));
+    sheet.range(QStringLiteral("D20")).setFormulaR1C1(QStringLiteral("'b"));
+    book.save();
+    const auto records = workbookRecords(path);
+    const auto index = std::find_if(records.begin(), records.end(),
+                                    [](const Record& r) { return r.type == op::INDEX; });
+    ASSERT_NE(index, records.end());
+    EXPECT_EQ(get32(index->data, 4), 5u);  // row 6, 0-based
+    EXPECT_EQ(get32(index->data, 8), 20u); // one past row 20
+    EXPECT_EQ(countRecords(records, op::ROW), 88);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const OleFile ole = readOleFile(file.readAll(), path);
+    const auto stream =
+        std::find_if(ole.streams.begin(), ole.streams.end(), [](const OleStream& s) {
+            return s.name == QLatin1String("\x05DocumentSummaryInformation");
+        });
+    ASSERT_NE(stream, ole.streams.end());
+    EXPECT_EQ(stream->data, writeDocumentSummaryInformation());
+    // FMTID_DocSummaryInformation, then a section holding the code page 1200.
+    EXPECT_EQ(stream->data.mid(28, 16).toHex(), QByteArray("02d5cdd59c2e1b10939708002b2cf9ae"));
+    EXPECT_EQ(get32(stream->data, 44), 0x30u);
+    EXPECT_EQ(get32(stream->data, 0x30 + 8), 1u); // property id 1: the code page
+    EXPECT_EQ(get16(stream->data, get32(stream->data, 0x30 + 12) + 0x30 + 4), 1200);
+}
+
+// A photo placed twice is stored once: one picture store entry that both shapes use.
+TEST_F(Engine, IdenticalPicturesShareOneStoreEntry) {
+    const QString path = copyTemplate();
+    Workbook& book = open(path);
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    const QStringList anchors = {QStringLiteral("B2"), QStringLiteral("B30"), QStringLiteral("B60"),
+                                 QStringLiteral("B90")};
+    for (int i = 0; i < anchors.size(); ++i) {
+        sheet.range(anchors[i]).select();
+        app_.clipboard().setImage(testing::samplePicture(i == 2 ? 1 : 0));
+        sheet.pasteSpecial(xl::PasteBitmap);
+        testing::fitSelection(app_, 370, 278);
+    }
+    book.save();
+    QByteArray group;
+    for (const Record& r : workbookRecords(path)) {
+        if (r.type == op::MSODRAWINGGROUP || (r.type == op::CONTINUE && !group.isEmpty())) {
+            group.append(r.data);
+        }
+    }
+    // Walk the BStore: its instance is the entry count; each BSE holds cRef at 8 + 24.
+    std::vector<std::uint32_t> references;
+    for (qsizetype at = 8; at + 8 <= group.size();) {
+        const std::uint16_t type = get16(group, at + 2);
+        const std::uint32_t length = get32(group, at + 4);
+        if (type == 0xF001) {
+            EXPECT_EQ(get16(group, at) >> 4, 2);
+            at += 8;
+            continue;
+        }
+        if (type == 0xF007) {
+            references.push_back(get32(group, at + 8 + 24));
+        }
+        at += 8 + length;
+    }
+    EXPECT_EQ(references, (std::vector<std::uint32_t>{3, 1}));
+
+    Application again;
+    Worksheet& reread = again.workbooks().open(path).worksheet(QStringLiteral("Sheet1"));
+    const std::vector<Shape> shapes = reread.shapes();
+    ASSERT_EQ(shapes.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(shapes[static_cast<std::size_t>(i)].topLeftCell().address().remove(u'$'),
+                  anchors[i]);
+    }
+    EXPECT_EQ(shapes[0].pixelSize(), shapes[3].pixelSize());
+    EXPECT_NE(shapes[0].pixelSize(), shapes[2].pixelSize());
+}
+
 // Saving goes through the application's FileWriter: a save that fails at any point
 // leaves the file as it was and nothing beside it. A workbook opened read-only (the
 // run's template) is never written back; copies of it are.
