@@ -2,6 +2,7 @@
 
 #include "generate/captions.h"
 #include "generate/page_layout.h"
+#include "platform/image/picture_types.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -185,38 +186,42 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
 
 QString batchUsage() {
     return QStringLiteral(
-        "Usage: tavolin-batch --out DIR/NAME[.xls] --layout KEY [options] "
-        "IMAGE[:ROTATION[:DISPLAYNAME]]...\n"
-        "\n"
-        "Writes a print-ready Excel 97-2003 workbook (.xls) with the images laid out on A4\n"
-        "pages, exactly as the Tavolin window does. The workbook starts as a copy of\n"
-        "ExcelBook.org from the folder of this program.\n"
-        "\n"
-        "  --out DIR/NAME    target workbook; \".xls\" is appended unless NAME ends in .xls\n"
-        "                    (any letter case). An existing workbook is replaced.\n"
-        "  --layout KEY      page layout, one of:\n"
-        "                      notes-2, notes-3, notes-4    2/3/4 pictures a page, notes beside\n"
-        "                      notes-square-4, notes-square-6  2x2/3x2, notes under each\n"
-        "                      plain-2, plain-3             2/3 pictures a page, no notes\n"
-        "                      plain-square-4, plain-square-6, plain-square-8\n"
-        "  --no-captions     no caption under or beside the pictures\n"
-        "  --no-extension    captions without the file extension\n"
-        "  --rename          rename each image file whose DISPLAYNAME differs to that name\n"
-        "                    (keeping its extension); never replaces an existing file\n"
-        "  --title T         title: document property and the head of every page\n"
-        "  --subject S       subject document property\n"
-        "  --author A        author document property\n"
-        "  --comment C       comments document property\n"
-        "  --help            this text\n"
-        "\n"
-        "IMAGE is a bmp, jpg, gif, wmf or emf file. ROTATION turns it clockwise by 0, 90,\n"
-        "180 or 270 degrees (default 0; EXIF orientation is applied first). DISPLAYNAME is\n"
-        "its caption (default: the file's own name).\n"
-        "\n"
-        "Progress (\"12/100\") and messages go to stderr.\n"
-        "Exit status: 0 written; 1 the run failed (the message says why; no workbook is\n"
-        "left half-written); 2 bad usage; 3 refused before anything was written (for\n"
-        "example more pictures than one sheet holds).\n");
+               "Usage: tavolin-batch --out DIR/NAME[.xls] --layout KEY [options] "
+               "IMAGE[:ROTATION[:DISPLAYNAME]]...\n"
+               "\n"
+               "Writes a print-ready Excel 97-2003 workbook (.xls) with the images laid out on A4\n"
+               "pages, exactly as the Tavolin window does. The workbook starts as a copy of\n"
+               "ExcelBook.org from the folder of this program.\n"
+               "\n"
+               "  --out DIR/NAME    target workbook; \".xls\" is appended unless NAME ends in "
+               ".xls\n"
+               "                    (any letter case). An existing workbook is replaced.\n"
+               "  --layout KEY      page layout, one of:\n"
+               "                      notes-2, notes-3, notes-4    2/3/4 pictures a page, notes "
+               "beside\n"
+               "                      notes-square-4, notes-square-6  2x2/3x2, notes under each\n"
+               "                      plain-2, plain-3             2/3 pictures a page, no notes\n"
+               "                      plain-square-4, plain-square-6, plain-square-8\n"
+               "  --no-captions     no caption under or beside the pictures\n"
+               "  --no-extension    captions without the file extension\n"
+               "  --rename          rename each image file whose DISPLAYNAME differs to that name\n"
+               "                    (keeping its extension); never replaces an existing file\n"
+               "  --title T         title: document property and the head of every page\n"
+               "  --subject S       subject document property\n"
+               "  --author A        author document property\n"
+               "  --comment C       comments document property\n"
+               "  --help            this text\n"
+               "\n") +
+           QStringLiteral("IMAGE is a picture file: %1.\n").arg(pictureTypeNames()) +
+           QStringLiteral(
+               "ROTATION turns it clockwise by 0, 90, 180 or 270 degrees (default 0), after the\n"
+               "picture's own orientation (EXIF, the TIFF tag, HEIF's turns) has set it upright.\n"
+               "DISPLAYNAME is its caption (default: the file's own name).\n"
+               "\n"
+               "Progress (\"12/100\") and messages go to stderr.\n"
+               "Exit status: 0 written; 1 the run failed (the message says why; no workbook is\n"
+               "left half-written); 2 bad usage; 3 refused before anything was written (for\n"
+               "example more pictures than one sheet holds).\n");
 }
 
 } // namespace tav
