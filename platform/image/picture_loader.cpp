@@ -183,10 +183,7 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
     const int w = TJSCALED(header.width, sf);
     const int h = TJSCALED(header.height, sf);
 
-    QImage stored(w, h, QImage::Format_RGB32);
-    if (stored.isNull())
-        throw Error(err::OutOfMemory,
-                    QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+    QImage stored = picture::newImage(QSize(w, h), QImage::Format_RGB32);
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     const auto size = static_cast<unsigned long>(data.size());
     // TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts, which would
