@@ -2,6 +2,7 @@
 
 #include "platform/browser_file_system.h"
 #include "platform/error.h"
+#include "platform/image/picture_types.h"
 #include "platform/paths.h"
 
 #include <QApplication>
@@ -19,23 +20,11 @@ constexpr int PathRole = Qt::UserRole;
 } // namespace
 
 QString imagePattern() {
-    return QStringLiteral("*.bmp;*.jpg;*.gif;*.wmf;*.emf");
+    return pictureFilePattern();
 }
 
 bool matchesImagePattern(const QString& fileName) {
-    static const QStringList extensions = [] {
-        QStringList out;
-        for (const QString& entry : imagePattern().split(QLatin1Char(';'))) {
-            out.push_back(entry.mid(1)); // "*.bmp" -> ".bmp"
-        }
-        return out;
-    }();
-    for (const QString& ext : extensions) {
-        if (fileName.size() > ext.size() && fileName.endsWith(ext, Qt::CaseInsensitive)) {
-            return true;
-        }
-    }
-    return false;
+    return !pictureExtension(fileName).isEmpty();
 }
 
 QStringList folderChain(const QString& folder) {

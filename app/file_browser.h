@@ -18,7 +18,8 @@ namespace tav {
 class BrowserFileSystem;
 struct FolderListing;
 
-// The file-list pattern "*.bmp;*.jpg;*.gif;*.wmf;*.emf".
+// The file-list pattern: "*.bmp;*.jpg;*.gif;*.wmf;*.emf" and the newer picture types
+// (pictureFilePattern()).
 QString imagePattern();
 
 // True when `fileName` matches one of the entries of imagePattern(), ignoring case.

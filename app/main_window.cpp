@@ -11,6 +11,7 @@
 #include "platform/browser_file_system.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
+#include "platform/image/picture_types.h"
 #include "platform/paths.h"
 #include "platform/profile_strings.h"
 #include "platform/twips.h"
@@ -160,10 +161,15 @@ QString MainWindow::settingsFile() const {
 void MainWindow::buildFileBrowser() {
     Drive1 = named(new DriveList(this), QStringLiteral("Drive1"));
     placeTwips(Drive1, 210, 45, 3375, 315);
+    // The caption names every picture type the file list shows; two lines hold them, so
+    // the folder list gives up one line's height.
     Dir1 = named(new QListWidget(this), QStringLiteral("Dir1"));
-    placeTwips(Dir1, 210, 405, 3375, 3135);
-    label(this, "Label3", QStringLiteral("画像ファイル：( bmp, jpg, gif, wmf, emf )"), 210, 3555,
-          3375, 195);
+    placeTwips(Dir1, 210, 405, 3375, 2925);
+    QLabel* types =
+        label(this, "Label3", QStringLiteral("画像ファイル：( %1 )").arg(pictureTypeNames()), 210,
+              3345, 3375, 390);
+    types->setWordWrap(true);
+    types->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     File1 =
         named(new QListWidget(this), QStringLiteral("File1"),
               QStringLiteral("クリックで画像表示、ダブルクリックでファイル選択。複数選択できます"));

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
+#include "platform/image/picture_types.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -12,19 +13,24 @@ namespace tav {
 
 namespace {
 
-// The extension of a path is its last four characters (the dot and three letters).
+// The extension of a path: for the picture types the program offers, the dot and the
+// text after it (".jpg", ".heic", ".tiff"); for any other name its last four characters,
+// which is the dot and three letters of the classic types.
 QString extensionOf(const QString& path) {
-    return path.right(4);
+    const QString known = pictureExtension(path);
+    return known.isEmpty() ? path.right(4) : known;
 }
 
-// A text has the same ending as the path when its last four characters equal the
-// path's, ignoring letter case (a shorter text takes part whole).
+// A text has the same ending as the path when it ends in the path's extension, ignoring
+// letter case (a shorter text takes part whole).
 bool sameEnding(const QString& text, const QString& path) {
-    return text.right(4).compare(extensionOf(path), Qt::CaseInsensitive) == 0;
+    const QString extension = extensionOf(path);
+    return text.right(extension.size()).compare(extension, Qt::CaseInsensitive) == 0;
 }
 
-QString withoutLastFour(const QString& text) {
-    return text.left(qMax<qsizetype>(0, text.size() - 4));
+// The text without as many characters at its end as the path's extension has.
+QString withoutExtensionOf(const QString& text, const QString& path) {
+    return text.left(qMax<qsizetype>(0, text.size() - extensionOf(path).size()));
 }
 
 QString beforeFirstDot(const QString& text) {
@@ -33,7 +39,7 @@ QString beforeFirstDot(const QString& text) {
 
 QString fileNameCaption(const QString& path, bool makeKaku) {
     const QString name = FileNamePart(path);
-    return makeKaku ? name : withoutLastFour(name);
+    return makeKaku ? name : withoutExtensionOf(name, path);
 }
 
 } // namespace
@@ -62,7 +68,7 @@ CaptionPlan planCaption(const QString& path, const QString& displayName, bool ma
             return plan; // a foreign extension: empty caption, no rename
         }
     } else if (sameEnding(displayName, path)) {
-        plan.caption = withoutLastFour(displayName);
+        plan.caption = withoutExtensionOf(displayName, path);
     } else if (hasDot) {
         plan.caption = beforeFirstDot(displayName);
     } else {

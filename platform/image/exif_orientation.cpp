@@ -194,6 +194,14 @@ int jpegExifOrientation(const unsigned char* data, std::size_t size) {
     return findExifTiff(data, size, tiff, tiffSize) ? tiffOrientation(tiff, tiffSize) : 1;
 }
 
+int exifBlockOrientation(const unsigned char* block, std::size_t size) {
+    if (size >= 6 && std::memcmp(block, "Exif\0\0", 6) == 0) {
+        block += 6;
+        size -= 6;
+    }
+    return tiffOrientation(block, size);
+}
+
 ExifThumbnail jpegExifThumbnail(const unsigned char* data, std::size_t size) {
     const unsigned char* tiff = nullptr;
     std::size_t tiffSize = 0;

@@ -1,4 +1,5 @@
-// The EXIF Orientation tag of a JPEG file.
+// The EXIF Orientation tag of a JPEG file, and of the EXIF blocks that PNG (eXIf) and
+// WebP (EXIF) files carry; TIFF files keep the same tag in their own first directory.
 //
 // Cameras store the sensor's pixels as they come and record in tag 0x0112 of the EXIF
 // block (APP1 segment "Exif\0\0", a small TIFF structure) how the picture must be turned
@@ -22,6 +23,10 @@ namespace tav {
 // Orientation 1..8 from the JPEG data (the EXIF block of the first APP1 segment that has
 // one); 1 when there is no block, no tag, or the block is damaged.
 int jpegExifOrientation(const unsigned char* data, std::size_t size);
+
+// Orientation 1..8 from an EXIF block as PNG and WebP files keep it: the TIFF structure,
+// some writers put "Exif\0\0" before it; 1 when there is no tag or the block is damaged.
+int exifBlockOrientation(const unsigned char* block, std::size_t size);
 
 // Where a JPEG file keeps its embedded preview picture (the EXIF thumbnail of IFD1, a
 // small JPEG of its own, stored in the same orientation as the main picture): offset and

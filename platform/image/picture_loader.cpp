@@ -3,95 +3,26 @@
 #include "platform/error.h"
 #include "platform/image/exif_orientation.h"
 #include "platform/image/metafile.h"
+#include "platform/image/picture_formats.h"
+#include "platform/image/picture_types.h"
 
 #include <QBuffer>
-#include <QDir>
-#include <QFileInfo>
 #include <QImageReader>
-#include <QPainter>
 
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tav {
 namespace {
 
-// Files beyond this size are not pictures this program can hold in memory.
-constexpr qint64 kMaxFileBytes = qint64(1) << 30;
-
-// A compressed picture cannot plausibly hold more than this many pixels per byte of its
-// file; a tiny file that declares a huge picture is damaged or hostile, and decoding it
-// would allocate gigabytes for nothing. Small pictures are always allowed.
-constexpr qint64 kMaxPixelsPerFileByte = 1000;
-constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
-
-[[noreturn]] void invalid(const QString& name, const QString& reason) {
-    throw Error(err::InvalidPicture,
-                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
-}
-
-// Reads at most `limit` bytes of the file (all of it when limit < 0).
-QByteArray readFileBytes(const QString& path, qint64 limit) {
-    const QByteArray native = QFile::encodeName(path);
-    // O_NONBLOCK keeps a fifo that happens to carry a picture's name from blocking the
-    // open; anything but a regular file is refused below.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        const int error = errno;
-        // A missing folder on the way is "path not found", not "file not found".
-        if (error == ENOENT && !QFileInfo(path).absoluteDir().exists())
-            throw Error(err::PathNotFound,
-                        QStringLiteral("open '%1': the folder does not exist").arg(path));
-        throwErrno(error, QStringLiteral("open"), path);
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throwErrno(errno, QStringLiteral("stat"), path);
-    if (S_ISDIR(st.st_mode))
-        throwErrno(EISDIR, QStringLiteral("open"), path);
-    if (!S_ISREG(st.st_mode))
-        invalid(path, QStringLiteral("not a regular file"));
-    if (st.st_size > kMaxFileBytes)
-        invalid(path, QStringLiteral("the file is larger than 1 GB"));
-    qint64 want = st.st_size;
-    if (limit >= 0)
-        want = std::min(want, limit);
-    QByteArray data(qsizetype(want), Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < want) {
-        const ssize_t n = ::read(fd, data.data() + got, size_t(want - got));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throwErrno(errno, QStringLiteral("read"), path);
-        }
-        if (n == 0)
-            break; // the file shrank while we read it
-        got += n;
-    }
-    data.truncate(qsizetype(got));
-    return data;
-}
-
-qint64 fileSize(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        throwErrno(errno, QStringLiteral("stat"), path);
-    return st.st_size;
-}
+using picture::checkPixelCount;
+using picture::flattenOverWhite;
+using picture::invalid;
 
 std::uint32_t le32(const QByteArray& d, qsizetype offset) {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
@@ -104,8 +35,8 @@ std::uint16_t le16(const QByteArray& d, qsizetype offset) {
     return std::uint16_t(p[0] | p[1] << 8);
 }
 
-// The picture type by content. The file list offers these five types by extension, but
-// a file's name says nothing reliable about what is inside it.
+// The picture type by content. The file list offers the types by extension, but a
+// file's name says nothing reliable about what is inside it.
 PictureFormat sniff(const QByteArray& data, const QString& name) {
     if (data.isEmpty())
         invalid(name, QStringLiteral("the file is empty"));
@@ -124,44 +55,17 @@ PictureFormat sniff(const QByteArray& data, const QString& name) {
         return PictureFormat::Wmf; // standard metafile header without the placeable part
     if (n >= 44 && le32(data, 0) == 1 && le32(data, 40) == 0x464D4520)
         return PictureFormat::Emf;
-    invalid(name, QStringLiteral("not a bmp, jpg, gif, wmf or emf picture"));
-}
-
-void checkPixelCount(qint64 w, qint64 h, qint64 fileBytes, const QString& name) {
-    if (w <= 0 || h <= 0)
-        invalid(name, QStringLiteral("the picture declares no pixels"));
-    const qint64 pixels = w * h;
-    if (pixels > kMaxPicturePixels)
-        invalid(name, QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 "
-                                     "megapixels are supported)")
-                          .arg(w)
-                          .arg(h)
-                          .arg(kMaxPicturePixels / 1'000'000));
-    if (pixels > kAlwaysAllowedPixels && pixels / kMaxPixelsPerFileByte > fileBytes)
-        invalid(name, QStringLiteral("the picture declares %1 x %2 pixels, more than a file of "
-                                     "%3 bytes can hold")
-                          .arg(w)
-                          .arg(h)
-                          .arg(fileBytes));
-}
-
-QImage flattenOverWhite(const QImage& image) {
-    if (image.format() == QImage::Format_RGB32)
-        return image;
-    if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_RGB32);
-    QImage out(image.size(), QImage::Format_RGB32);
-    if (out.isNull())
-        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
-                                          .arg(image.width())
-                                          .arg(image.height()));
-    out.fill(Qt::white);
-    QPainter painter(&out);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    out.setDotsPerMeterX(image.dotsPerMeterX());
-    out.setDotsPerMeterY(image.dotsPerMeterY());
-    return out;
+    if (data.startsWith(QByteArrayView("\x89PNG\r\n\x1a\n", 8)))
+        return PictureFormat::Png;
+    if (data.startsWith(QByteArrayView("II*\0", 4)) ||
+        data.startsWith(QByteArrayView("MM\0*", 4)) ||
+        data.startsWith(QByteArrayView("II+\0", 4)) || data.startsWith(QByteArrayView("MM\0+", 4)))
+        return PictureFormat::Tiff; // classic and big TIFF, either byte order
+    if (n >= 12 && data.startsWith("RIFF") && data.mid(8, 4) == "WEBP")
+        return PictureFormat::Webp;
+    if (picture::isHeif(data))
+        return PictureFormat::Heif;
+    invalid(name, QStringLiteral("not a picture of a known type (%1)").arg(pictureTypeNames()));
 }
 
 // ---- JPEG through libturbojpeg ---------------------------------------------------
@@ -279,10 +183,7 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
     const int w = TJSCALED(header.width, sf);
     const int h = TJSCALED(header.height, sf);
 
-    QImage stored(w, h, QImage::Format_RGB32);
-    if (stored.isNull())
-        throw Error(err::OutOfMemory,
-                    QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+    QImage stored = picture::newImage(QSize(w, h), QImage::Format_RGB32);
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     const auto size = static_cast<unsigned long>(data.size());
     // TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts, which would
@@ -434,19 +335,30 @@ LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
     case PictureFormat::Wmf:
     case PictureFormat::Emf:
         return loadMetafile(data, name, format, options);
+    case PictureFormat::Png:
+        return picture::loadPng(data, name);
+    case PictureFormat::Tiff:
+        return picture::loadTiff(data, name);
+    case PictureFormat::Webp:
+        return picture::loadWebp(data, name, options);
+    case PictureFormat::Heif:
+        return picture::loadHeif(data, name, options);
     }
     invalid(name, QStringLiteral("unknown picture type"));
 }
 
 LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
-    return loadPictureData(readFileBytes(path, -1), path, options);
+    const picture::PictureFile file(path);
+    return loadPictureData(file.bytesAt(0, file.size()), path, options);
 }
 
 PictureInfo probePicture(const QString& path) {
     // The JPEG header and its EXIF block sit at the start of the file; a megabyte holds
-    // them for any camera file. The other types are small enough to read whole.
+    // them for any camera file. The classic types are small enough to read whole; the
+    // newer ones read the headers they need from the file.
     constexpr qint64 kProbeBytes = 1 << 20;
-    QByteArray data = readFileBytes(path, kProbeBytes);
+    const picture::PictureFile file(path);
+    QByteArray data = file.bytesAt(0, kProbeBytes);
     PictureInfo info;
     info.format = sniff(data, path);
     switch (info.format) {
@@ -460,10 +372,10 @@ PictureInfo probePicture(const QString& path) {
         } catch (const Error&) {
             if (data.size() < kProbeBytes)
                 throw;
-            data = readFileBytes(path, -1); // very large APP segments before the frame
+            data = file.bytesAt(0, file.size()); // very large APP segments before the frame
             header = readJpegHeader(tj.h, data, path);
         }
-        checkPixelCount(header.width, header.height, fileSize(path), path);
+        checkPixelCount(header.width, header.height, file.size(), path);
         info.pixelSize = info.logicalSize = uprightSize(header);
         info.isVector = false;
         return info;
@@ -478,7 +390,7 @@ PictureInfo probePicture(const QString& path) {
         const QSize size = absoluteSize(reader.size());
         if (size.isEmpty())
             invalid(path, QStringLiteral("damaged picture header"));
-        checkPixelCount(size.width(), size.height(), fileSize(path), path);
+        checkPixelCount(size.width(), size.height(), file.size(), path);
         info.pixelSize = info.logicalSize = size;
         info.isVector = false;
         return info;
@@ -486,13 +398,21 @@ PictureInfo probePicture(const QString& path) {
     case PictureFormat::Wmf:
     case PictureFormat::Emf: {
         if (data.size() == kProbeBytes)
-            data = readFileBytes(path, -1);
+            data = file.bytesAt(0, file.size());
         info.logicalSize = info.format == PictureFormat::Wmf ? metafile::wmfLogicalSize(data, path)
                                                              : metafile::emfLogicalSize(data, path);
         info.pixelSize = metafileRasterSize(info.logicalSize, QSize());
         info.isVector = true;
         return info;
     }
+    case PictureFormat::Png:
+        return picture::probePng(file, path);
+    case PictureFormat::Tiff:
+        return picture::probeTiff(file, path);
+    case PictureFormat::Webp:
+        return picture::probeWebp(file, path);
+    case PictureFormat::Heif:
+        return picture::probeHeif(file, path);
     }
     invalid(path, QStringLiteral("unknown picture type"));
 }

@@ -1,10 +1,15 @@
-// Picture loading: the five picture types the program offers (bmp, jpg, gif, wmf, emf).
+// Picture loading: the picture types the program offers (picture_types.h lists them):
+// bmp, jpg, gif, wmf and emf, and png, tiff, webp and the HEIF family (heic, heif, avif).
 //
-// Every picture comes back upright (the EXIF orientation of a JPEG photo is applied) as a
-// 32-bit QImage (Format_RGB32; transparent parts of gif pictures are flattened over
-// white). Next to the pixels the loader reports the picture's logical size: its pixel
-// size at 96 dpi for raster pictures, the frame of a metafile converted to 96 dpi for
-// wmf and emf. The logical size is what the windows and the workbook measure with; the
+// Every picture comes back upright as a 32-bit QImage (Format_RGB32; transparent parts
+// are flattened over white). Upright means: the EXIF orientation of a JPEG, PNG (eXIf)
+// or WebP file is applied, so is a TIFF's Orientation tag, and a HEIF picture gets the
+// turns and mirrors of its container (and not its EXIF orientation as well, which
+// describes the same turn once more). A TIFF gives its first page, a HEIF its primary
+// picture, an animated gif or WebP its first frame; 10- and 16-bit samples come as 8-bit.
+// Next to the pixels the loader reports the picture's logical size: its pixel size at
+// 96 dpi for raster pictures, the frame of a metafile converted to 96 dpi for wmf and
+// emf. The logical size is what the windows and the workbook measure with; the
 // pixels may be finer (metafiles are rasterised at a multiple of their logical size so
 // that they print sharply) or coarser (a reduced decode asked for through LoadOptions).
 //
@@ -28,7 +33,8 @@
 
 namespace tav {
 
-enum class PictureFormat { Bmp, Jpeg, Gif, Wmf, Emf };
+// Heif covers the whole family read through libheif: HEIC, HEIF and AVIF.
+enum class PictureFormat { Bmp, Jpeg, Gif, Wmf, Emf, Png, Tiff, Webp, Heif };
 
 // Largest picture the loader decodes, in pixels of the full picture. Beyond it the
 // loader refuses with error 481 instead of allocating gigabytes.
@@ -43,14 +49,15 @@ struct LoadOptions {
     // The smallest pixel size of the upright picture the caller needs. A side of 0 or less
     // asks for nothing in that direction; the default (both sides -1) asks for the full
     // picture. A JPEG is decoded with DCT scaling at the smallest of 1/8, 1/4, 1/2 and 1/1
-    // whose result still covers this size in both directions; a metafile is rasterised at
-    // this size (aspect ratio kept, at least covering it); other raster types load at
-    // full size.
+    // whose result still covers this size in both directions; a WebP is decoded straight
+    // at the smallest size of its shape that covers it; a metafile is rasterised at this
+    // size (aspect ratio kept, at least covering it); other raster types load at full
+    // size.
     QSize minimumSize;
-    // A JPEG's embedded preview picture (its EXIF thumbnail) may stand in for the picture
-    // when it covers minimumSize and has the picture's aspect ratio (within 1 %): a few
-    // kilobytes to decode instead of the whole file. For on-screen previews only; the
-    // logical size reported stays the picture's own.
+    // An embedded preview picture (a JPEG's EXIF thumbnail, a HEIF's thumbnail image) may
+    // stand in for the picture when it covers minimumSize and has the picture's aspect
+    // ratio (within 1 %): a few kilobytes to decode instead of the whole file. For
+    // on-screen previews only; the logical size reported stays the picture's own.
     bool allowEmbeddedThumbnail = false;
 };
 

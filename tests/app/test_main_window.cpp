@@ -189,9 +189,18 @@ void MainWindowTest::folderListShowsChainAndSubfoldersAndFilesMatchingPattern() 
              (QStringList{QStringLiteral("/"), QStringLiteral("/home"), QStringLiteral("/home/u"),
                           QStringLiteral("/home/u/photos"), QStringLiteral("/home/u/photos/sub")}));
     QCOMPARE(w.Dir1->currentRow(), 3);
-    QCOMPARE(itemTexts(w.File1), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG"),
-                                              QStringLiteral("d.Gif"), QStringLiteral("e.emf"),
-                                              QStringLiteral("f.wmf"), QStringLiteral("g.bmp")}));
+    QCOMPARE(itemTexts(w.File1),
+             (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG"), QStringLiteral("d.Gif"),
+                          QStringLiteral("e.emf"), QStringLiteral("f.wmf"), QStringLiteral("g.bmp"),
+                          QStringLiteral("h.png"), QStringLiteral("i.HEIC"),
+                          QStringLiteral("j.tif"), QStringLiteral("k.Tiff"),
+                          QStringLiteral("l.webp"), QStringLiteral("m.avif")}));
+    // The caption over the list names every type it shows.
+    const auto* caption = w.findChild<QLabel*>(QStringLiteral("Label3"));
+    QVERIFY(caption != nullptr);
+    QCOMPARE(
+        caption->text(),
+        QStringLiteral("画像ファイル：( bmp, jpg, gif, wmf, emf, png, tiff, webp, heic, avif )"));
     QCOMPARE(w.File1->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
     // Up the chain again.
@@ -208,7 +217,7 @@ void MainWindowTest::driveWithoutMediumSnapsBack() {
     chooseDrive(w, QStringLiteral("/media/card"));
     QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.File1->count(), 6);
+    QCOMPARE(w.File1->count(), 12);
     // A readable drive opens at its current folder, and coming back to the first drive
     // returns to where the browser was on it.
     chooseDrive(w, QStringLiteral("/media/usb"));

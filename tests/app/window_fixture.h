@@ -32,7 +32,8 @@ public:
 
 // The tree every window test starts from:
 //   /home/u                 (working folder)
-//   /home/u/photos          a.jpg B.JPG c.txt d.Gif e.emf f.wmf g.bmp h.png, subfolder sub
+//   /home/u/photos          a.jpg B.JPG c.txt d.Gif e.emf f.wmf g.bmp h.png i.HEIC j.tif
+//                           k.Tiff l.webp m.avif n.mov, subfolder sub
 //   /root.jpg               a picture in the root
 //   /media/card             a volume without a medium
 //   /media/usb/DCIM         x.jpg on a readable volume
@@ -41,7 +42,8 @@ struct WindowFixture {
         fs.addFolder(QStringLiteral("/home/u"));
         const QString photos = QStringLiteral("/home/u/photos");
         for (const char* name :
-             {"a.jpg", "B.JPG", "c.txt", "d.Gif", "e.emf", "f.wmf", "g.bmp", "h.png"}) {
+             {"a.jpg", "B.JPG", "c.txt", "d.Gif", "e.emf", "f.wmf", "g.bmp", "h.png", "i.HEIC",
+              "j.tif", "k.Tiff", "l.webp", "m.avif", "n.mov"}) {
             fs.addFile(photos, QLatin1String(name));
         }
         fs.addFolder(photos + QStringLiteral("/sub"));

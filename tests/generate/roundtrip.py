@@ -2,7 +2,8 @@
 """Round trip of generated workbooks through readers we did not write.
 
 Writes one workbook per layout (all ten, plus the three captions-off variants that
-change the geometry) with tavolin-batch, then checks what xlrd, a raw BIFF walk,
+change the geometry) and one of the newer picture types (HEIC, PNG, TIFF, WebP, each
+stored turned its own way) with tavolin-batch, then checks what xlrd, a raw BIFF walk,
 Gnumeric (ssconvert) and LibreOffice (PDF print) see: page headers, captions, ruled
 notes lines, picture anchors and sizes, picture count, JPEG-only pictures, document
 properties, manual page breaks, and that LibreOffice prints one page per layout page.
@@ -25,7 +26,11 @@ import xls_readers as rd  # noqa: E402
 TITLES = ['現場写真 点検', '0012', '2024.10', '1e3']
 PROPS = dict(subject='表題テスト', author='山田 太郎', comments='コメント、日本語')
 
-# Upright pixel size of each test picture (EXIF applied), before the run turns it.
+# Upright pixel size of each test picture (its recorded orientation applied), before the
+# run turns it. The last four are the newer types, each stored turned or mirrored in its
+# own way (a phone HEIC turned by its container while its EXIF says 6, a PNG with an eXIf
+# orientation, a TIFF with an Orientation tag, a WebP with an EXIF orientation); they are
+# read from the picture tests' corpus.
 IMAGES = [
     ('photo_0.5mp_olympus_snow.jpg', 800, 600),
     ('orientation_6.jpg', 50, 70),
@@ -34,12 +39,18 @@ IMAGES = [
     ('transparent_200x150.gif', 200, 150),
     ('orientation_1.jpg', 50, 70),
     ('photo_grey_oneplus_tower.jpg', 512, 512),
+    ('../images/heic/photo_12mp_iphone_xr_portrait_irot.heic', 3024, 4032),
+    ('../images/png/orientation/orientation_6_DERIVED.png', 50, 70),
+    ('../images/tiff/orientation/orientation_8_DERIVED.tif', 50, 70),
+    ('../images/webp/orientation/orientation_5_DERIVED.webp', 50, 70),
 ]
-ROTATIONS = ['0', '90', '0', '270', '180', '0', '90']
+ROTATIONS = ['0', '90', '0', '270', '180', '0', '90', '0', '90', '0', '180']
 # None: the caption is the file's name. The second one is longer than any page is wide:
 # it must end at the page's edge, not print a column of extra pages.
 DISPLAY_NAMES = [None, '写真2 ' + '現場の状況を確認した記録' * 8] + \
-    ['写真%d' % (i + 1) for i in range(2, len(IMAGES))]
+    ['写真%d' % (i + 1) for i in range(2, 7)] + [None, '写真9', None, '写真11']
+CLASSIC = list(range(7))  # the pictures of the runs over every layout
+NEWER_TYPES = [7, 8, 9, 10, 0]  # one more run: the newer types and a second page
 
 # key, captions, withNotes, rows, cols, columns, firstRow, rowPitch, pageRows,
 # captionOffset, headerOffset, pageNumberColumn, titleColumn, box, notesLines
@@ -76,7 +87,11 @@ def fit(w, h, bw, bh):
     return fw, fh
 
 
-def expected_pictures(layout, n):
+def picture_at(pictures, i):
+    return pictures[i % len(pictures)]
+
+
+def expected_pictures(layout, n, pictures):
     key, captions, notes, rows, cols, columns, first, pitch, page_rows, cap_off, hdr_off, pn_col, t_col, box, lines = layout
     per_page = rows * cols
     out = []
@@ -86,10 +101,12 @@ def expected_pictures(layout, n):
         row_on_page = k // cols + 1
         top = first + (row_on_page - 1) * pitch + (page - 1) * page_rows
         col = columns[0] if i % cols == 0 else columns[1]
-        name, w, h = IMAGES[i % len(IMAGES)]
-        rot = ROTATIONS[i % len(IMAGES)]
-        if DISPLAY_NAMES[i % len(IMAGES)] is not None:
-            name = DISPLAY_NAMES[i % len(IMAGES)]
+        p = picture_at(pictures, i)
+        name, w, h = IMAGES[p]
+        name = os.path.basename(name)
+        rot = ROTATIONS[p]
+        if DISPLAY_NAMES[p] is not None:
+            name = DISPLAY_NAMES[p]
         if rot in ('90', '270'):
             w, h = h, w
         bw, bh = (box if notes else (f32(box[0]), f32(box[1])))
@@ -129,11 +146,13 @@ def main(argv):
         return ok
 
     runs = []
-    for li, layout in enumerate(LAYOUTS):
+    plans = [(layout, CLASSIC, '') for layout in LAYOUTS]
+    plans.append((next(l for l in LAYOUTS if l[0] == 'plain-square-4' and l[1]), NEWER_TYPES, '-newer-types'))
+    for li, (layout, pictures, suffix) in enumerate(plans):
         key, captions = layout[0], layout[1]
         per_page = layout[3] * layout[4]
         n = per_page + 1  # a second page with one picture
-        name = '%02d-%s%s' % (li, key, '' if captions else '-nocap')
+        name = '%02d-%s%s%s' % (li, key, '' if captions else '-nocap', suffix)
         out = os.path.join(work, name + '.xls')
         title = TITLES[li % len(TITLES)]
         args = [batch, '--out', out, '--layout', key, '--title', title, '--subject', PROPS['subject'],
@@ -141,15 +160,15 @@ def main(argv):
         if not captions:
             args.append('--no-captions')
         for i in range(n):
-            img, _, _ = IMAGES[i % len(IMAGES)]
-            arg = '%s:%s' % (os.path.join(images, img), ROTATIONS[i % len(IMAGES)])
-            if DISPLAY_NAMES[i % len(IMAGES)] is not None:
-                arg += ':' + DISPLAY_NAMES[i % len(IMAGES)]
+            p = picture_at(pictures, i)
+            arg = '%s:%s' % (os.path.normpath(os.path.join(images, IMAGES[p][0])), ROTATIONS[p])
+            if DISPLAY_NAMES[p] is not None:
+                arg += ':' + DISPLAY_NAMES[p]
             args.append(arg)
         r = subprocess.run(args, capture_output=True, text=True, timeout=300)
         if not check(r.returncode == 0 and os.path.exists(out), '%s: tavolin-batch failed: %s' % (name, r.stderr[-500:])):
             continue
-        runs.append((name, out, layout, n, title))
+        runs.append((name, out, layout, n, title, pictures))
 
     # LibreOffice prints every workbook in one start; Gnumeric reads each one.
     pdf_dir = os.path.join(work, 'pdf')
@@ -161,12 +180,12 @@ def main(argv):
     shutil.rmtree(profile, ignore_errors=True)
     check(lo.returncode == 0, 'LibreOffice conversion failed: %s' % lo.stderr[-500:])
 
-    for name, path, layout, n, title in runs:
+    for name, path, layout, n, title, pictures in runs:
         key, captions, notes = layout[0], layout[1], layout[2]
         rows_per_page, pn_col, t_col = layout[8], layout[11], layout[12]
         per_page = layout[3] * layout[4]
         pages = (n - 1) // per_page + 1
-        exp = expected_pictures(layout, n)
+        exp = expected_pictures(layout, n, pictures)
         where = name
 
         try:
@@ -229,7 +248,7 @@ def main(argv):
             check(abs(height - eh) <= 0.5, '%s: picture %d height %.2f, expected %.2f' % (where, e['i'], height, eh))
             check(abs(width - ew) <= 0.5, '%s: picture %d width %.2f, expected %.2f' % (where, e['i'], width, ew))
         # A picture placed twice (same file, turn and box) is stored once.
-        distinct = len({(IMAGES[i % len(IMAGES)][0], ROTATIONS[i % len(IMAGES)]) for i in range(n)})
+        distinct = len({(IMAGES[picture_at(pictures, i)][0], ROTATIONS[picture_at(pictures, i)]) for i in range(n)})
         blips = rd.stored_blips(stream)
         check(blips == ['JPEG'] * distinct, '%s: stored pictures %r, expected %d JPEG' % (where, blips, distinct))
 

@@ -32,9 +32,11 @@ struct PlanCase {
     bool nameChange;
     const char* caption;
     const char* newPath; // "" when no rename is offered
+    const char* path = "/img/p1.jpg";
 };
 
-// The worked example: /img/p1.jpg with the display names cat, cat.JPG, cat.png.
+// The worked example: /img/p1.jpg with the display names cat, cat.JPG, cat.png; then
+// pictures whose extension is longer than three letters, which count the same way.
 const PlanCase kPlans[] = {
     {"cat", true, false, "cat", ""},
     {"cat", false, false, "cat", ""},
@@ -54,15 +56,30 @@ const PlanCase kPlans[] = {
     {"ファイル名と同じ", true, true, "p1.jpg", ""},
     {"ファイル名と同じ", false, true, "p1", ""},
     {"jpg", true, false, "jpg", ""}, // shorter than four characters, no dot
+    {"ファイル名と同じ", false, false, "IMG_0001", "", "/img/IMG_0001.HEIC"},
+    {"ファイル名と同じ", true, true, "IMG_0001.HEIC", "", "/img/IMG_0001.HEIC"},
+    {"cat", true, true, "cat", "/img/cat.HEIC", "/img/IMG_0001.HEIC"},
+    {"cat", false, true, "cat", "/img/cat.HEIC", "/img/IMG_0001.HEIC"},
+    {"cat.heic", true, true, "cat.heic", "/img/cat.heic", "/img/IMG_0001.HEIC"},
+    {"cat.heic", false, false, "cat", "", "/img/IMG_0001.HEIC"},
+    {"cat.jpg", true, true, "", "", "/img/IMG_0001.HEIC"},
+    {"cat.jpg", false, true, "cat", "/img/cat.HEIC", "/img/IMG_0001.HEIC"},
+    {"ファイル名と同じ", false, false, "scan", "", "/img/scan.tiff"},
+    {"cat", true, true, "cat", "/img/cat.tiff", "/img/scan.tiff"},
+    {"a.b.Tiff", false, true, "a.b", "/img/a.tiff", "/img/scan.tiff"},
+    {"cat.tif", true, false, "", "", "/img/scan.tiff"}, // .tif is not this file's ending
+    {"ファイル名と同じ", false, false, "drawing", "", "/img/drawing.webp"},
+    {"cat", true, true, "cat", "/img/cat.webp", "/img/drawing.webp"},
+    {"ファイル名と同じ", false, false, "p", "", "/img/p.avif"},
+    {"ファイル名と同じ", false, false, "scan", "", "/img/scan.png"},
 };
 
 TEST(MakeCaption, PlanTable) {
     for (const PlanCase& c : kPlans) {
-        SCOPED_TRACE(std::string(c.displayName) + (c.makeKaku ? " kaku" : "") +
+        SCOPED_TRACE(std::string(c.path) + " " + c.displayName + (c.makeKaku ? " kaku" : "") +
                      (c.nameChange ? " rename" : ""));
-        const CaptionPlan plan =
-            planCaption(QStringLiteral("/img/p1.jpg"), QString::fromUtf8(c.displayName), c.makeKaku,
-                        c.nameChange);
+        const CaptionPlan plan = planCaption(
+            QString::fromUtf8(c.path), QString::fromUtf8(c.displayName), c.makeKaku, c.nameChange);
         EXPECT_EQ(plan.caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(plan.offerRename, *c.newPath != 0);
         EXPECT_EQ(plan.newPath, QString::fromUtf8(c.newPath));

@@ -76,11 +76,12 @@ TEST_F(BrokenFiles, TruncatedPhotoGivesInvalidPicture) {
 TEST_F(BrokenFiles, OtherPictureTypesNamedLikeOursAreRefused) {
     QImage image(8, 8, QImage::Format_RGB32);
     image.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
+    QByteArray ppm;
+    QBuffer buffer(&ppm);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    EXPECT_EQ(errorNumberOf(write("red.jpg", png)), err::InvalidPicture);
+    image.save(&buffer, "PPM");
+    EXPECT_EQ(errorNumberOf(write("red.jpg", ppm)), err::InvalidPicture);
+    EXPECT_EQ(errorNumberOf(write("red.png", ppm)), err::InvalidPicture);
 }
 
 TEST_F(BrokenFiles, FileErrorsKeepTheirNumbers) {
@@ -154,6 +155,89 @@ TEST_F(BrokenFiles, AbsurdDeclaredSizesAreRefusedBeforeDecoding) {
     }
 }
 
+// The newer types: a TIFF whose pages loop, files cut short (the probe still tells the
+// size from the headers, which come first), and headers that declare absurd sizes, which
+// are refused before anything is decoded.
+TEST_F(BrokenFiles, NewerTypesDamagedOrHostileAreRefused) {
+    EXPECT_EQ(errorNumberOf(imagePath("broken/libtiff_ifd_loop_to_self.tif")), err::InvalidPicture);
+    EXPECT_EQ(probeErrorNumberOf(imagePath("broken/libtiff_ifd_loop_to_self.tif")),
+              err::InvalidPicture);
+
+    // libheif checks where the coded data lies against the file's length as it reads the
+    // boxes, so the probe of a cut HEIF file refuses it too (size empty below).
+    const struct {
+        const char* file;
+        int percent;
+        QSize size;
+    } cut[] = {
+        {"heic/photo_12mp_iphone_xr_portrait_irot.heic", 30, {}},
+        {"heic/libheif_example.avif", 60, {}},
+        {"png/toucan_palette.png", 60, {162, 150}},
+        {"tiff/libtiff_fax4_2453x3369.tiff", 50, {2453, 3369}},
+        {"webp/photo_storm_DERIVED.webp", 60, {1920, 1280}},
+    };
+    for (const auto& c : cut) {
+        const QByteArray bytes = fileBytes(imagePath(c.file));
+        const QString path = write("cut", bytes.left(bytes.size() * c.percent / 100));
+        EXPECT_EQ(errorNumberOf(path), err::InvalidPicture) << c.file;
+        if (c.size.isEmpty())
+            EXPECT_EQ(probeErrorNumberOf(path), err::InvalidPicture) << c.file;
+        else
+            EXPECT_EQ(probePicture(path).pixelSize, c.size) << c.file;
+    }
+
+    // PNG: a header of 60000 x 60000 pixels, and one of 5000 x 5000 in 45 bytes.
+    auto png = [](quint32 w, quint32 h) {
+        QByteArray b("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+        for (const quint32 v : {w, h})
+            for (int i = 3; i >= 0; --i)
+                b.append(char((v >> (8 * i)) & 0xFF));
+        b.append(QByteArray("\x08\x02\0\0\0\0\0\0\0\0\0\0\0IEND\xae\x42\x60\x82", 21));
+        return b;
+    };
+    // TIFF: the first page of a real file with its width and height changed.
+    auto tiff = [this](int side) {
+        QByteArray b = fileBytes(imagePath("tiff/two_pages_DERIVED.tif"));
+        const int ifd = int(quint8(b[4]) | quint8(b[5]) << 8 | quint8(b[6]) << 16);
+        const int count = quint8(b[ifd]) | quint8(b[ifd + 1]) << 8;
+        for (int i = 0; i < count; ++i) {
+            const int entry = ifd + 2 + 12 * i;
+            const int tag = quint8(b[entry]) | quint8(b[entry + 1]) << 8;
+            if (tag == 256 || tag == 257) // width, length: SHORT or LONG, value in place
+                put16(b, entry + 8, side);
+        }
+        return b;
+    };
+    // WebP: the canvas of an animation made 16384 x 16384 (268 megapixels in 216 bytes).
+    QByteArray webp = fileBytes(imagePath("webp/animated_two_frames_DERIVED.webp"));
+    webp[24] = webp[27] = char(0xFF);
+    webp[25] = webp[28] = char(0x3F);
+    webp[26] = webp[29] = 0;
+    // HEIF: the picture's declared size (its ispe box) made 30000 x 30000.
+    QByteArray heif = fileBytes(imagePath("heic/stonehenge_300x200.heic"));
+    const qsizetype ispe = heif.indexOf("ispe");
+    ASSERT_GT(ispe, 0);
+    for (const int at : {8, 12}) {
+        heif[ispe + at + 2] = char(30000 >> 8);
+        heif[ispe + at + 3] = char(30000 & 0xFF);
+    }
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"huge.png", png(60000, 60000)},
+        {"tiny-but-25mp.png", png(5000, 5000)},
+        {"huge.tif", tiff(60000)},
+        {"huge.webp", webp},
+        {"huge.heic", heif},
+    };
+    for (const auto& c : cases) {
+        const QString path = write(c.name, c.bytes);
+        EXPECT_EQ(errorNumberOf(path), err::InvalidPicture) << c.name;
+        EXPECT_EQ(probeErrorNumberOf(path), err::InvalidPicture) << c.name;
+    }
+}
+
 TEST_F(BrokenFiles, MetafilesWithAbsurdFramesAreRefused) {
     // An emf frame of kilometres: right edge at 2^31 hundredths of a millimetre.
     QByteArray emf = fileBytes(imagePath("emf/inkscape_drawing.emf"));
@@ -183,8 +267,9 @@ TEST_F(BrokenFiles, ShortBitmapDataIsRefusedOrPadded) {
     }
 }
 
-// Every fixture cut short at several places and with bytes overwritten: the loader
-// returns a proper picture or error 481, nothing else (run under the sanitizers too).
+// Every fixture cut short at several places and with bytes overwritten: the loader and
+// the probe return a proper picture or error 481, nothing else (run under the sanitizers
+// too).
 TEST_F(BrokenFiles, DamagedCopiesOfEveryTypeFailCleanly) {
     const char* files[] = {
         "bmp/bmpsuite_pal4rle.bmp",
@@ -200,6 +285,22 @@ TEST_F(BrokenFiles, DamagedCopiesOfEveryTypeFailCleanly) {
         "wmf/clipart_fish.wmf",
         "emf/inkscape_drawing.emf",
         "emf/libemf2svg_test-023.emf",
+        "png/toucan_palette.png",
+        "png/pngsuite_basn6a16_rgba16.png",
+        "png/orientation/orientation_6_DERIVED.png",
+        "tiff/libtiff_palette_4bit.tiff",
+        "tiff/libtiff_miniswhite_1bit.tiff",
+        "tiff/libtiff_tiled_jpeg.tiff",
+        "tiff/rgba_unassociated_DERIVED.tif",
+        "tiff/two_pages_DERIVED.tif",
+        "webp/libwebp_test.webp",
+        "webp/rgba_lossless_DERIVED.webp",
+        "webp/animated_two_frames_DERIVED.webp",
+        "webp/orientation/orientation_6_DERIVED.webp",
+        "heic/stonehenge_300x200.heic",
+        "heic/kimageformats_rgba_alpha.heif",
+        "heic/two_images_DERIVED.heic",
+        "heic/libheif_example.avif",
     };
     std::mt19937 random(20261207);
     int loaded = 0, refused = 0;
@@ -224,6 +325,12 @@ TEST_F(BrokenFiles, DamagedCopiesOfEveryTypeFailCleanly) {
             } catch (const Error& e) {
                 EXPECT_EQ(e.number(), err::InvalidPicture) << file << ": " << e.what();
                 ++refused;
+            }
+            // The probe reads the file's headers its own way.
+            try {
+                EXPECT_FALSE(probePicture(write("variant", bytes)).pixelSize.isEmpty()) << file;
+            } catch (const Error& e) {
+                EXPECT_EQ(e.number(), err::InvalidPicture) << file << ": " << e.what();
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "image_test_support.h"
 #include "platform/error.h"
 #include "platform/image/picture_loader.h"
+#include "platform/image/pixel_turn.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -44,6 +45,10 @@ constexpr auto Jpg = PictureFormat::Jpeg;
 constexpr auto Gif = PictureFormat::Gif;
 constexpr auto Wmf = PictureFormat::Wmf;
 constexpr auto Emf = PictureFormat::Emf;
+constexpr auto Png = PictureFormat::Png;
+constexpr auto Tif = PictureFormat::Tiff;
+constexpr auto Webp = PictureFormat::Webp;
+constexpr auto Heif = PictureFormat::Heif;
 
 // The bmpsuite pictures all show the same test card; palette variants quantise it.
 const std::vector<Spot> kCard24 = {{10, 10, 0xD75252}, {60, 30, 0x000000}, {100, 50, 0x6D6D71}};
@@ -186,6 +191,170 @@ const FixtureRow kRows[] = {
     {"emf/libemf2svg_test-152.emf", Emf, {298, 231}, {894, 693}, true, 0, {}},
     {"emf/libemf2svg_test-179.emf", Emf, {112, 135}, {336, 405}, true, 0, {}},
     {"emf/libuemf_testbed.emf", Emf, {1122, 794}, {3366, 2382}, true, 0, {}},
+    // HEIF family: reference colours from libheif's own heif-convert, through ImageMagick
+    // with transparency over white. The portrait phone photo is turned by its container
+    // (its EXIF orientation 6 is not applied on top); a file of two pictures gives its
+    // primary one; 10-bit samples come as 8-bit.
+    {"heic/stonehenge_300x200.heic",
+     Heif,
+     {300, 200},
+     {300, 200},
+     false,
+     3,
+     {{10, 10, 0xC0CCE2}, {60, 30, 0xCBD1DF}, {100, 50, 0xA6B2C2}, {250, 150, 0x8E8741}}},
+    {"heic/photo_12mp_iphone_xr_portrait_irot.heic",
+     Heif,
+     {3024, 4032},
+     {3024, 4032},
+     false,
+     3,
+     {{100, 100, 0xD68B74}, {1500, 2000, 0x6D5C3E}, {2500, 3500, 0x8FAB9F}}},
+    {"heic/storm_240x160_10bit_DERIVED.heic",
+     Heif,
+     {240, 160},
+     {240, 160},
+     false,
+     3,
+     {{10, 10, 0x253951}, {60, 30, 0x2E4865}, {100, 50, 0x385173}}},
+    {"heic/two_images_DERIVED.heic",
+     Heif,
+     {64, 48},
+     {64, 48},
+     false,
+     3,
+     {{10, 10, 0x2040CF}, {50, 40, 0xD02020}}},
+    {"heic/kimageformats_rgba_alpha.heif",
+     Heif,
+     {128, 128},
+     {128, 128},
+     false,
+     3,
+     {{2, 2, 0xFFFFFF}, {64, 64, 0x1D99F3}, {100, 20, 0x1D99F3}, {20, 100, 0xFFFFFF}}},
+    {"heic/libheif_example.avif",
+     Heif,
+     {800, 533},
+     {800, 533},
+     false,
+     3,
+     {{10, 10, 0x2D2808}, {60, 30, 0x3F5224}, {100, 50, 0x523F04}, {400, 300, 0x6C7B82}}},
+    // PNG: palette, 16-bit with alpha, 16-bit grey, interlaced, grey with alpha. Where
+    // 16-bit values become 8-bit, one step of difference is rounding (Qt and libtiff cut,
+    // ImageMagick rounds).
+    {"png/toucan_palette.png",
+     Png,
+     {162, 150},
+     {162, 150},
+     false,
+     0,
+     {{10, 10, 0xFFFFFF}, {60, 30, 0xE96D02}, {100, 50, 0xEDEDED}}},
+    {"png/pngsuite_basn6a16_rgba16.png",
+     Png,
+     {32, 32},
+     {32, 32},
+     false,
+     1,
+     {{2, 2, 0xFFFFDE}, {16, 16, 0x0808FF}, {30, 5, 0xEEFCF0}, {5, 30, 0xFCEEF0}}},
+    {"png/pngsuite_basn0g16_grey16.png",
+     Png,
+     {32, 32},
+     {32, 32},
+     false,
+     1,
+     {{2, 2, 0x151515}, {16, 16, 0xAFAFAF}, {30, 5, 0xB7B7B7}}},
+    {"png/pngsuite_ibasn2c08_interlaced.png",
+     Png,
+     {32, 32},
+     {32, 32},
+     false,
+     0,
+     {{2, 2, 0xFFFFBD}, {16, 16, 0xEFFFFF}, {30, 5, 0xFFFF41}}},
+    {"png/pngsuite_basn4a08_greyalpha.png",
+     Png,
+     {32, 32},
+     {32, 32},
+     false,
+     1,
+     {{2, 2, 0xFDFDFD}, {16, 16, 0xBBBBBB}, {30, 5, 0xD6D6D6}, {5, 30, 0xD7D7D7}}},
+    // TIFF: a 1-bit scan whose 0 means white, a fax page, palette, 16-bit, tiled JPEG,
+    // alpha stored unassociated, and the first of two pages.
+    {"tiff/libtiff_miniswhite_1bit.tiff",
+     Tif,
+     {157, 151},
+     {157, 151},
+     false,
+     0,
+     {{2, 2, 0x000000}, {10, 10, 0xFFFFFF}, {60, 30, 0x000000}, {150, 140, 0xFFFFFF}}},
+    {"tiff/libtiff_fax4_2453x3369.tiff",
+     Tif,
+     {2453, 3369},
+     {2453, 3369},
+     false,
+     0,
+     {{10, 10, 0xFFFFFF}, {914, 1000, 0x000000}, {1000, 500, 0xFFFFFF}}},
+    {"tiff/libtiff_palette_4bit.tiff",
+     Tif,
+     {157, 151},
+     {157, 151},
+     false,
+     1,
+     {{10, 10, 0xC4D2B4}, {60, 30, 0xC93029}, {100, 50, 0xC93029}}},
+    {"tiff/libtiff_rgb_16bit.tiff",
+     Tif,
+     {157, 151},
+     {157, 151},
+     false,
+     1,
+     {{10, 10, 0xCADFCB}, {60, 30, 0xC62B26}, {100, 50, 0xD33C28}}},
+    {"tiff/libtiff_tiled_jpeg.tiff",
+     Tif,
+     {512, 384},
+     {512, 384},
+     false,
+     3,
+     {{10, 10, 0x000000}, {100, 50, 0x060200}, {400, 300, 0x00B7CB}}},
+    {"tiff/rgba_unassociated_DERIVED.tif",
+     Tif,
+     {32, 32},
+     {32, 32},
+     false,
+     1,
+     {{2, 2, 0xFFFFDE}, {16, 16, 0x0808FF}, {30, 5, 0xEEFCF0}, {5, 30, 0xFCEEF0}}},
+    {"tiff/two_pages_DERIVED.tif",
+     Tif,
+     {64, 48},
+     {64, 48},
+     false,
+     0,
+     {{10, 10, 0x2040D0}, {50, 40, 0xD02020}}},
+    // WebP: lossy, lossless with alpha, and the first frame of an animation.
+    {"webp/libwebp_test.webp",
+     Webp,
+     {128, 128},
+     {128, 128},
+     false,
+     2,
+     {{10, 10, 0xCEE3FC}, {60, 30, 0x7C7C8C}, {100, 50, 0xDEF7FA}}},
+    {"webp/photo_storm_DERIVED.webp",
+     Webp,
+     {1920, 1280},
+     {1920, 1280},
+     false,
+     2,
+     {{10, 10, 0x263950}, {60, 30, 0x273C57}, {100, 50, 0x293E56}}},
+    {"webp/rgba_lossless_DERIVED.webp",
+     Webp,
+     {32, 32},
+     {32, 32},
+     false,
+     1,
+     {{2, 2, 0xFFFFDE}, {16, 16, 0x0808FF}, {30, 5, 0xEFFDF5}, {5, 30, 0xFDEFF5}}},
+    {"webp/animated_two_frames_DERIVED.webp",
+     Webp,
+     {64, 48},
+     {64, 48},
+     false,
+     0,
+     {{10, 10, 0x2040D0}, {50, 40, 0xD02020}}},
 };
 
 class FixtureTest : public ::testing::TestWithParam<FixtureRow> {};
@@ -333,23 +502,79 @@ TEST(PictureLoader, AnimatedGifGivesItsFirstFrame) {
     EXPECT_EQ(loadPicture(path).image, first.convertToFormat(QImage::Format_RGB32));
 }
 
-TEST(PictureLoader, EveryExifOrientationStandsUpright) {
+// Every way a picture file records how it stands: the EXIF block of a JPEG, of a PNG
+// (eXIf chunk) and of a WebP (EXIF chunk), and a TIFF's own Orientation tag. Each file
+// holds the same upright 50 x 70 picture, stored turned or mirrored by one of the eight
+// orientations (the PNG, WebP and TIFF files were converted from the JPEG ones).
+TEST(PictureLoader, EveryStoredOrientationStandsUpright) {
     const QImage reference =
         loadPicture(imagePath("jpeg/orientation/orientation_0_no_exif.jpg")).image;
     QStringList files;
-    for (int o = 1; o <= 8; ++o)
-        files << QStringLiteral("jpeg/orientation/orientation_%1.jpg").arg(o);
+    for (const char* pattern :
+         {"jpeg/orientation/orientation_%1.jpg", "png/orientation/orientation_%1_DERIVED.png",
+          "tiff/orientation/orientation_%1_DERIVED.tif",
+          "webp/orientation/orientation_%1_DERIVED.webp"})
+        for (int o = 1; o <= 8; ++o)
+            files << QString::fromUtf8(pattern).arg(o);
     files << QStringLiteral("jpeg/orientation/orientation_6_slong_DERIVED.jpg");
     for (const QString& file : files) {
-        const LoadedPicture picture = loadPicture(imagePath(file.toUtf8().constData()));
+        const QString path = imagePath(file.toUtf8().constData());
+        const LoadedPicture picture = loadPicture(path);
         ASSERT_EQ(picture.image.size(), QSize(50, 70)) << file.toStdString();
         EXPECT_EQ(picture.logicalSize, QSize(50, 70)) << file.toStdString();
-        // Each file is its own JPEG encoding of the same picture: small differences only,
+        EXPECT_EQ(probePicture(path).logicalSize, QSize(50, 70)) << file.toStdString();
+        // Each JPEG file is its own encoding of the same picture: small differences only,
         // whereas a wrong turn or mirror differs by far more.
         EXPECT_LT(test::meanDifference(picture.image, reference), 3.0) << file.toStdString();
     }
     const QImage mirrored = reference.mirrored(true, false);
     EXPECT_GT(test::meanDifference(mirrored, reference), 30.0);
+}
+
+QByteArray fileBytes(const char* relative) {
+    QFile f(imagePath(relative));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << relative;
+    return f.readAll();
+}
+
+// A HEIF file's container turns (irot) and mirrors (imir) its picture; the loader takes
+// them as libheif reads them (heif-convert shows the same). The variants are one small
+// photo whose irot box says another angle, or became an imir box of the same size.
+TEST(PictureLoader, HeifTurnsAndMirrorsAreApplied) {
+    const QByteArray original = fileBytes("heic/stonehenge_300x200.heic");
+    const qsizetype box = original.indexOf(QByteArray("\0\0\0\x09irot", 8));
+    ASSERT_GT(box, 0);
+    const QImage base = loadPictureData(original, QStringLiteral("base")).image;
+    ASSERT_EQ(base.size(), QSize(300, 200));
+    struct Case {
+        const char* box;
+        char value;
+        QImage expected;
+    };
+    const Case cases[] = {
+        {"irot", 1, rotateQuarterAnticlockwise(base)}, // angles count anticlockwise
+        {"irot", 2, rotateHalf(base)},
+        {"irot", 3, rotateQuarterClockwise(base)},
+        {"imir", 0, base.mirrored(false, true)}, // top and bottom exchanged
+        {"imir", 1, base.mirrored(true, false)}, // left and right exchanged
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Case& c : cases) {
+        QByteArray variant = original;
+        variant.replace(box + 4, 4, c.box);
+        variant[box + 8] = c.value;
+        const QString path = dir.filePath(QStringLiteral("variant.heic"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(variant);
+        f.close();
+        const LoadedPicture picture = loadPicture(path);
+        ASSERT_EQ(picture.image.size(), c.expected.size()) << c.box << int(c.value);
+        EXPECT_EQ(picture.logicalSize, c.expected.size()) << c.box << int(c.value);
+        EXPECT_EQ(probePicture(path).logicalSize, c.expected.size()) << c.box << int(c.value);
+        EXPECT_LT(test::meanDifference(picture.image, c.expected), 1.0) << c.box << int(c.value);
+    }
 }
 
 TEST(PictureLoader, TurnedPhotoWithOrientationSixMatchesTheUprightOriginal) {
@@ -432,6 +657,59 @@ TEST(PictureLoader, EmbeddedThumbnailServesSmallPreviews) {
     EXPECT_EQ(storm.image.size(), QSize(240, 160));
 }
 
+// A WebP decodes straight at the smallest size of its shape that covers the asked one.
+TEST(PictureLoader, WebpDecodesAtTheAskedSize) {
+    const QString path = imagePath("webp/photo_storm_DERIVED.webp");
+    const struct {
+        QSize minimum;
+        QSize expected;
+    } rows[] = {
+        {{}, {1920, 1280}},           {{240, 160}, {240, 160}}, {{241, 160}, {241, 161}},
+        {{100, 0}, {100, 67}},        {{0, 200}, {300, 200}},   {{1920, 1}, {1920, 1280}},
+        {{5000, 5000}, {1920, 1280}},
+    };
+    const QImage full = loadPicture(path).image;
+    for (const auto& row : rows) {
+        LoadOptions options;
+        options.minimumSize = row.minimum;
+        const LoadedPicture picture = loadPicture(path, options);
+        EXPECT_EQ(picture.image.size(), row.expected) << row.minimum.width();
+        EXPECT_EQ(picture.logicalSize, QSize(1920, 1280));
+        const QImage reference =
+            full.scaled(picture.image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        EXPECT_LT(test::meanDifference(picture.image, reference), 3.0) << row.minimum.width();
+    }
+    // Stored sideways: the asked size is that of the upright picture.
+    LoadOptions options;
+    options.minimumSize = QSize(25, 35);
+    const LoadedPicture turned =
+        loadPicture(imagePath("webp/orientation/orientation_6_DERIVED.webp"), options);
+    EXPECT_EQ(turned.image.size(), QSize(25, 35));
+}
+
+// A phone's HEIC keeps a 240 x 320 thumbnail next to its 12 MP picture: it serves a small
+// preview, upright like the picture, and never a larger need or a caller who does not
+// allow it.
+TEST(PictureLoader, HeifThumbnailServesSmallPreviews) {
+    const QString path = imagePath("heic/photo_12mp_iphone_xr_portrait_irot.heic");
+    LoadOptions options;
+    options.minimumSize = QSize(200, 260);
+    const LoadedPicture full = loadPicture(path, options);
+    EXPECT_EQ(full.image.size(), QSize(3024, 4032));
+    options.allowEmbeddedThumbnail = true;
+    const LoadedPicture thumb = loadPicture(path, options);
+    EXPECT_EQ(thumb.image.size(), QSize(240, 320));
+    EXPECT_EQ(thumb.logicalSize, QSize(3024, 4032));
+    const QImage reference =
+        full.image.scaled(thumb.image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    EXPECT_LT(test::meanDifference(thumb.image, reference), 8.0);
+    // The same scene turned a quarter differs by far more.
+    EXPECT_GT(test::meanDifference(thumb.image, rotateHalf(reference)), 20.0);
+
+    options.minimumSize = QSize(100, 321);
+    EXPECT_EQ(loadPicture(path, options).image.size(), QSize(3024, 4032));
+}
+
 TEST(PictureLoader, MetafileRasterFollowsTheAskedSize) {
     LoadOptions options;
     options.minimumSize = QSize(500, 400);
@@ -475,6 +753,12 @@ TEST(PictureLoader, TypeComesFromTheContentNotTheName) {
     const QString bmpAsGif = dir.filePath(QStringLiteral("card.GIF"));
     ASSERT_TRUE(QFile::copy(imagePath("bmp/bmpsuite_rgb24.bmp"), bmpAsGif));
     EXPECT_EQ(loadPicture(bmpAsGif).format, PictureFormat::Bmp);
+    const QString heicAsJpg = dir.filePath(QStringLiteral("IMG_0001.JPG"));
+    ASSERT_TRUE(QFile::copy(imagePath("heic/stonehenge_300x200.heic"), heicAsJpg));
+    EXPECT_EQ(loadPicture(heicAsJpg).format, PictureFormat::Heif);
+    const QString webpAsPng = dir.filePath(QStringLiteral("download.png"));
+    ASSERT_TRUE(QFile::copy(imagePath("webp/libwebp_test.webp"), webpAsPng));
+    EXPECT_EQ(probePicture(webpAsPng).format, PictureFormat::Webp);
 }
 
 } // namespace

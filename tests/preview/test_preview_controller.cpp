@@ -218,6 +218,17 @@ private slots:
         QCOMPARE(controller_->holder().picture().size(), QSize(2000, 1500));
     }
 
+    // A phone's 12 MP HEIC previews from the thumbnail it carries, upright like the
+    // picture (its container turns it; its EXIF orientation is not applied on top).
+    void scaleModeShowsAPhonesHeicFromItsThumbnail() {
+        const QString path =
+            QStringLiteral(TAVOLIN_IMAGE_DATA "/heic/photo_12mp_iphone_xr_portrait_irot.heic");
+        controller_->fileClicked(path);
+        QCOMPARE(controller_->holder().logicalSize(), QSize(3024, 4032));
+        QCOMPARE(controller_->holder().picture().size(), QSize(240, 320));
+        QCOMPARE(secondLine(info()), QStringLiteral("Height: 1067×Width: 800"));
+    }
+
     void redisplaysOfTheSameFileReuseTheDecodedPicture() {
         const QString path = picture("photo.jpg", 2000, 1500, "JPG");
         controller_->fileClicked(path);

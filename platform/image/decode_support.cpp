@@ -1,0 +1,146 @@
+#include "platform/image/decode_support.h"
+
+#include "platform/error.h"
+#include "platform/image/picture_loader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tav::picture {
+namespace {
+
+// A compressed picture cannot plausibly hold more than this many pixels per byte of its
+// file; a tiny file that declares a huge picture is damaged or hostile, and decoding it
+// would allocate gigabytes for nothing. Small pictures are always allowed.
+constexpr qint64 kMaxPixelsPerFileByte = 1000;
+constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
+
+} // namespace
+
+void invalid(const QString& name, const QString& reason) {
+    throw Error(err::InvalidPicture,
+                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
+}
+
+void checkPixelCount(qint64 width, qint64 height, qint64 fileBytes, const QString& name) {
+    if (width <= 0 || height <= 0)
+        invalid(name, QStringLiteral("the picture declares no pixels"));
+    const qint64 pixels = width * height;
+    if (pixels > kMaxPicturePixels)
+        invalid(name, QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 "
+                                     "megapixels are supported)")
+                          .arg(width)
+                          .arg(height)
+                          .arg(kMaxPicturePixels / 1'000'000));
+    if (pixels > kAlwaysAllowedPixels && pixels / kMaxPixelsPerFileByte > fileBytes)
+        invalid(name, QStringLiteral("the picture declares %1 x %2 pixels, more than a file of "
+                                     "%3 bytes can hold")
+                          .arg(width)
+                          .arg(height)
+                          .arg(fileBytes));
+}
+
+QImage newImage(QSize size, QImage::Format format) {
+    QImage image(size, format);
+    if (image.isNull())
+        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
+                                          .arg(size.width())
+                                          .arg(size.height()));
+    return image;
+}
+
+QImage flattenOverWhite(const QImage& image) {
+    if (image.format() == QImage::Format_RGB32)
+        return image;
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage out = newImage(image.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    out.setDotsPerMeterX(image.dotsPerMeterX());
+    out.setDotsPerMeterY(image.dotsPerMeterY());
+    return out;
+}
+
+QByteArray ByteSource::bytesAt(qint64 offset, qint64 length) const {
+    if (offset < 0 || length <= 0 || offset >= size())
+        return {};
+    length = std::min(length, size() - offset);
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    bytes.truncate(qsizetype(readAt(offset, bytes.data(), length)));
+    return bytes;
+}
+
+qint64 MemorySource::readAt(qint64 offset, void* buffer, qint64 length) const {
+    if (offset < 0 || length <= 0 || offset >= data_.size())
+        return 0;
+    const qint64 n = std::min(length, qint64(data_.size()) - offset);
+    std::memcpy(buffer, data_.constData() + offset, size_t(n));
+    return n;
+}
+
+PictureFile::PictureFile(const QString& path) : path_(path) {
+    const QByteArray native = QFile::encodeName(path);
+    // O_NONBLOCK keeps a fifo that happens to carry a picture's name from blocking the
+    // open; anything but a regular file is refused below.
+    fd_ = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        const int error = errno;
+        // A missing folder on the way is "path not found", not "file not found".
+        if (error == ENOENT && !QFileInfo(path).absoluteDir().exists())
+            throw Error(err::PathNotFound,
+                        QStringLiteral("open '%1': the folder does not exist").arg(path));
+        throwErrno(error, QStringLiteral("open"), path);
+    }
+    try {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0)
+            throwErrno(errno, QStringLiteral("stat"), path);
+        if (S_ISDIR(st.st_mode))
+            throwErrno(EISDIR, QStringLiteral("open"), path);
+        if (!S_ISREG(st.st_mode))
+            invalid(path, QStringLiteral("not a regular file"));
+        if (st.st_size > kMaxFileBytes)
+            invalid(path, QStringLiteral("the file is larger than 1 GB"));
+        size_ = st.st_size;
+    } catch (...) {
+        ::close(fd_);
+        throw;
+    }
+}
+
+PictureFile::~PictureFile() {
+    ::close(fd_);
+}
+
+qint64 PictureFile::readAt(qint64 offset, void* buffer, qint64 length) const {
+    if (offset < 0 || length <= 0)
+        return 0;
+    qint64 got = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (got < length) {
+        const ssize_t n = ::pread(fd_, bytes + got, size_t(length - got), off_t(offset + got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throwErrno(errno, QStringLiteral("read"), path_);
+        }
+        if (n == 0)
+            break; // the end of the file, or it shrank while we read it
+        got += n;
+    }
+    return got;
+}
+
+} // namespace tav::picture

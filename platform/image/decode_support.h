@@ -1,0 +1,76 @@
+// What the picture decoders of this folder share: the errors they raise, the limits
+// they keep, the flattening of transparent pictures over white, and random access to a
+// picture's bytes. Not for use outside platform/image/.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+
+namespace tav::picture {
+
+// Files beyond this size are not pictures this program can hold in memory.
+inline constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+// Throws error 481 (invalid picture) naming the file and the reason.
+[[noreturn]] void invalid(const QString& name, const QString& reason);
+
+// Refuses (481) a picture that declares no pixels, more than the loader decodes
+// (kMaxPicturePixels), or far more than a file of `fileBytes` bytes can plausibly hold.
+void checkPixelCount(qint64 width, qint64 height, qint64 fileBytes, const QString& name);
+
+// A new picture of that size and format; throws error 7 when there is no memory for it.
+QImage newImage(QSize size, QImage::Format format);
+
+// The picture as Format_RGB32, transparent parts laid over white.
+QImage flattenOverWhite(const QImage& image);
+
+// Random access to the bytes of a picture: the whole file in memory for a load, the
+// open file for a probe (which then reads only the headers it needs).
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual qint64 size() const = 0;
+    // Copies up to `length` bytes from `offset` into `buffer` and returns how many it
+    // copied: fewer at the end of the file, 0 beyond it. Throws tav::Error when the file
+    // cannot be read.
+    virtual qint64 readAt(qint64 offset, void* buffer, qint64 length) const = 0;
+    // Up to `length` bytes from `offset` (fewer at the end of the file).
+    QByteArray bytesAt(qint64 offset, qint64 length) const;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(const QByteArray& data) : data_(data) {}
+    qint64 size() const override { return data_.size(); }
+    qint64 readAt(qint64 offset, void* buffer, qint64 length) const override;
+    const QByteArray& data() const { return data_; }
+
+private:
+    const QByteArray& data_;
+};
+
+// A picture file opened for reading. Refuses what cannot be a picture before reading
+// anything: a folder (the file errors), a fifo or device (481), a file beyond 1 GB (481).
+class PictureFile final : public ByteSource {
+public:
+    // Throws tav::Error: 53 no such file, 76 no such folder on the way, 70 no permission...
+    explicit PictureFile(const QString& path);
+    ~PictureFile() override;
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+
+    qint64 size() const override { return size_; }
+    qint64 readAt(qint64 offset, void* buffer, qint64 length) const override;
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+    int fd_ = -1;
+    qint64 size_ = 0;
+};
+
+} // namespace tav::picture

@@ -1,0 +1,35 @@
+// The decoders of the picture types beyond the classic five, each through the library
+// that the field uses for it. Every one returns the picture upright in Format_RGB32,
+// transparent parts over white, and throws tav::Error like loadPicture (481 for content
+// it cannot decode). A probe reads the headers only, through the ByteSource.
+// Not for use outside platform/image/; callers go through picture_loader.h.
+#pragma once
+
+#include "platform/image/decode_support.h"
+#include "platform/image/picture_loader.h"
+
+namespace tav::picture {
+
+// PNG through Qt's reader; the orientation of its EXIF block (eXIf chunk) is applied.
+PictureInfo probePng(const ByteSource& source, const QString& name);
+LoadedPicture loadPng(const QByteArray& data, const QString& name);
+
+// TIFF through libtiff: the first page, turned by its Orientation tag. A file whose
+// chain of pages loops back on itself is refused.
+PictureInfo probeTiff(const ByteSource& source, const QString& name);
+LoadedPicture loadTiff(const QByteArray& data, const QString& name);
+
+// WebP through libwebp: the first frame of an animation, the orientation of its EXIF
+// chunk applied; decoded straight at a smaller size when LoadOptions asks for less.
+PictureInfo probeWebp(const ByteSource& source, const QString& name);
+LoadedPicture loadWebp(const QByteArray& data, const QString& name, const LoadOptions& options);
+
+// HEIF (HEIC, AVIF and the rest of its family) through libheif: the primary picture with
+// the container's own turns and mirrors. Its EXIF orientation is not applied: the
+// container's transformations already describe the upright picture. An embedded
+// thumbnail image may stand in when LoadOptions allows it.
+bool isHeif(const QByteArray& head);
+PictureInfo probeHeif(const ByteSource& source, const QString& name);
+LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOptions& options);
+
+} // namespace tav::picture
