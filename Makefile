@@ -2,11 +2,14 @@
 #   make run   - install missing packages, build, start Tavolin from its program folder
 #   make test  - the same set-up, then every test through ctest
 # Other targets: build, demo, bench, test-asan, format, format-check, install, clean.
+# The builds are the presets of CMakePresets.json: `release` in build/ (build, run, test)
+# and `asan-ubsan` in build-asan/ (test-asan); `debug` (build-debug/) is for
+# `cmake --preset debug` by hand.
 
-BUILD      ?= build
-ASAN_BUILD ?= build-asan
-BUILD_TYPE ?= RelWithDebInfo
-JOBS       ?= $(shell nproc)
+PRESET      ?= release
+BUILD       ?= build
+ASAN_BUILD  ?= build-asan
+JOBS        ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test test-asan demo bench format format-check install clean
@@ -17,7 +20,7 @@ deps:
 	@./scripts/install-deps
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DTAVOLIN_WERROR=ON $(CMAKE_FLAGS)
+	cmake --preset $(PRESET) -B $(BUILD) $(CMAKE_FLAGS)
 
 configure: $(BUILD)/build.ninja
 
@@ -28,21 +31,19 @@ run: build
 	cd $(BUILD)/dist && ./tavolin
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 900
+	ctest --preset $(PRESET) --test-dir $(BUILD) -j $(JOBS)
 
 # AddressSanitizer + UndefinedBehaviorSanitizer over every test but the slow
 # round trips through LibreOffice/Gnumeric (those read our files, not our memory).
-# LeakSanitizer is on: a leak fails the test that leaked. tests/lsan.supp names the
-# few system libraries that keep memory until exit on purpose. LeakSanitizer stops
-# the process's threads with ptrace; where that is forbidden it reports a fatal
-# error, which fails the run rather than passing it unchecked.
+# LeakSanitizer is on (the preset's ASAN_OPTIONS=detect_leaks=1): a leak fails the
+# test that leaked. tests/lsan.supp (the preset's LSAN_OPTIONS) names the few system
+# libraries that keep memory until exit on purpose. LeakSanitizer stops the process's
+# threads with ptrace; where that is forbidden it reports a fatal error, which fails
+# the run rather than passing it unchecked.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVOLIN_WERROR=ON \
-	    -DTAVOLIN_SANITIZE=ON -DTAVOLIN_ROUNDTRIP_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --preset asan-ubsan -B $(ASAN_BUILD) $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 \
-	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
-	    ctest --output-on-failure -j $(JOBS) -LE slow --timeout 900
+	ctest --preset asan-ubsan --test-dir $(ASAN_BUILD) -j $(JOBS)
 
 demo: build
 	./scripts/demo $(BUILD)/dist
@@ -62,4 +63,4 @@ install: build
 	./scripts/install-program $(BUILD)/dist
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-debug

@@ -1,12 +1,8 @@
 #include "app/preview_port.h"
 
-#if defined(TAVOLIN_HAVE_PREVIEW)
 #include "preview/preview_controller.h"
-#endif
 
 namespace tav {
-
-#if defined(TAVOLIN_HAVE_PREVIEW)
 
 namespace {
 
@@ -33,13 +29,5 @@ std::unique_ptr<PreviewPort> makePreview(QWidget* mainWindow, QWidget* waitWindo
                                          QObject* parent) {
     return std::make_unique<ControllerPort>(mainWindow, waitWindow, dialogs, parent);
 }
-
-#else
-
-std::unique_ptr<PreviewPort> makePreview(QWidget*, QWidget*, Dialogs&, QObject*) {
-    return nullptr;
-}
-
-#endif
 
 } // namespace tav

@@ -26,8 +26,7 @@ public:
     virtual void fileClicked(const QString& path) = 0;
 };
 
-// The preview of the program, working on the preview controls under `mainWindow`;
-// nothing when the program is built without it.
+// The preview of the program, working on the preview controls under `mainWindow`.
 std::unique_ptr<PreviewPort> makePreview(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
                                          QObject* parent);
 

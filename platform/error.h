@@ -24,10 +24,8 @@ inline constexpr int DeviceUnavailable = 68; // volume gone, medium missing
 inline constexpr int PermissionDenied = 70;  // or locked by an office suite
 inline constexpr int PathFileAccess = 75;
 inline constexpr int PathNotFound = 76; // a folder of the path is missing
-inline constexpr int Overflow = 6;
 inline constexpr int OutOfMemory = 7;
 inline constexpr int InvalidPicture = 481;
-inline constexpr int CanvasTooLarge = 480; // persistent image could not be created
 inline constexpr int EngineRefused = 1004; // the spreadsheet engine refused an operation
 } // namespace err
 

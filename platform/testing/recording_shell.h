@@ -1,4 +1,5 @@
-// Test double for tav::Shell: records what would have been opened or started.
+// Test double for tav::Shell: records what would have been opened or started, and a
+// guard that makes a shell the process-wide default for one test.
 #pragma once
 
 #include "platform/shell.h"
@@ -22,6 +23,21 @@ public:
     QStringList startedPrograms;
     bool openSucceeds = true;
     bool startSucceeds = true;
+};
+
+// Makes `shell` the process-wide default shell while the guard lives. The shell before
+// it is back when the guard ends, also when a test stops at a failed assertion.
+class DefaultShellOverride {
+public:
+    explicit DefaultShellOverride(Shell& shell) : previous_(&defaultShell()) {
+        setDefaultShell(&shell);
+    }
+    ~DefaultShellOverride() { setDefaultShell(previous_); }
+    DefaultShellOverride(const DefaultShellOverride&) = delete;
+    DefaultShellOverride& operator=(const DefaultShellOverride&) = delete;
+
+private:
+    Shell* previous_;
 };
 
 } // namespace tav::testing

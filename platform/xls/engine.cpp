@@ -4,6 +4,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/image/picture_loader.h"
 #include "platform/shell.h"
 #include "platform/xls/address.h"
 #include "platform/xls/drawing.h"
@@ -11,13 +12,6 @@
 #include "platform/xls/opcodes.h"
 #include "platform/xls/picture.h"
 #include "platform/xls/workbook_io.h"
-
-#if __has_include("platform/image/picture_loader.h")
-#include "platform/image/picture_loader.h"
-#define TAVOLIN_HAVE_PICTURE_LOADER 1
-#else
-#include <QImageReader>
-#endif
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -1155,23 +1149,10 @@ QImage decodeRasterBlip(const PictureData& pic) {
 }
 
 QImage loadPictureFile(const QString& path, QSizeF* sizePoints) {
-#ifdef TAVOLIN_HAVE_PICTURE_LOADER
     const LoadedPicture loaded = tav::loadPicture(path);
     QImage image = loaded.image;
     *sizePoints = QSizeF(loaded.logicalSize.width() * 0.75, loaded.logicalSize.height() * 0.75);
     return image;
-#else
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        throw Error(
-            err::InvalidPicture,
-            QStringLiteral("picture '%1' cannot be read: %2").arg(path, reader.errorString()));
-    }
-    *sizePoints = QSizeF(image.width() * 0.75, image.height() * 0.75);
-    return image;
-#endif
 }
 
 } // namespace

@@ -257,9 +257,6 @@ void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
     env.programFolder = f.programDir.path();
     env.startFolder = photos.path();
     MainWindow w(env);
-    if (!w.preview()) {
-        QSKIP("built without the preview");
-    }
     w.startUp();
     const QString before = w.txtTitle->toPlainText();
     w.File1->selectAll();
@@ -451,7 +448,7 @@ void MainWindowTest::fileNameCheckBoxGreysOutExtensionCheckBox() {
 void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
     WindowFixture f;
     tav::testing::RecordingShell shell;
-    tav::setDefaultShell(&shell);
+    const tav::testing::DefaultShellOverride useShell(shell);
     MainWindow& w = f.start();
     QSignalSpy ended(&w, &MainWindow::programEnded);
     // A workbook written by an earlier run of the engine stands in for the result.
@@ -467,13 +464,12 @@ void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
     w.close();
     QVERIFY(f.profiles.writes.isEmpty());
     QCOMPARE(ended.size(), 1);
-    tav::setDefaultShell(nullptr);
 }
 
 void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     WindowFixture f;
     tav::testing::RecordingShell shell;
-    tav::setDefaultShell(&shell);
+    const tav::testing::DefaultShellOverride useShell(shell);
     MainWindow& w = f.start();
     // Without the sample beside the program: the warning names the expected path.
     w.CmdList->click();
@@ -494,7 +490,6 @@ void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     // Shutdown drops the reference to the application.
     w.close();
     QVERIFY(w.spreadsheetApp() == nullptr);
-    tav::setDefaultShell(nullptr);
 }
 
 QTEST_MAIN(MainWindowTest)

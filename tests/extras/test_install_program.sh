@@ -42,9 +42,7 @@ desktop="$apps/tavolin.desktop"
 grep -qx "Exec=\"$prefix/tavolin\"" "$desktop" || fail "Exec does not start the installed program"
 grep -qx "Path=$prefix" "$desktop" || fail "Path is not the program folder"
 grep -q "^Icon=$prefix/tavolin" "$desktop" || fail "Icon is not the installed icon"
-if command -v desktop-file-validate >/dev/null 2>&1; then
-    desktop-file-validate "$desktop" || fail "desktop entry does not validate"
-fi
+desktop-file-validate "$desktop" || fail "desktop entry does not validate"
 
 # Reinstall over a folder whose settings the user has written: they stay.
 printf '[File]\nOwner=山田\n' >"$prefix/Tavolin.ini"

@@ -45,8 +45,6 @@ TEST(FailureReport, ClassBySiteNumberAndErrno) {
         {Site::Engine, 53, 0, Class::Other},
         {Site::Engine, 1004, 0, Class::Other},
         {Site::Engine, 429, 0, Class::NoSpreadsheet},
-        {Site::Engine, -2147024894, 0, Class::NoSpreadsheet},
-        {Site::Engine, 50289, 0, Class::ProjectProtected},
     };
     for (const auto& c : cases) {
         const RunFailure f =
@@ -92,12 +90,12 @@ TEST(FailureReport, ClassicTexts) {
               QStringLiteral(
                   "Excel元ファイルが存在しません。\rExcelBook.orgを同一フォルダに格納下さい。"));
 
-    const FailureMessage none = failureMessage(-2147024894, QString());
+    const FailureMessage none = failureMessage(429, QString());
     EXPECT_EQ(none.text, QStringLiteral("Excelが見つかりません。Excelが起動不可能の状態です"));
     EXPECT_EQ(none.icon, MessageIcon::Exclamation);
     EXPECT_FALSE(none.endsProgram);
 
-    const FailureMessage protectedProject = failureMessage(50289, QString());
+    const FailureMessage protectedProject = failureMessage(RunFailure{Class::ProjectProtected, 0});
     EXPECT_EQ(protectedProject.text, QStringLiteral("プロジェクトが保護されています。\r保護を解除し"
                                                     "てから選択下さい。\r本ソフトを終了します。"));
     EXPECT_TRUE(protectedProject.endsProgram);
@@ -111,7 +109,7 @@ TEST(FailureReport, ClassicTexts) {
     EXPECT_TRUE(failureMessage(70, QString()).text.startsWith(QStringLiteral("ｴﾗｰNo:70")));
     EXPECT_TRUE(failureMessage(53, QString()).text.startsWith(QStringLiteral("ｴﾗｰNo:53")));
 
-    for (int n : {70, 53, 429, 50289, 1004}) {
+    for (int n : {70, 53, 429, 1004}) {
         EXPECT_EQ(failureMessage(n, QString()).title, QStringLiteral("Tavolin、画像ファイル生成"));
     }
 }

@@ -730,14 +730,28 @@ void recordMessage(QtMsgType, const QMessageLogContext&, const QString& message)
     gMessages << message;
 }
 
+// Collects Qt's messages in gMessages while it lives; the handler before it is back
+// when it ends, also when the load throws.
+class MessageRecorder {
+public:
+    MessageRecorder() : previous_(qInstallMessageHandler(recordMessage)) { gMessages.clear(); }
+    ~MessageRecorder() { qInstallMessageHandler(previous_); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+private:
+    QtMessageHandler previous_;
+};
+
 // Every text of this emf has font size 0, and Qt warns about each one as it draws; the
 // warnings of one picture come out as one line that names the file.
 TEST(PictureLoader, ADrawingsWarningsComeOutAsOneLine) {
-    gMessages.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(recordMessage);
     const QString path = imagePath("emf/libemf2svg_test-013_zero_font_DERIVED.emf");
-    const LoadedPicture picture = loadPicture(path);
-    qInstallMessageHandler(previous);
+    LoadedPicture picture;
+    {
+        const MessageRecorder recorder;
+        picture = loadPicture(path);
+    }
     EXPECT_EQ(picture.logicalSize, QSize(554, 663));
     ASSERT_EQ(gMessages.size(), 1) << gMessages.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(gMessages[0].contains(path)) << gMessages[0].toStdString();

@@ -2,6 +2,7 @@
 // fitting, the clipboard, formats, page set-up, saving and reading back.
 #include "platform/shell.h"
 #include "platform/testing/failing_file_writer.h"
+#include "platform/testing/recording_shell.h"
 #include "platform/xls/biff.h"
 #include "platform/xls/drawing.h"
 #include "platform/xls/engine.h"
@@ -773,7 +774,7 @@ public:
 
 TEST_F(Engine, VisibleHandsTheWorkbookToTheDesktop) {
     FakeShell shell;
-    setDefaultShell(&shell);
+    const tav::testing::DefaultShellOverride useShell(shell);
     const QString path = copyTemplate();
     open(path);
     app_.setVisible(true);
@@ -781,7 +782,6 @@ TEST_F(Engine, VisibleHandsTheWorkbookToTheDesktop) {
     EXPECT_TRUE(app_.visible());
     shell.answer = false;
     EXPECT_EQ(errorNumber([&] { app_.setVisible(true); }), ErrCannotShow);
-    setDefaultShell(nullptr);
     app_.quit();
     EXPECT_EQ(app_.workbooks().count(), 0);
 }
