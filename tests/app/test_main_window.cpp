@@ -9,6 +9,8 @@
 #include "platform/profile_strings.h"
 #include "platform/testing/recording_shell.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -21,6 +23,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 using tav::MainWindow;
 using tav::testing::WindowFixture;
@@ -65,11 +70,35 @@ void chooseDrive(MainWindow& w, const QString& root) {
     emit w.Drive1->activated(index);
 }
 
+// Runs `open` (which shows a modal dialog) and returns the texts of the dialog's
+// buttons and labels; the dialog is closed with Escape once they are read.
+QStringList modalDialogTexts(const std::function<void()>& open) {
+    QStringList texts;
+    QTimer::singleShot(0, [&texts] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) {
+            return;
+        }
+        for (const QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
+            texts.push_back(b->text());
+        }
+        for (const QLabel* l : dialog->findChildren<QLabel*>()) {
+            texts.push_back(l->text());
+        }
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    open();
+    return texts;
+}
+
 } // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void qtStandardTextsAreJapanese_data();
+    void qtStandardTextsAreJapanese();
     void firstStartShowsEmptyFieldsAndTheWorkingFolder();
     void startWithSettingsRestoresOnlyTheBrowserFolder();
     void storedFolderOnUnreadableVolumeFallsBackToRoot();
@@ -94,6 +123,45 @@ private slots:
     void resultWorkbookEndsTheProgramWithoutWritingSettings();
     void sampleButtonsOpenOneMoreWindowPerClick();
 };
+
+void MainWindowTest::initTestCase() {
+    QVERIFY(tav::installJapaneseQtTexts());
+}
+
+void MainWindowTest::qtStandardTextsAreJapanese_data() {
+    QTest::addColumn<bool>("question"); // else the folder browser
+    QTest::addColumn<QStringList>("japanese");
+    QTest::addColumn<QStringList>("english");
+    QTest::newRow("rename question")
+        << true << QStringList{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)")}
+        << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")};
+    QTest::newRow("folder browser")
+        << false
+        << QStringList{QStringLiteral("選択(&C)"), QStringLiteral("キャンセル"),
+                       QStringLiteral("ディレクトリ:")}
+        << QStringList{QStringLiteral("Cancel"), QStringLiteral("Look in:"),
+                       QStringLiteral("&Choose"), QStringLiteral("Directory:")};
+}
+
+void MainWindowTest::qtStandardTextsAreJapanese() {
+    QFETCH(bool, question);
+    QFETCH(QStringList, japanese);
+    QFETCH(QStringList, english);
+    tav::QtDialogs dialogs;
+    const QStringList texts = modalDialogTexts([&] {
+        if (question) {
+            dialogs.askYesNo(nullptr, QStringLiteral("変更しますか"), QStringLiteral("Tavolin"));
+        } else {
+            dialogs.browseForFolder(nullptr, QStringLiteral("フォルダ"), QDir::tempPath());
+        }
+    });
+    for (const QString& text : japanese) {
+        QVERIFY2(texts.contains(text), qPrintable(texts.join(u'|')));
+    }
+    for (const QString& text : english) {
+        QVERIFY2(!texts.contains(text), qPrintable(text));
+    }
+}
 
 void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
     WindowFixture f;
