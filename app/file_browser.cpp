@@ -117,7 +117,7 @@ void FileBrowser::setFolder(const QString& path) {
     // Only absolute paths name a folder here; a stored "C:\\..." from another system
     // or a relative path must not be looked up relative to the working folder.
     if (!path.startsWith(QLatin1Char('/'))) {
-        throw Error(err::PathNotFound, QStringLiteral("not an absolute folder: '%1'").arg(path));
+        throw Error(err::PathNotFound, errorText(ErrorText::NotAnAbsoluteFolder, path));
     }
     const QString clean = QDir::cleanPath(path);
     const FolderListing listing = fs_.list(clean); // throws before anything changes

@@ -90,14 +90,12 @@ FolderListing LocalFileSystem::list(const QString& folder) {
     if (!dir) {
         const int e = errno;
         if (e == ENOENT && onUnmountedRemovable(folder, volumes())) {
-            throw Error(err::DeviceUnavailable,
-                        QStringLiteral("volume of '%1' is not mounted").arg(folder));
+            throw Error(err::DeviceUnavailable, errorText(ErrorText::VolumeNotMounted, folder));
         }
         if (e == ENOENT || e == ENOTDIR) {
-            throw Error(err::PathNotFound,
-                        QStringLiteral("folder '%1' does not exist").arg(folder));
+            throw Error(err::PathNotFound, errorText(ErrorText::FolderMissing, folder));
         }
-        throwErrno(e, QStringLiteral("open folder"), folder);
+        throwErrno(e, FileOperation::ReadFolder, folder);
     }
     FolderListing listing;
     for (;;) {
@@ -128,7 +126,7 @@ FolderListing LocalFileSystem::list(const QString& folder) {
         }
     }
     if (errno != 0) {
-        throwErrno(errno, QStringLiteral("read folder"), folder);
+        throwErrno(errno, FileOperation::ReadFolder, folder);
     }
     sortNames(listing.folders);
     sortNames(listing.files);

@@ -60,7 +60,8 @@ ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& cre
         attempt.openDescription = e.description();
     } catch (const std::exception& e) {
         attempt.openError = err::EngineRefused;
-        attempt.openDescription = QString::fromLocal8Bit(e.what());
+        attempt.openDescription = errorText(ErrorText::InternalError);
+        qWarning("open workbook: %s", e.what());
     }
     try {
         spreadsheetApp->setVisible(true);

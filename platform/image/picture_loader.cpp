@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/image/exif_orientation.h"
 #include "platform/image/metafile.h"
+#include "platform/paths.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -34,9 +35,14 @@ constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr qint64 kMaxPixelsPerFileByte = 1000;
 constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
 
-[[noreturn]] void invalid(const QString& name, const QString& reason) {
+// `cause` is for the user (a text of platform/error_texts.h), `detail` for a developer.
+[[noreturn]] void invalid(const QString& name, ErrorText cause, const QString& detail = QString()) {
     throw Error(err::InvalidPicture,
-                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
+                errorText(ErrorText::PictureUnreadable, name, errorText(cause)), detail);
+}
+
+QString pixelCount(qint64 w, qint64 h) {
+    return QString::number(w) + QStringLiteral(" x ") + QString::number(h);
 }
 
 // Reads at most `limit` bytes of the file (all of it when limit < 0).
@@ -50,8 +56,9 @@ QByteArray readFileBytes(const QString& path, qint64 limit) {
         // A missing folder on the way is "path not found", not "file not found".
         if (error == ENOENT && !QFileInfo(path).absoluteDir().exists())
             throw Error(err::PathNotFound,
-                        QStringLiteral("open '%1': the folder does not exist").arg(path));
-        throwErrno(error, QStringLiteral("open"), path);
+                        failedOperation(FileOperation::Open, path,
+                                        errorText(ErrorText::FolderMissing, folderOf(path))));
+        throwErrno(error, FileOperation::Open, path);
     }
     struct Closer {
         int fd;
@@ -59,13 +66,13 @@ QByteArray readFileBytes(const QString& path, qint64 limit) {
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0)
-        throwErrno(errno, QStringLiteral("stat"), path);
+        throwErrno(errno, FileOperation::ReadDetails, path);
     if (S_ISDIR(st.st_mode))
-        throwErrno(EISDIR, QStringLiteral("open"), path);
+        throwErrno(EISDIR, FileOperation::Open, path);
     if (!S_ISREG(st.st_mode))
-        invalid(path, QStringLiteral("not a regular file"));
+        invalid(path, ErrorText::PictureNotAFile);
     if (st.st_size > kMaxFileBytes)
-        invalid(path, QStringLiteral("the file is larger than 1 GB"));
+        invalid(path, ErrorText::PictureFileTooLarge);
     qint64 want = st.st_size;
     if (limit >= 0)
         want = std::min(want, limit);
@@ -76,7 +83,7 @@ QByteArray readFileBytes(const QString& path, qint64 limit) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throwErrno(errno, QStringLiteral("read"), path);
+            throwErrno(errno, FileOperation::Read, path);
         }
         if (n == 0)
             break; // the file shrank while we read it
@@ -89,7 +96,7 @@ QByteArray readFileBytes(const QString& path, qint64 limit) {
 qint64 fileSize(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        throwErrno(errno, QStringLiteral("stat"), path);
+        throwErrno(errno, FileOperation::ReadDetails, path);
     return st.st_size;
 }
 
@@ -108,7 +115,7 @@ std::uint16_t le16(const QByteArray& d, qsizetype offset) {
 // a file's name says nothing reliable about what is inside it.
 PictureFormat sniff(const QByteArray& data, const QString& name) {
     if (data.isEmpty())
-        invalid(name, QStringLiteral("the file is empty"));
+        invalid(name, ErrorText::PictureFileEmpty);
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
     const qsizetype n = data.size();
     if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
@@ -124,25 +131,24 @@ PictureFormat sniff(const QByteArray& data, const QString& name) {
         return PictureFormat::Wmf; // standard metafile header without the placeable part
     if (n >= 44 && le32(data, 0) == 1 && le32(data, 40) == 0x464D4520)
         return PictureFormat::Emf;
-    invalid(name, QStringLiteral("not a bmp, jpg, gif, wmf or emf picture"));
+    invalid(name, ErrorText::PictureUnknownType);
 }
 
 void checkPixelCount(qint64 w, qint64 h, qint64 fileBytes, const QString& name) {
     if (w <= 0 || h <= 0)
-        invalid(name, QStringLiteral("the picture declares no pixels"));
+        invalid(name, ErrorText::PictureNoPixels);
     const qint64 pixels = w * h;
     if (pixels > kMaxPicturePixels)
-        invalid(name, QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 "
-                                     "megapixels are supported)")
-                          .arg(w)
-                          .arg(h)
-                          .arg(kMaxPicturePixels / 1'000'000));
+        throw Error(err::InvalidPicture,
+                    errorText(ErrorText::PictureUnreadable, name,
+                              errorText(ErrorText::PictureTooManyPixels, QString::number(w),
+                                        QString::number(h), QString::number(kMaxPicturePixels))));
     if (pixels > kAlwaysAllowedPixels && pixels / kMaxPixelsPerFileByte > fileBytes)
-        invalid(name, QStringLiteral("the picture declares %1 x %2 pixels, more than a file of "
-                                     "%3 bytes can hold")
-                          .arg(w)
-                          .arg(h)
-                          .arg(fileBytes));
+        throw Error(err::InvalidPicture,
+                    errorText(ErrorText::PictureUnreadable, name,
+                              errorText(ErrorText::PicturePixelsBeyondFile, QString::number(w),
+                                        QString::number(h))),
+                    QStringLiteral("%1 pixels in %2 bytes").arg(pixelCount(w, h)).arg(fileBytes));
 }
 
 QImage flattenOverWhite(const QImage& image) {
@@ -152,9 +158,9 @@ QImage flattenOverWhite(const QImage& image) {
         return image.convertToFormat(QImage::Format_RGB32);
     QImage out(image.size(), QImage::Format_RGB32);
     if (out.isNull())
-        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
-                                          .arg(image.width())
-                                          .arg(image.height()));
+        throw Error(err::OutOfMemory,
+                    errorText(ErrorText::NoMemoryForPicture, QString::number(image.width()),
+                              QString::number(image.height())));
     out.fill(Qt::white);
     QPainter painter(&out);
     painter.drawImage(0, 0, image);
@@ -190,8 +196,7 @@ JpegHeader readJpegHeader(tjhandle h, const QByteArray& data, const QString& nam
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     if (tjDecompressHeader3(h, bytes, static_cast<unsigned long>(data.size()), &header.width,
                             &header.height, &subsamp, &header.colorspace) != 0)
-        invalid(name, QStringLiteral("damaged JPEG header (%1)")
-                          .arg(QString::fromLocal8Bit(tjGetErrorStr2(h))));
+        invalid(name, ErrorText::PictureHeaderDamaged, QString::fromLocal8Bit(tjGetErrorStr2(h)));
     header.orientation = jpegExifOrientation(bytes, std::size_t(data.size()));
     return header;
 }
@@ -264,7 +269,7 @@ std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray&
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
     TjHandle tj;
     if (tj.h == nullptr)
-        throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     const JpegHeader header = readJpegHeader(tj.h, data, name);
     checkPixelCount(header.width, header.height, data.size(), name);
 
@@ -281,8 +286,8 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
 
     QImage stored(w, h, QImage::Format_RGB32);
     if (stored.isNull())
-        throw Error(err::OutOfMemory,
-                    QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+        throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture, QString::number(w),
+                                                QString::number(h)));
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     const auto size = static_cast<unsigned long>(data.size());
     // TJFLAG_LIMITSCANS refuses progressive files with absurd scan counts, which would
@@ -294,8 +299,8 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         std::unique_ptr<unsigned char[]> buffer(
             new (std::nothrow) unsigned char[std::size_t(w) * h * 4]);
         if (!buffer)
-            throw Error(err::OutOfMemory,
-                        QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+            throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture,
+                                                    QString::number(w), QString::number(h)));
         rc = tjDecompress2(tj.h, bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
         if (rc == 0 || tjGetErrorCode(tj.h) == TJERR_WARNING)
             cmykToRgb32(buffer.get(), w, h, stored);
@@ -309,8 +314,7 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         // harmless; a file that ends before its picture does is not a picture.
         if (tjGetErrorCode(tj.h) != TJERR_WARNING ||
             message.contains(QLatin1String("Premature end")))
-            invalid(name,
-                    QStringLiteral("the JPEG data is damaged or truncated (%1)").arg(message));
+            invalid(name, ErrorText::PictureDataDamaged, message);
     }
     LoadedPicture result;
     result.image = applyExifOrientation(std::move(stored), header.orientation);
@@ -370,9 +374,8 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
     // Qt's bmp reader reports a top-down bitmap with its negative height.
     const QSize declared = absoluteSize(reader.size());
     if (declared.isEmpty())
-        invalid(name, QStringLiteral("damaged %1 header")
-                          .arg(format == PictureFormat::Gif ? QStringLiteral("gif")
-                                                            : QStringLiteral("bmp")));
+        invalid(name, ErrorText::PictureHeaderDamaged,
+                format == PictureFormat::Gif ? QStringLiteral("gif") : QStringLiteral("bmp"));
     checkPixelCount(declared.width(), declared.height(), data.size(), name);
     // Qt refuses pictures beyond its allocation limit (256 MB by default); the checks
     // above are the real limit here.
@@ -381,7 +384,7 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
         QImageReader::setAllocationLimit(neededMb);
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        invalid(name, reader.errorString());
+        invalid(name, ErrorText::PictureDataDamaged, reader.errorString());
     LoadedPicture result;
     result.image = flattenOverWhite(image);
     result.logicalSize = result.image.size();
@@ -435,7 +438,7 @@ LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
     case PictureFormat::Emf:
         return loadMetafile(data, name, format, options);
     }
-    invalid(name, QStringLiteral("unknown picture type"));
+    invalid(name, ErrorText::PictureUnknownType);
 }
 
 LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
@@ -453,7 +456,7 @@ PictureInfo probePicture(const QString& path) {
     case PictureFormat::Jpeg: {
         TjHandle tj;
         if (tj.h == nullptr)
-            throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+            throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
         JpegHeader header;
         try {
             header = readJpegHeader(tj.h, data, path);
@@ -477,7 +480,7 @@ PictureInfo probePicture(const QString& path) {
         QImageReader reader(&buffer, info.format == PictureFormat::Gif ? "gif" : "bmp");
         const QSize size = absoluteSize(reader.size());
         if (size.isEmpty())
-            invalid(path, QStringLiteral("damaged picture header"));
+            invalid(path, ErrorText::PictureHeaderDamaged);
         checkPixelCount(size.width(), size.height(), fileSize(path), path);
         info.pixelSize = info.logicalSize = size;
         info.isVector = false;
@@ -494,7 +497,7 @@ PictureInfo probePicture(const QString& path) {
         return info;
     }
     }
-    invalid(path, QStringLiteral("unknown picture type"));
+    invalid(path, ErrorText::PictureUnknownType);
 }
 
 } // namespace tav
