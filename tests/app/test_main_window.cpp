@@ -13,6 +13,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +124,8 @@ private slots:
     void layoutFamiliesKeepTheirInnerChoice();
     void fileNameCheckBoxGreysOutExtensionCheckBox();
     void resultWorkbookEndsTheProgramWithoutWritingSettings();
+    void desktopAssociationDecidesWhetherAWorkbookCanBeShown_data();
+    void desktopAssociationDecidesWhetherAWorkbookCanBeShown();
     void sampleButtonsOpenOneMoreWindowPerClick();
 };
 
@@ -535,6 +540,71 @@ void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
     tav::setDefaultShell(nullptr);
 }
 
+void MainWindowTest::desktopAssociationDecidesWhetherAWorkbookCanBeShown_data() {
+    QTest::addColumn<QString>("defaultApplication"); // for application/vnd.ms-excel
+    QTest::addColumn<QString>("installedDesktopFile");
+    QTest::addColumn<bool>("canShow");
+    QTest::newRow("no association") << QString() << QString() << false;
+    QTest::newRow("association to a program that is gone")
+        << QStringLiteral("calc.desktop") << QString() << false;
+    QTest::newRow("associated") << QStringLiteral("calc.desktop") << QStringLiteral("calc.desktop")
+                                << true;
+    QTest::newRow("associated, in a subfolder")
+        << QStringLiteral("suite-calc.desktop") << QStringLiteral("suite/calc.desktop") << true;
+}
+
+void MainWindowTest::desktopAssociationDecidesWhetherAWorkbookCanBeShown() {
+    QFETCH(QString, defaultApplication);
+    QFETCH(QString, installedDesktopFile);
+    QFETCH(bool, canShow);
+    // A desktop of its own: XDG folders in a temporary folder, no desktop environment.
+    QTemporaryDir xdg;
+    const QString config = xdg.filePath(QStringLiteral("config"));
+    const QString data = xdg.filePath(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(config) && QDir().mkpath(data + QStringLiteral("/applications")));
+    const auto write = [](const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    if (!defaultApplication.isEmpty()) {
+        write(config + QStringLiteral("/mimeapps.list"),
+              "[Default Applications]\napplication/vnd.ms-excel=" + defaultApplication.toUtf8() +
+                  "\n");
+    }
+    if (!installedDesktopFile.isEmpty()) {
+        write(data + QStringLiteral("/applications/") + installedDesktopFile,
+              "[Desktop Entry]\nType=Application\nName=Calc\nExec=true %f\n"
+              "MimeType=application/vnd.ms-excel;\n");
+    }
+    const QByteArray names[] = {"XDG_CONFIG_HOME",  "XDG_CONFIG_DIRS",         "XDG_DATA_HOME",
+                                "XDG_DATA_DIRS",    "XDG_CURRENT_DESKTOP",     "DESKTOP_SESSION",
+                                "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
+    QHash<QByteArray, QByteArray> saved;
+    for (const QByteArray& name : names) {
+        if (qEnvironmentVariableIsSet(name.constData())) {
+            saved.insert(name, qgetenv(name.constData()));
+        }
+        qunsetenv(name.constData());
+    }
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", config.toLocal8Bit());
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", data.toLocal8Bit());
+    const QString workbook = xdg.filePath(QStringLiteral("報告.xls"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), workbook));
+    tav::DesktopShell shell;
+    const bool answer = shell.hasAssociatedProgram(workbook);
+    for (const QByteArray& name : names) {
+        qunsetenv(name.constData());
+        if (saved.contains(name)) {
+            qputenv(name.constData(), saved.value(name));
+        }
+    }
+    QCOMPARE(answer, canShow);
+}
+
 void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     WindowFixture f;
     tav::testing::RecordingShell shell;
@@ -556,6 +626,14 @@ void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     QCOMPARE(shell.openedDocuments, (QStringList{sample, sample}));
     QVERIFY(w.spreadsheetApp() != nullptr);
     QCOMPARE(f.dialogs.messageCount(), 1);
+    // Nothing on the desktop can show it: the user is told, and the program goes on.
+    shell.openSucceeds = false;
+    w.CmdList->click();
+    QCOMPARE(f.dialogs.messageCount(), 2);
+    QVERIFY(f.dialogs.shown.back().text.startsWith(
+        QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + sample));
+    QVERIFY(!f.dialogs.shown.back().text.contains(QStringLiteral("終了")));
+    QVERIFY(w.isEnabled());
     // Shutdown drops the reference to the application.
     w.close();
     QVERIFY(w.spreadsheetApp() == nullptr);
