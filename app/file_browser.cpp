@@ -65,7 +65,8 @@ void FileBrowser::refreshDrives() {
     const QSignalBlocker blocker(drives_);
     const QString keep = drive_;
     drives_->clear();
-    for (const QString& root : fs_.volumes()) {
+    volumes_ = fs_.volumes();
+    for (const QString& root : volumes_) {
         drives_->addItem(root, root);
     }
     selectDriveEntry(keep.isEmpty() ? QStringLiteral("/") : keep);
@@ -88,7 +89,7 @@ void FileBrowser::setFileListFolder(const QString& path) {
 }
 
 void FileBrowser::setDrive(const QString& path) {
-    const QString root = volumeOf(path, fs_.volumes());
+    const QString root = volumeOf(path, volumes_);
     const QString previous = drive_;
     drive_ = root;
     selectDriveEntry(root);
@@ -96,7 +97,7 @@ void FileBrowser::setDrive(const QString& path) {
         setFolder(driveFolders_.value(root, root));
     } catch (const Error&) {
         // The volume cannot be read: back to the drive of the folder list, silently.
-        drive_ = folder_.isEmpty() ? previous : volumeOf(folder_, fs_.volumes());
+        drive_ = folder_.isEmpty() ? previous : volumeOf(folder_, volumes_);
         selectDriveEntry(drive_.isEmpty() ? QStringLiteral("/") : drive_);
     }
 }
@@ -127,7 +128,7 @@ void FileBrowser::setFolder(const QString& path) {
 
 void FileBrowser::show(const QString& path, const FolderListing& listing) {
     folder_ = path;
-    drive_ = volumeOf(path, fs_.volumes());
+    drive_ = volumeOf(path, volumes_);
     selectDriveEntry(drive_);
     driveFolders_.insert(drive_, path);
     fillFolderList(path, listing.folders);

@@ -96,6 +96,9 @@ private:
     QString folder_;
     QString fileFolder_;
     QHash<QString, QString> driveFolders_; // each volume's current folder
+    // The volumes as read when the drive list was filled (at start and each time its
+    // list opens); a change of folder asks no volume anything.
+    QStringList volumes_;
 };
 
 } // namespace tav

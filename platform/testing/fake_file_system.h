@@ -54,14 +54,13 @@ public:
     }
 
     QStringList volumes() override {
-        QStringList all{QStringLiteral("/")};
-        all += volumes_;
-        return all;
+        ++volumeCalls;
+        return allVolumes();
     }
 
     FolderListing list(const QString& folder) override {
         ++listCalls;
-        if (unreadable_.contains(volumeOf(folder, volumes()))) {
+        if (unreadable_.contains(volumeOf(folder, allVolumes()))) {
             throw Error(err::DeviceUnavailable, QStringLiteral("device not ready"));
         }
         const auto it = tree_.constFind(folder);
@@ -72,8 +71,15 @@ public:
     }
 
     int listCalls = 0;
+    int volumeCalls = 0;
 
 private:
+    QStringList allVolumes() const {
+        QStringList all{QStringLiteral("/")};
+        all += volumes_;
+        return all;
+    }
+
     QMap<QString, FolderListing> tree_;
     QStringList volumes_;
     QSet<QString> unreadable_;
