@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 
 namespace tav {
 
@@ -50,7 +53,11 @@ QStringList folderChain(const QString& folder) {
 
 FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders,
                          QListWidget* files, QObject* parent)
-    : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files) {
+    : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files),
+      refreshTimer_(new QTimer(this)) {
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(kRefreshDelayMs);
+    connect(refreshTimer_, &QTimer::timeout, this, &FileBrowser::refreshLists);
     files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     folders_->setSelectionMode(QAbstractItemView::SingleSelection);
     refreshDrives();
@@ -59,6 +66,10 @@ FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* 
     if (auto* list = qobject_cast<DriveList*>(drives_)) {
         connect(list, &DriveList::aboutToShowPopup, this, &FileBrowser::refreshDrives);
     }
+}
+
+FileBrowser::~FileBrowser() {
+    fs_.watch(QString(), {});
 }
 
 void FileBrowser::refreshDrives() {
@@ -86,6 +97,45 @@ void FileBrowser::setFileListFolder(const QString& path) {
     const FolderListing listing = fs_.list(path);
     fileFolder_ = path;
     fillFileList(listing.files);
+    watchFileListFolder();
+}
+
+void FileBrowser::watchFileListFolder() {
+    refreshTimer_->stop();
+    fs_.watch(fileFolder_, [this] { refreshTimer_->start(); });
+}
+
+void FileBrowser::refreshLists() {
+    FolderListing listing;
+    try {
+        listing = fs_.list(fileFolder_);
+    } catch (const Error&) {
+        return; // the folder went away or cannot be read now: the lists stay as they are
+    }
+    QSet<QString> selected;
+    for (const QString& name : selectedFileNames()) {
+        selected.insert(name);
+    }
+    const QString current = files_->currentItem() ? files_->currentItem()->text() : QString();
+    const int scroll = files_->verticalScrollBar()->value();
+    fillFileList(listing.files);
+    {
+        const QSignalBlocker blocker(files_);
+        for (int i = 0; i < files_->count(); ++i) {
+            QListWidgetItem* item = files_->item(i);
+            if (item->text() == current) {
+                files_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+            }
+            item->setSelected(selected.contains(item->text()));
+        }
+        files_->verticalScrollBar()->setValue(scroll);
+    }
+    if (fileFolder_ == folder_) {
+        // New or renamed subfolders too; the folder list keeps its place.
+        const int folderScroll = folders_->verticalScrollBar()->value();
+        fillFolderList(folder_, listing.folders);
+        folders_->verticalScrollBar()->setValue(folderScroll);
+    }
 }
 
 void FileBrowser::setDrive(const QString& path) {
@@ -135,6 +185,7 @@ void FileBrowser::show(const QString& path, const FolderListing& listing) {
     // The file list follows with the image pattern.
     fileFolder_ = path;
     fillFileList(listing.files);
+    watchFileListFolder();
 }
 
 QStringList FileBrowser::selectedFileNames() const {

@@ -12,6 +12,7 @@
 
 class QListWidget;
 class QListWidgetItem;
+class QTimer;
 
 namespace tav {
 
@@ -47,6 +48,11 @@ public:
     // The three widgets are owned by the window and must outlive this object.
     FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders, QListWidget* files,
                 QObject* parent = nullptr);
+    ~FileBrowser() override;
+
+    // How long the file list waits after a change in its folder before it reads the
+    // folder again: a burst of copied photos is read once.
+    static constexpr int kRefreshDelayMs = 300;
 
     // The folder list's current folder ("" before the first successful change).
     QString folder() const { return folder_; }
@@ -86,7 +92,12 @@ private:
     void onFolderActivated(QListWidgetItem* item);
     void show(const QString& path, const FolderListing& listing);
     void fillFolderList(const QString& path, const QStringList& subfolders);
+    // A new folder's files: nothing selected.
     void fillFileList(const QStringList& names);
+    // The folder's files read again: the selection, the current file and the scroll
+    // position stay where they were, for the files that are still there.
+    void refreshLists();
+    void watchFileListFolder();
 
     BrowserFileSystem& fs_;
     QComboBox* drives_;
@@ -99,6 +110,7 @@ private:
     // The volumes as read when the drive list was filled (at start and each time its
     // list opens); a change of folder asks no volume anything.
     QStringList volumes_;
+    QTimer* refreshTimer_;
 };
 
 } // namespace tav

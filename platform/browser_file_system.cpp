@@ -3,6 +3,7 @@
 #include "platform/error.h"
 
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QSet>
 
@@ -179,6 +180,31 @@ constexpr std::chrono::milliseconds kVolumeAnswerLimit(700);
 } // namespace
 
 LocalFileSystem::LocalFileSystem() : probe_(volumeIsReady, kVolumeAnswerLimit) {}
+
+LocalFileSystem::~LocalFileSystem() = default;
+
+void LocalFileSystem::watch(const QString& folder, std::function<void()> changed) {
+    changed_ = std::move(changed);
+    if (!watcher_) {
+        watcher_ = std::make_unique<QFileSystemWatcher>();
+        QObject::connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, watcher_.get(),
+                         [this] {
+                             if (changed_) {
+                                 changed_();
+                             }
+                         });
+    }
+    const QStringList watched = watcher_->directories();
+    if (watched == QStringList{folder}) {
+        return;
+    }
+    if (!watched.isEmpty()) {
+        watcher_->removePaths(watched);
+    }
+    if (!folder.isEmpty()) {
+        watcher_->addPath(folder); // a folder that cannot be watched is simply not followed
+    }
+}
 
 QStringList LocalFileSystem::volumes() {
     QStringList roots = probe_.ready(userMountPoints(readMountInfo()));

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFileSystemWatcher;
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -29,6 +31,15 @@ public:
     // folder's volume cannot be read (medium missing, device gone), 76 when the folder
     // does not exist, 70 when it may not be read.
     virtual FolderListing list(const QString& folder) = 0;
+
+    // Calls `changed` (on the thread of the caller, from its event loop) whenever the
+    // contents of `folder` may have changed: files copied in, renamed or removed. One
+    // folder is watched at a time; another call replaces it, an empty folder stops
+    // watching. Changes come in bursts: the caller gathers them.
+    virtual void watch(const QString& folder, std::function<void()> changed) {
+        (void)folder;
+        (void)changed;
+    }
 };
 
 // Asks volumes whether they are ready, each on a thread of its own, and waits for the
@@ -55,11 +66,16 @@ private:
 class LocalFileSystem final : public BrowserFileSystem {
 public:
     LocalFileSystem();
+    ~LocalFileSystem() override;
     QStringList volumes() override;
     FolderListing list(const QString& folder) override;
+    // Through QFileSystemWatcher (inotify).
+    void watch(const QString& folder, std::function<void()> changed) override;
 
 private:
     VolumeProbe probe_;
+    std::unique_ptr<QFileSystemWatcher> watcher_;
+    std::function<void()> changed_;
 };
 
 // The mount points of `mountInfo` (the text of /proc/self/mountinfo) that can hold the

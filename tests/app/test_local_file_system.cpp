@@ -2,7 +2,9 @@
 #include "platform/browser_file_system.h"
 #include "platform/error.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -131,6 +133,33 @@ TEST(LocalFileSystem, AHungVolumeCostsTheTimeLimitOnce) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(probe.ready(roots).size(), 3);
+}
+
+TEST(LocalFileSystem, WatchTellsOfPhotosCopiedIntoTheFolder) {
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    int argc = 1;
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    tav::LocalFileSystem fs;
+    int changes = 0;
+    fs.watch(dir.path(), [&] { ++changes; });
+    touch(dir.filePath(QStringLiteral("new.jpg")));
+    QElapsedTimer clock;
+    clock.start();
+    while (changes == 0 && clock.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_GT(changes, 0);
+    // Stopped: nothing more is told.
+    fs.watch(QString(), {});
+    changes = 0;
+    touch(dir.filePath(QStringLiteral("more.jpg")));
+    clock.restart();
+    while (clock.elapsed() < 300) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    EXPECT_EQ(changes, 0);
 }
 
 } // namespace

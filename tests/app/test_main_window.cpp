@@ -112,6 +112,7 @@ private slots:
     void folderListShowsChainAndSubfoldersAndFilesMatchingPattern();
     void driveWithoutMediumSnapsBack();
     void driveListReadsVolumesAgainWhenOpened();
+    void fileListFollowsTheFolder();
     void chosenRowIsShownByTheProgramsPreview();
     void recallRestoresStartUpValuesEveryTime();
     void recallOfEmptyStoredValuesEmptiesTheFields();
@@ -312,6 +313,35 @@ void MainWindowTest::driveListReadsVolumesAgainWhenOpened() {
     QCOMPARE(f.fs.volumeCalls, 2);
     QVERIFY(w.Drive1->findData(QStringLiteral("/media/stick")) >= 0);
     QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+}
+
+void MainWindowTest::fileListFollowsTheFolder() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    w.File1->findItems(QStringLiteral("d.Gif"), Qt::MatchExactly)[0]->setSelected(true);
+    w.File1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    const QStringList clickedBefore = f.preview.clicked;
+    // Photos copied in, and one renamed by a run, show up without leaving the folder.
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("c2.jpg"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("notes.txt"));
+    f.fs.renameFile(QStringLiteral("/home/u/photos"), QStringLiteral("a.jpg"),
+                    QStringLiteral("玄関.jpg"));
+    f.fs.addFolder(QStringLiteral("/home/u/photos/new"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("z.bmp")); // tells the list
+    QTRY_COMPARE(
+        itemTexts(w.File1),
+        (QStringList{QStringLiteral("B.JPG"), QStringLiteral("c2.jpg"), QStringLiteral("d.Gif"),
+                     QStringLiteral("e.emf"), QStringLiteral("f.wmf"), QStringLiteral("g.bmp"),
+                     QStringLiteral("z.bmp"), QStringLiteral("玄関.jpg")}));
+    // What the user had chosen stays chosen, and nothing is previewed for it.
+    QCOMPARE(w.fileBrowser().selectedFileNames(), QStringList{QStringLiteral("d.Gif")});
+    QCOMPARE(w.File1->currentItem()->text(), QStringLiteral("d.Gif"));
+    QCOMPARE(f.preview.clicked, clickedBefore);
+    QVERIFY(w.Dir1->findItems(QStringLiteral("new"), Qt::MatchEndsWith).size() == 1);
+    // Another folder is followed instead.
+    activateFolder(w, QStringLiteral("/home/u/photos/sub"));
+    QCOMPARE(f.fs.watched, QStringLiteral("/home/u/photos/sub"));
 }
 
 void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
