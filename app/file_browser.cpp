@@ -51,6 +51,18 @@ QStringList folderChain(const QString& folder) {
     return chain;
 }
 
+FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemClicked, this, &FileList::fileChosen);
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    const QListWidgetItem* before = currentItem();
+    QListWidget::keyPressEvent(event);
+    if (currentItem() != nullptr && currentItem() != before) {
+        emit fileChosen();
+    }
+}
+
 FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders,
                          QListWidget* files, QObject* parent)
     : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files),

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <QComboBox>
+#include <QListWidget>
 
 class QListWidget;
 class QListWidgetItem;
@@ -40,6 +41,20 @@ public:
     }
 signals:
     void aboutToShowPopup();
+};
+
+// The file list: a list of several selectable files that tells when the user chose a
+// file to look at, by a click or by moving to it with the keyboard (arrow keys, Home,
+// End, Page Up/Down, typing its first letters), Shift included.
+class FileList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileList(QWidget* parent = nullptr);
+signals:
+    void fileChosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 class FileBrowser : public QObject {

@@ -165,7 +165,7 @@ void MainWindow::buildFileBrowser() {
     label(this, "Label3", QStringLiteral("画像ファイル：( bmp, jpg, gif, wmf, emf )"), 210, 3555,
           3375, 195);
     File1 =
-        named(new QListWidget(this), QStringLiteral("File1"),
+        named(new FileList(this), QStringLiteral("File1"),
               QStringLiteral("クリックで画像表示、ダブルクリックでファイル選択。複数選択できます"));
     placeTwips(File1, 210, 3735, 3375, 2790);
 }
@@ -412,7 +412,8 @@ void MainWindow::connectHandlers() {
 
     connect(CmdIn, &QPushButton::clicked, this, &MainWindow::registerSelectedFiles);
     connect(File1, &QListWidget::itemDoubleClicked, this, &MainWindow::registerSelectedFiles);
-    connect(File1, &QListWidget::itemClicked, this, &MainWindow::onFileClicked);
+    // A click, and a move to another file with the keyboard, preview it.
+    connect(File1, &FileList::fileChosen, this, &MainWindow::onFileClicked);
     connect(CmdOut, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
     connect(CmdAllClear, &QPushButton::clicked, selection_, &SelectionList::clear);
     connect(selection_, &SelectionList::rowChosen, this, &MainWindow::onRowChosen);

@@ -90,6 +90,8 @@ private slots:
     void removeWithoutCurrentRowDoesNothing();
     void fieldReplacementKeepsTheRowInPlace();
     void fileClickAsksThePreview();
+    void keyboardMovesInTheFileListPreview_data();
+    void keyboardMovesInTheFileListPreview();
     void nameDialogStartsWithTheFileName();
     void nameDialogWritesOnlyAChangedName();
     void nameDialogWritesToTheRowCurrentAtSet();
@@ -423,6 +425,46 @@ void SelectionListTest::fileClickAsksThePreview() {
     w.File1->setCurrentRow(0);
     emit w.File1->itemClicked(w.File1->item(0));
     QCOMPARE(f.preview.clicked, QStringList{QStringLiteral("/root.jpg")});
+    QVERIFY(w.selectionList().rowCount() == 0);
+}
+
+// Key 0 stands for a click on the fourth file.
+void SelectionListTest::keyboardMovesInTheFileListPreview_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("previewed"); // empty: nothing previewed
+    QTest::newRow("down") << int(Qt::Key_Down) << int(Qt::NoModifier)
+                          << QStringLiteral("/home/u/photos/d.Gif");
+    QTest::newRow("end") << int(Qt::Key_End) << int(Qt::NoModifier)
+                         << QStringLiteral("/home/u/photos/g.bmp");
+    QTest::newRow("shift+down, extending the selection")
+        << int(Qt::Key_Down) << int(Qt::ShiftModifier) << QStringLiteral("/home/u/photos/d.Gif");
+    QTest::newRow("typing a name")
+        << int(Qt::Key_F) << int(Qt::NoModifier) << QStringLiteral("/home/u/photos/f.wmf");
+    QTest::newRow("home on the first") << int(Qt::Key_Home) << int(Qt::NoModifier) << QString();
+    QTest::newRow("mouse click, once")
+        << 0 << int(Qt::NoModifier) << QStringLiteral("/home/u/photos/e.emf");
+    QTest::newRow("ctrl+space, no move")
+        << int(Qt::Key_Space) << int(Qt::ControlModifier) << QString();
+}
+
+void SelectionListTest::keyboardMovesInTheFileListPreview() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, previewed);
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    w.File1->setCurrentRow(key == Qt::Key_Home ? 0 : 1); // a.jpg or B.JPG
+    f.preview.clicked.clear();
+    if (key == 0) {
+        w.File1->show();
+        QTest::mouseClick(w.File1->viewport(), Qt::LeftButton, {},
+                          w.File1->visualItemRect(w.File1->item(3)).center());
+    } else {
+        QTest::keyClick(w.File1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+    QCOMPARE(f.preview.clicked, previewed.isEmpty() ? QStringList() : QStringList{previewed});
     QVERIFY(w.selectionList().rowCount() == 0);
 }
 
