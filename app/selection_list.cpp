@@ -120,6 +120,12 @@ void SelectionList::clear() {
     }
 }
 
+void SelectionList::repaintNow() {
+    for (ExtentListWidget* list : {paths_, rotations_, names_}) {
+        list->viewport()->repaint();
+    }
+}
+
 void SelectionList::setExtent(ExtentListWidget* list, const QString& text) {
     SetListExtent(*list, list->font(), text);
 }

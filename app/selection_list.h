@@ -61,6 +61,9 @@ public:
     // Removes every row and resets the three extents.
     void clear();
 
+    // Paints the three lists now, without processing any event.
+    void repaintNow();
+
     ExtentListWidget* pathList() const { return paths_; }
     ExtentListWidget* rotationList() const { return rotations_; }
     ExtentListWidget* nameList() const { return names_; }

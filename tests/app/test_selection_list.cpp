@@ -8,6 +8,7 @@
 #include "app/selection_list.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -98,6 +99,7 @@ private slots:
     void dialogsWithoutCurrentRowWriteNothing();
     void dialogsIgnoreEnterAndEscape();
     void roundDialogWritesCodeAndRedrawsOnce();
+    void roundDialogSetDoesNotRunInsideItself();
     void roundDialogCancelChangesNothing();
 };
 
@@ -578,6 +580,30 @@ void SelectionListTest::roundDialogWritesCodeAndRedrawsOnce() {
     dialog.CmdSet->click();
     QCOMPARE(lw.list().rotation(1), QStringLiteral("45"));
     QCOMPARE(lw.f.preview.shown.size(), 2);
+}
+
+void SelectionListTest::roundDialogSetDoesNotRunInsideItself() {
+    ListedWindow lw(3);
+    tav::RoundDialog& dialog = lw.w().roundDialog();
+    lw.list().makeCurrent(1);
+    dialog.openForCurrentRow();
+    dialog.CmbRound->setEditText(QStringLiteral(" 90"));
+    // A second click on 設定 is waiting, and the user chose another row meanwhile; both
+    // reach the dialog while the preview processes events.
+    lw.f.preview.whileShowing = [&] {
+        lw.f.preview.whileShowing = nullptr; // once
+        lw.list().makeCurrent(2);
+        QCoreApplication::postEvent(dialog.CmdSet,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}));
+        QCoreApplication::postEvent(dialog.CmdSet,
+                                    new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}));
+        QCoreApplication::processEvents();
+    };
+    dialog.CmdSet->click();
+    QCOMPARE(lw.f.preview.shown, QStringList{lw.list().path(1) + QStringLiteral("| 90")});
+    QCOMPARE(lw.list().rotation(1), QStringLiteral(" 90"));
+    QCOMPARE(lw.list().rotation(2), lw.list().rotation(0)); // untouched
+    QVERIFY(!dialog.isVisible());
 }
 
 void SelectionListTest::roundDialogCancelChangesNothing() {
