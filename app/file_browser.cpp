@@ -1,5 +1,6 @@
 #include "app/file_browser.h"
 
+#include "app/list_extent.h"
 #include "platform/browser_file_system.h"
 #include "platform/error.h"
 #include "platform/paths.h"
@@ -93,6 +94,7 @@ void FileBrowser::refreshDrives() {
         drives_->addItem(root, root);
     }
     selectDriveEntry(keep.isEmpty() ? QStringLiteral("/") : keep);
+    fitComboListToEntries(*drives_);
 }
 
 void FileBrowser::selectDriveEntry(const QString& root) {

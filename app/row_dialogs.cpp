@@ -1,5 +1,6 @@
 #include "app/row_dialogs.h"
 
+#include "app/list_extent.h"
 #include "app/selection_list.h"
 #include "platform/twips.h"
 
@@ -102,6 +103,7 @@ RoundDialog::RoundDialog(SelectionList& list, QWidget* parent)
     CmbRound->clear();
     CmbRound->addItems(rotationCodes());
     CmbRound->setEditText(QStringLiteral("  0"));
+    fitComboToEntries(*CmbRound);
 
     connect(CmdSet, &QPushButton::clicked, this, &RoundDialog::set);
     connect(CmdCancel, &QPushButton::clicked, this, &QWidget::hide);

@@ -2,9 +2,13 @@
 // target folder, the layout families, and shutdown.
 #include "window_fixture.h"
 
+#include "app/extent_list_widget.h"
 #include "app/file_browser.h"
+#include "app/list_extent.h"
 #include "app/main_window.h"
+#include "app/row_dialogs.h"
 #include "app/selection_list.h"
+#include "app/wait_window.h"
 #include "app/window_run_host.h"
 #include "platform/profile_strings.h"
 #include "platform/testing/recording_shell.h"
@@ -15,6 +19,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
 #include <QHash>
 #include <QImage>
 #include <QLabel>
@@ -23,7 +29,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -94,6 +102,65 @@ QStringList modalDialogTexts(const std::function<void()>& open) {
     return texts;
 }
 
+// Pairs of visible controls of `window` that lie on one another: controls are the named
+// children of the window and of its frames (the wait note is meant to lie over the
+// preview and lets every click through).
+QStringList overlappingControls(QWidget& window) {
+    QList<QWidget*> parents{&window};
+    for (QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+        parents.push_back(frame);
+    }
+    QStringList out;
+    for (QWidget* parent : parents) {
+        QList<QWidget*> controls;
+        for (QWidget* c : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (c->isVisibleTo(&window) && !c->objectName().isEmpty() &&
+                !c->objectName().startsWith(QLatin1String("qt_")) &&
+                c->objectName() != QLatin1String("frmWait")) {
+                controls.push_back(c);
+            }
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                if (controls[i]->geometry().intersects(controls[j]->geometry())) {
+                    out.push_back(controls[i]->objectName() + QLatin1Char('/') +
+                                  controls[j]->objectName());
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// A window with the program's own preview over a folder of real photos.
+struct PreviewedWindow {
+    PreviewedWindow() {
+        for (const auto& [name, size] :
+             {std::pair{"small.jpg", QSize(64, 48)}, std::pair{"large.jpg", QSize(1600, 1200)}}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::darkGreen);
+            image.save(photos.filePath(QLatin1String(name)));
+            f.fs.addFile(photos.path(), QLatin1String(name));
+        }
+        tav::MainWindowEnvironment env;
+        env.dialogs = &f.dialogs;
+        env.fileSystem = &f.fs;
+        env.profiles = &f.profiles;
+        env.programFolder = f.programDir.path();
+        env.startFolder = photos.path();
+        window = std::make_unique<MainWindow>(env);
+        window->startUp();
+    }
+    void click(const char* name) {
+        const auto items = window->File1->findItems(QLatin1String(name), Qt::MatchExactly);
+        window->File1->setCurrentItem(items.at(0));
+        emit window->File1->itemClicked(items.at(0));
+    }
+    QTemporaryDir photos;
+    WindowFixture f;
+    std::unique_ptr<MainWindow> window;
+};
+
 } // namespace
 
 class MainWindowTest : public QObject {
@@ -113,6 +180,10 @@ private slots:
     void driveWithoutMediumSnapsBack();
     void driveListReadsVolumesAgainWhenOpened();
     void fileListFollowsTheFolder();
+    void noTwoVisibleControlsOverlap_data();
+    void noTwoVisibleControlsOverlap();
+    void waitNoteLetsClicksThroughOverThePreview();
+    void comboBoxesAndListsShowTheirLongestText();
     void chosenRowIsShownByTheProgramsPreview();
     void recallRestoresStartUpValuesEveryTime();
     void recallOfEmptyStoredValuesEmptiesTheFields();
@@ -342,6 +413,115 @@ void MainWindowTest::fileListFollowsTheFolder() {
     // Another folder is followed instead.
     activateFolder(w, QStringLiteral("/home/u/photos/sub"));
     QCOMPARE(f.fs.watched, QStringLiteral("/home/u/photos/sub"));
+}
+
+void MainWindowTest::noTwoVisibleControlsOverlap_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<bool>("scrollBars");
+    QTest::newRow("ｽｹｰﾙ") << 0 << "large.jpg" << false;
+    QTest::newRow("実寸, picture fits") << 1 << "small.jpg" << false;
+    QTest::newRow("実寸, with scroll bars") << 1 << "large.jpg" << true;
+    QTest::newRow("ﾌｨｯﾄ") << 2 << "large.jpg" << false;
+}
+
+void MainWindowTest::noTwoVisibleControlsOverlap() {
+    QFETCH(int, mode);
+    QFETCH(QString, photo);
+    QFETCH(bool, scrollBars);
+    PreviewedWindow pw;
+    MainWindow& w = *pw.window;
+    if (!w.preview()) {
+        QSKIP("built without the preview");
+    }
+    w.Option1[mode]->click();
+    pw.click(qPrintable(photo));
+    for (const char* bar : {"HScroll1", "VScroll1"}) {
+        QCOMPARE(w.findChild<QWidget*>(QLatin1String(bar))->isVisibleTo(&w), scrollBars);
+    }
+    QCOMPARE(overlappingControls(w), QStringList());
+    // Every control stays inside the window.
+    for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(w.rect().contains(c->geometry()), qPrintable(c->objectName()));
+    }
+}
+
+void MainWindowTest::waitNoteLetsClicksThroughOverThePreview() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QWidget& note = w.waitWindow();
+    note.show();
+    QVERIFY(!note.isWindow());
+    QVERIFY(w.Picture1->geometry().contains(note.geometry()));
+    for (QWidget* list : {static_cast<QWidget*>(w.File1), static_cast<QWidget*>(w.lstChk),
+                          static_cast<QWidget*>(w.lst2ndName)}) {
+        QVERIFY(!note.geometry().intersects(list->geometry()));
+    }
+    // A click on it reaches what lies under it.
+    QWidget* under = w.childAt(note.geometry().center());
+    QVERIFY(under != nullptr && under != &note && !note.isAncestorOf(under));
+}
+
+void MainWindowTest::comboBoxesAndListsShowTheirLongestText() {
+    WindowFixture f;
+    const QString japanese = QStringLiteral("/home/u/写真/犬の写真_12MP.jpg");
+    const QString ascii = QStringLiteral("/home/u/photos/IMG_2024.jpg");
+    f.fs.addFile(QStringLiteral("/home/u/写真"), QStringLiteral("犬の写真_12MP.jpg"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("IMG_2024.jpg"));
+    f.fs.addFolder(QStringLiteral("/home/u/写真/二〇二四年十月の現場点検（北面・南面・屋上）"));
+    f.fs.addVolume(QStringLiteral("/media/u/とても長い名前のＳＤカード_2024"));
+    MainWindow& w = f.start();
+    // The path with more characters is the narrower one.
+    QVERIFY(ascii.size() > japanese.size());
+    QVERIFY(tav::textWidthPixels(w.font(), ascii) < tav::textWidthPixels(w.font(), japanese));
+    for (const QString& path : {ascii, japanese}) {
+        w.fileBrowser().setFolder(QFileInfo(path).path());
+        w.File1->findItems(QFileInfo(path).fileName(), Qt::MatchExactly)[0]->setSelected(true);
+        w.CmdIn->click();
+    }
+    w.selectionList().setDisplayName(0,
+                                     QStringLiteral("北面外壁のひび割れ（幅0.3mm、長さ約1.2m）"));
+    w.Option1[1]->click(); // CmbSun shows in this mode
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // Each entry of an editable combo box shows from its first character with the
+    // cursor at its end.
+    for (QComboBox* combo : {w.CmbSun, w.CmbKaiten, w.roundDialog().CmbRound}) {
+        for (int i = 0; i < combo->count(); ++i) {
+            combo->setEditText(combo->itemText(i));
+            QLineEdit* edit = combo->lineEdit();
+            edit->end(false);
+            QVERIFY2(edit->cursorPositionAt(QPoint(1, edit->height() / 2)) == 0,
+                     qPrintable(combo->objectName() + QLatin1Char(' ') + combo->itemText(i)));
+            QCOMPARE(edit->cursorPositionAt(QPoint(edit->width() - 2, edit->height() / 2)),
+                     combo->itemText(i).size());
+        }
+    }
+    // The drive list opens wide enough for its longest volume.
+    QFontMetrics driveFont(w.Drive1->font());
+    for (int i = 0; i < w.Drive1->count(); ++i) {
+        QVERIFY(w.Drive1->view()->minimumWidth() >
+                driveFont.horizontalAdvance(w.Drive1->itemText(i)));
+    }
+    // Every list scrolls far enough to show its widest row whole.
+    const int textMargin = w.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    for (tav::ExtentListWidget* list : {w.lstGazoFile, w.lstChk, w.lst2ndName}) {
+        const QString widest = tav::SelectionList::widestText(*list);
+        const int reach = std::max(list->horizontalExtent(), list->viewport()->width());
+        QVERIFY2(reach >= textMargin + tav::textWidthPixels(list->font(), widest),
+                 qPrintable(list->objectName()));
+    }
+    QCOMPARE(tav::SelectionList::widestText(*w.lstGazoFile), japanese);
+    w.fileBrowser().setFolder(QStringLiteral("/home/u/写真"));
+    for (QListWidget* list : {static_cast<QListWidget*>(w.File1), w.Dir1}) {
+        QTest::qWait(20); // the lists lay out their rows
+        const int reach = list->horizontalScrollBar()->maximum() + list->viewport()->width();
+        for (int i = 0; i < list->count(); ++i) {
+            QVERIFY2(reach >= list->visualItemRect(list->item(i)).width(),
+                     qPrintable(list->item(i)->text()));
+        }
+    }
 }
 
 void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
