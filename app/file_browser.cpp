@@ -1,5 +1,6 @@
 #include "app/file_browser.h"
 
+#include "app/list_extent.h"
 #include "platform/browser_file_system.h"
 #include "platform/error.h"
 #include "platform/image/picture_types.h"
@@ -8,8 +9,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 
 namespace tav {
 
@@ -37,9 +41,25 @@ QStringList folderChain(const QString& folder) {
     return chain;
 }
 
+FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    connect(this, &QListWidget::itemClicked, this, &FileList::fileChosen);
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    const QListWidgetItem* before = currentItem();
+    QListWidget::keyPressEvent(event);
+    if (currentItem() != nullptr && currentItem() != before) {
+        emit fileChosen();
+    }
+}
+
 FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders,
                          QListWidget* files, QObject* parent)
-    : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files) {
+    : QObject(parent), fs_(fs), drives_(drives), folders_(folders), files_(files),
+      refreshTimer_(new QTimer(this)) {
+    refreshTimer_->setSingleShot(true);
+    refreshTimer_->setInterval(kRefreshDelayMs);
+    connect(refreshTimer_, &QTimer::timeout, this, &FileBrowser::refreshLists);
     files_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     folders_->setSelectionMode(QAbstractItemView::SingleSelection);
     refreshDrives();
@@ -50,14 +70,20 @@ FileBrowser::FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* 
     }
 }
 
+FileBrowser::~FileBrowser() {
+    fs_.watch(QString(), {});
+}
+
 void FileBrowser::refreshDrives() {
     const QSignalBlocker blocker(drives_);
     const QString keep = drive_;
     drives_->clear();
-    for (const QString& root : fs_.volumes()) {
+    volumes_ = fs_.volumes();
+    for (const QString& root : volumes_) {
         drives_->addItem(root, root);
     }
     selectDriveEntry(keep.isEmpty() ? QStringLiteral("/") : keep);
+    fitComboListToEntries(*drives_);
 }
 
 void FileBrowser::selectDriveEntry(const QString& root) {
@@ -74,10 +100,49 @@ void FileBrowser::setFileListFolder(const QString& path) {
     const FolderListing listing = fs_.list(path);
     fileFolder_ = path;
     fillFileList(listing.files);
+    watchFileListFolder();
+}
+
+void FileBrowser::watchFileListFolder() {
+    refreshTimer_->stop();
+    fs_.watch(fileFolder_, [this] { refreshTimer_->start(); });
+}
+
+void FileBrowser::refreshLists() {
+    FolderListing listing;
+    try {
+        listing = fs_.list(fileFolder_);
+    } catch (const Error&) {
+        return; // the folder went away or cannot be read now: the lists stay as they are
+    }
+    QSet<QString> selected;
+    for (const QString& name : selectedFileNames()) {
+        selected.insert(name);
+    }
+    const QString current = files_->currentItem() ? files_->currentItem()->text() : QString();
+    const int scroll = files_->verticalScrollBar()->value();
+    fillFileList(listing.files);
+    {
+        const QSignalBlocker blocker(files_);
+        for (int i = 0; i < files_->count(); ++i) {
+            QListWidgetItem* item = files_->item(i);
+            if (item->text() == current) {
+                files_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+            }
+            item->setSelected(selected.contains(item->text()));
+        }
+        files_->verticalScrollBar()->setValue(scroll);
+    }
+    if (fileFolder_ == folder_) {
+        // New or renamed subfolders too; the folder list keeps its place.
+        const int folderScroll = folders_->verticalScrollBar()->value();
+        fillFolderList(folder_, listing.folders);
+        folders_->verticalScrollBar()->setValue(folderScroll);
+    }
 }
 
 void FileBrowser::setDrive(const QString& path) {
-    const QString root = volumeOf(path, fs_.volumes());
+    const QString root = volumeOf(path, volumes_);
     const QString previous = drive_;
     drive_ = root;
     selectDriveEntry(root);
@@ -85,7 +150,7 @@ void FileBrowser::setDrive(const QString& path) {
         setFolder(driveFolders_.value(root, root));
     } catch (const Error&) {
         // The volume cannot be read: back to the drive of the folder list, silently.
-        drive_ = folder_.isEmpty() ? previous : volumeOf(folder_, fs_.volumes());
+        drive_ = folder_.isEmpty() ? previous : volumeOf(folder_, volumes_);
         selectDriveEntry(drive_.isEmpty() ? QStringLiteral("/") : drive_);
     }
 }
@@ -106,7 +171,7 @@ void FileBrowser::setFolder(const QString& path) {
     // Only absolute paths name a folder here; a stored "C:\\..." from another system
     // or a relative path must not be looked up relative to the working folder.
     if (!path.startsWith(QLatin1Char('/'))) {
-        throw Error(err::PathNotFound, QStringLiteral("not an absolute folder: '%1'").arg(path));
+        throw Error(err::PathNotFound, errorText(ErrorText::NotAnAbsoluteFolder, path));
     }
     const QString clean = QDir::cleanPath(path);
     const FolderListing listing = fs_.list(clean); // throws before anything changes
@@ -116,13 +181,14 @@ void FileBrowser::setFolder(const QString& path) {
 
 void FileBrowser::show(const QString& path, const FolderListing& listing) {
     folder_ = path;
-    drive_ = volumeOf(path, fs_.volumes());
+    drive_ = volumeOf(path, volumes_);
     selectDriveEntry(drive_);
     driveFolders_.insert(drive_, path);
     fillFolderList(path, listing.folders);
     // The file list follows with the image pattern.
     fileFolder_ = path;
     fillFileList(listing.files);
+    watchFileListFolder();
 }
 
 QStringList FileBrowser::selectedFileNames() const {

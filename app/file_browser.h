@@ -9,9 +9,11 @@
 #include <QStringList>
 
 #include <QComboBox>
+#include <QListWidget>
 
 class QListWidget;
 class QListWidgetItem;
+class QTimer;
 
 namespace tav {
 
@@ -42,12 +44,31 @@ signals:
     void aboutToShowPopup();
 };
 
+// The file list: a list of several selectable files that tells when the user chose a
+// file to look at, by a click or by moving to it with the keyboard (arrow keys, Home,
+// End, Page Up/Down, typing its first letters), Shift included.
+class FileList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit FileList(QWidget* parent = nullptr);
+signals:
+    void fileChosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
 class FileBrowser : public QObject {
     Q_OBJECT
 public:
     // The three widgets are owned by the window and must outlive this object.
     FileBrowser(BrowserFileSystem& fs, QComboBox* drives, QListWidget* folders, QListWidget* files,
                 QObject* parent = nullptr);
+    ~FileBrowser() override;
+
+    // How long the file list waits after a change in its folder before it reads the
+    // folder again: a burst of copied photos is read once.
+    static constexpr int kRefreshDelayMs = 300;
 
     // The folder list's current folder ("" before the first successful change).
     QString folder() const { return folder_; }
@@ -87,7 +108,12 @@ private:
     void onFolderActivated(QListWidgetItem* item);
     void show(const QString& path, const FolderListing& listing);
     void fillFolderList(const QString& path, const QStringList& subfolders);
+    // A new folder's files: nothing selected.
     void fillFileList(const QStringList& names);
+    // The folder's files read again: the selection, the current file and the scroll
+    // position stay where they were, for the files that are still there.
+    void refreshLists();
+    void watchFileListFolder();
 
     BrowserFileSystem& fs_;
     QComboBox* drives_;
@@ -97,6 +123,10 @@ private:
     QString folder_;
     QString fileFolder_;
     QHash<QString, QString> driveFolders_; // each volume's current folder
+    // The volumes as read when the drive list was filled (at start and each time its
+    // list opens); a change of folder asks no volume anything.
+    QStringList volumes_;
+    QTimer* refreshTimer_;
 };
 
 } // namespace tav

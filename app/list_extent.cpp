@@ -2,7 +2,14 @@
 
 #include "app/extent_list_widget.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QStyle>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
 
 #include <cfenv>
 #include <cmath>
@@ -29,6 +36,37 @@ void SetListExtent(ExtentListWidget& list, const QFont& font, const QString& tex
     if (extent) {
         list.setHorizontalExtent(*extent);
     }
+}
+
+namespace {
+
+// The width `combo` needs to show the widest of its entries whole.
+int widthForEntries(const QComboBox& combo) {
+    const QFontMetrics metrics(combo.font());
+    int widest = 0;
+    for (int i = 0; i < combo.count(); ++i) {
+        widest = std::max(widest, metrics.horizontalAdvance(combo.itemText(i)));
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    option.editable = combo.isEditable();
+    return combo.style()
+        ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(widest, metrics.height()), &combo)
+        .width();
+}
+
+} // namespace
+
+void fitComboToEntries(QComboBox& combo) {
+    const int needed = widthForEntries(combo);
+    if (needed > combo.width()) {
+        combo.resize(needed, combo.height());
+    }
+    combo.view()->setMinimumWidth(needed);
+}
+
+void fitComboListToEntries(QComboBox& combo) {
+    combo.view()->setMinimumWidth(widthForEntries(combo));
 }
 
 } // namespace tav

@@ -1,10 +1,12 @@
-// Horizontal extents of the selection list's list boxes.
+// Widths that show whole texts: the horizontal extents of the selection list's list
+// boxes, and combo boxes wide enough for their longest entry.
 #pragma once
 
 #include <QString>
 
 #include <optional>
 
+class QComboBox;
 class QFont;
 
 namespace tav {
@@ -22,5 +24,13 @@ double textWidthPixels(const QFont& font, const QString& text);
 
 // Adjusts `list`'s horizontal extent to `text` measured in `font` (the main window's).
 void SetListExtent(ExtentListWidget& list, const QFont& font, const QString& text);
+
+// Widens `combo` to the right, when it is narrower, so that its edit field shows the
+// widest of its entries whole ("0.4", not ".4"); its drop-down list is made at least as
+// wide as that entry too.
+void fitComboToEntries(QComboBox& combo);
+// Only the drop-down list, for a combo box that cannot grow (the drive list, whose
+// column is fixed: there a long volume name shows whole when the list is open).
+void fitComboListToEntries(QComboBox& combo);
 
 } // namespace tav

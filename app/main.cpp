@@ -13,6 +13,7 @@ int main(int argc, char* argv[]) {
     tav::reuseHeapForLargePictures();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false); // the main window's shutdown ends the program
+    tav::installJapaneseQtTexts();
 
     tav::QtDialogs dialogs;
     tav::LocalFileSystem fileSystem;

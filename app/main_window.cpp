@@ -2,6 +2,7 @@
 
 #include "app/extent_list_widget.h"
 #include "app/file_browser.h"
+#include "app/list_extent.h"
 #include "app/preview_port.h"
 #include "app/row_dialogs.h"
 #include "app/selection_list.h"
@@ -133,7 +134,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     selection_ = new SelectionList(lstGazoFile, lstChk, lst2ndName, this);
     frmName_ = new NameDialog(*selection_, this);
     frmRound_ = new RoundDialog(*selection_, this);
-    frmWait_ = new WaitWindow(this);
+    frmWait_ = new WaitWindow(this, Picture1->geometry());
 
     setTabOrderChain();
     connectHandlers();
@@ -171,7 +172,7 @@ void MainWindow::buildFileBrowser() {
     types->setWordWrap(true);
     types->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     File1 =
-        named(new QListWidget(this), QStringLiteral("File1"),
+        named(new FileList(this), QStringLiteral("File1"),
               QStringLiteral("クリックで画像表示、ダブルクリックでファイル選択。複数選択できます"));
     placeTwips(File1, 210, 3735, 3375, 2790);
 }
@@ -217,15 +218,17 @@ void MainWindow::buildPreview() {
     CmbSun = named(new QComboBox(this), QStringLiteral("CmbSun"));
     CmbSun->setEditable(true);
     CmbSun->setInsertPolicy(QComboBox::NoInsert);
-    placeTwips(CmbSun, 5175, 2715, 615, 285);
+    placeTwips(CmbSun, 5175, 2715, 720, 285);
     CmbSun->hide();
-    ChkStart = checkBox(this, "ChkStart", QStringLiteral("初めは0度"), true, 5640, 2475, 1350, 240);
-    label(this, "Label6", QStringLiteral("回転"), 5835, 2760, 375, 225);
+    // To the right of the horizontal scroll bar, which shows under the view in the row of
+    // the mode buttons.
+    ChkStart = checkBox(this, "ChkStart", QStringLiteral("初めは0度"), true, 6885, 2475, 1350, 240);
+    label(this, "Label6", QStringLiteral("回転"), 5925, 2760, 375, 225);
     CmbKaiten = named(new QComboBox(this), QStringLiteral("CmbKaiten"),
                       QStringLiteral("画像を回転表示します"));
     CmbKaiten->setEditable(true);
     CmbKaiten->setInsertPolicy(QComboBox::NoInsert);
-    placeTwips(CmbKaiten, 6210, 2715, 780, 285);
+    placeTwips(CmbKaiten, 6300, 2715, 810, 285);
 
     txtTitle = named(new QPlainTextEdit(this), QStringLiteral("txtTitle"));
     txtTitle->document()->setDocumentMargin(1);
@@ -256,25 +259,25 @@ void MainWindow::buildSelectionList() {
         QStringLiteral("画像ファイルを選択エリアに登録します。複数選択ファイルに対応します"));
     CmdOut = button(this, "CmdOut", QStringLiteral("<"), 3660, 4290, 540, 420,
                     QStringLiteral("選択を解除します"));
-    CmdAllClear = button(this, "CmdAllClear", QStringLiteral("<<"), 3660, 6120, 540, 420,
+    CmdAllClear = button(this, "CmdAllClear", QStringLiteral("<<"), 3660, 6120, 540, 405,
                          QStringLiteral("選択を全解除します"));
     label(this, "Label4", QStringLiteral("選択ファイル："), 4260, 3570, 1800, 195);
     label(this, "Label2", QStringLiteral("時計回り"), 6930, 3375, 915, 195);
-    label(this, "Label1", QStringLiteral("回転角(度)"), 6930, 3570, 915, 195);
+    label(this, "Label1", QStringLiteral("回転角(度)"), 6930, 3570, 900, 195);
     label(this, "Label5", QStringLiteral("表示名："), 7830, 3570, 900, 195);
     ChkNameChange = checkBox(this, "ChkNameChange", QStringLiteral("元の名前も変更"), false, 8880,
                              3525, 1695, 240);
 
     lstGazoFile = named(new ExtentListWidget(this), QStringLiteral("lstGazoFile"),
                         QStringLiteral("Excelに貼り付ける選択された画像ファイル名です"));
-    placeTwips(lstGazoFile, 4260, 3780, 2685, 2760);
+    placeTwips(lstGazoFile, 4260, 3780, 2670, 2745);
     lstChk = named(new ExtentListWidget(this), QStringLiteral("lstChk"),
                    QStringLiteral("回転処理です。ダブルクリックで変更できます"));
-    placeTwips(lstChk, 6930, 3780, 915, 2760);
+    placeTwips(lstChk, 6930, 3780, 900, 2745);
     lst2ndName =
         named(new ExtentListWidget(this), QStringLiteral("lst2ndName"),
               QStringLiteral("Ｅｘｃｅｌで表示するファイル名です。ダブルクリックで変更できます"));
-    placeTwips(lst2ndName, 7830, 3780, 2745, 2760);
+    placeTwips(lst2ndName, 7830, 3780, 2745, 2745);
 }
 
 void MainWindow::buildWorkbookSettings() {
@@ -418,7 +421,8 @@ void MainWindow::connectHandlers() {
 
     connect(CmdIn, &QPushButton::clicked, this, &MainWindow::registerSelectedFiles);
     connect(File1, &QListWidget::itemDoubleClicked, this, &MainWindow::registerSelectedFiles);
-    connect(File1, &QListWidget::itemClicked, this, &MainWindow::onFileClicked);
+    // A click, and a move to another file with the keyboard, preview it.
+    connect(File1, &FileList::fileChosen, this, &MainWindow::onFileClicked);
     connect(CmdOut, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
     connect(CmdAllClear, &QPushButton::clicked, selection_, &SelectionList::clear);
     connect(selection_, &SelectionList::rowChosen, this, &MainWindow::onRowChosen);
@@ -504,11 +508,13 @@ void MainWindow::startUp() {
             CmbSun->addItem(QString::number(i));
         }
         CmbSun->setEditText(QStringLiteral("1"));
+        fitComboToEntries(*CmbSun);
         // 6. Rotation codes.
         CmbKaiten->clear();
         CmbKaiten->addItems({QStringLiteral("  0"), QStringLiteral(" 90"), QStringLiteral("180"),
                              QStringLiteral("270")});
         CmbKaiten->setEditText(QStringLiteral("  0"));
+        fitComboToEntries(*CmbKaiten);
         // 7.
         folderFixed_ = false;
         txtOwnerName->clear();

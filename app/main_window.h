@@ -34,6 +34,7 @@ class BrowserFileSystem;
 class Dialogs;
 class ExtentListWidget;
 class FileBrowser;
+class FileList;
 class FrmAbout;
 class GenerationRun;
 class WindowRunHost;
@@ -131,7 +132,7 @@ public:
     QPushButton* CmdAllClear;
     QComboBox* Drive1;
     QListWidget* Dir1;
-    QListWidget* File1;
+    FileList* File1;
     ExtentListWidget* lstGazoFile;
     ExtentListWidget* lstChk;
     ExtentListWidget* lst2ndName;

@@ -1,13 +1,14 @@
 #include "app/row_dialogs.h"
 
+#include "app/list_extent.h"
 #include "app/selection_list.h"
 #include "platform/twips.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace tav {
 
@@ -102,6 +103,7 @@ RoundDialog::RoundDialog(SelectionList& list, QWidget* parent)
     CmbRound->clear();
     CmbRound->addItems(rotationCodes());
     CmbRound->setEditText(QStringLiteral("  0"));
+    fitComboToEntries(*CmbRound);
 
     connect(CmdSet, &QPushButton::clicked, this, &RoundDialog::set);
     connect(CmdCancel, &QPushButton::clicked, this, &QWidget::hide);
@@ -115,17 +117,21 @@ void RoundDialog::openForCurrentRow() {
 }
 
 void RoundDialog::set() {
+    // The preview processes pending events while it prepares a picture; a second click
+    // on "設定" that waited there must not run this again inside itself, on whatever row
+    // is current by then. The dialog closes with this click; that one is dropped.
+    if (setting_) {
+        return;
+    }
+    const QScopedValueRollback<bool> inSet(setting_, true);
     const int row = list_.currentRow();
     if (row < 0) {
         hide();
         return;
     }
     list_.setRotation(row, CmbRound->currentText());
-    QCoreApplication::processEvents(); // let the list repaint before the preview works
-    // The row may have gone while events were processed.
-    if (row < list_.rowCount()) {
-        emit redrawRequested(list_.path(row), list_.rotation(row));
-    }
+    list_.repaintNow(); // the row shows its new code while the preview works
+    emit redrawRequested(list_.path(row), list_.rotation(row));
     hide();
 }
 

@@ -58,6 +58,7 @@ private:
     void set();
 
     SelectionList& list_;
+    bool setting_ = false;
 };
 
 } // namespace tav

@@ -51,6 +51,8 @@ void SelectionList::setRotation(int row, const QString& code) {
 void SelectionList::setDisplayName(int row, const QString& name) {
     if (valid(row)) {
         names_->item(row)->setText(name);
+        // A long display name can be scrolled to as well (the extent only grows here).
+        setExtent(names_, widestText(*names_));
     }
 }
 
@@ -83,17 +85,13 @@ int SelectionList::registerFiles(const QString& folder, const QStringList& fileN
         ++added;
     }
 
-    QString longest;
-    for (int i = 0; i < rowCount(); ++i) {
-        const QString p = path(i);
-        if (p.size() > longest.size()) {
-            longest = p;
-        }
-    }
-    setExtent(paths_, longest);
-    if (longest.size() > NarrowListWidthChars) {
-        setExtent(rotations_, longest);
-        setExtent(names_, longest);
+    // The widest path as the font draws it: full-width characters take about twice the
+    // room of others, so the path with the most characters need not be the widest.
+    const QString widest = widestText(*paths_);
+    setExtent(paths_, widest);
+    if (widest.size() > NarrowListWidthChars) {
+        setExtent(rotations_, widest);
+        setExtent(names_, widest);
     }
     return added;
 }
@@ -118,6 +116,26 @@ void SelectionList::clear() {
     for (ExtentListWidget* list : {paths_, rotations_, names_}) {
         setExtent(list, QStringLiteral(" "));
     }
+}
+
+void SelectionList::repaintNow() {
+    for (ExtentListWidget* list : {paths_, rotations_, names_}) {
+        list->viewport()->repaint();
+    }
+}
+
+QString SelectionList::widestText(const ExtentListWidget& list) {
+    QString widest;
+    double widestWidth = 0;
+    for (int i = 0; i < list.count(); ++i) {
+        const QString text = list.item(i)->text();
+        const double width = textWidthPixels(list.font(), text);
+        if (width > widestWidth) { // the first of equally wide texts wins
+            widest = text;
+            widestWidth = width;
+        }
+    }
+    return widest;
 }
 
 void SelectionList::setExtent(ExtentListWidget* list, const QString& text) {

@@ -20,7 +20,8 @@ class SelectionList : public QObject {
 public:
     // Row counts and indices are 16-bit: a list holds at most this many rows.
     static constexpr int MaxRows = 32767;
-    // Paths longer than this many characters widen the two narrow lists too.
+    // When the widest path has more than this many characters, the two narrow lists get
+    // its extent too.
     static constexpr int NarrowListWidthChars = 30;
 
     // The display name of a row labelled with its own file name.
@@ -50,7 +51,7 @@ public:
 
     // Appends the files `fileNames` of `folder` (in this order) that are not in the list
     // yet, each with `rotationCode` and the display name kSameAsFileName, and widens
-    // the lists for the longest path. Stops at MaxRows. Returns the number added.
+    // the lists for the widest path. Stops at MaxRows. Returns the number added.
     int registerFiles(const QString& folder, const QStringList& fileNames,
                       const QString& rotationCode);
 
@@ -60,6 +61,13 @@ public:
 
     // Removes every row and resets the three extents.
     void clear();
+
+    // Paints the three lists now, without processing any event.
+    void repaintNow();
+
+    // The widest row text of `list` in its font ("" for an empty list; the first of
+    // equally wide texts).
+    static QString widestText(const ExtentListWidget& list);
 
     ExtentListWidget* pathList() const { return paths_; }
     ExtentListWidget* rotationList() const { return rotations_; }

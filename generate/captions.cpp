@@ -109,13 +109,15 @@ void RenamePlan::add(const QString& from, const QString& to) {
     if (folderOf(to) != folderOf(from) || newName.contains(QLatin1Char('/')) ||
         newName.contains(QChar(0)) || newName.isEmpty() || newName.startsWith(QLatin1Char('.'))) {
         throw Error(err::BadFileName,
-                    QStringLiteral("rename '%1' to '%2': not a valid file name").arg(from, to));
+                    failedOperation(FileOperation::Rename, from,
+                                    errorText(ErrorText::RenameNameInvalid, newName)));
     }
     for (const Rename& earlier : renames_) {
         if (earlier.to == to || earlier.from == from) {
-            throw Error(err::FileAlreadyExists,
-                        QStringLiteral("rename '%1' to '%2': '%3' is renamed to '%4' already")
-                            .arg(from, to, earlier.from, earlier.to));
+            throw Error(
+                err::FileAlreadyExists,
+                failedOperation(FileOperation::Rename, from,
+                                errorText(ErrorText::RenamedTwice, earlier.from, earlier.to)));
         }
     }
     // The new name may belong to a file that an earlier rename moves away first.
@@ -123,8 +125,8 @@ void RenamePlan::add(const QString& from, const QString& to) {
                                           [&](const Rename& r) { return r.from == to; });
     if (!freedEarlier && fileExists(to)) {
         throw Error(err::FileAlreadyExists,
-                    QStringLiteral("rename '%1' to '%2': a file of that name exists already")
-                        .arg(from, to));
+                    failedOperation(FileOperation::Rename, from,
+                                    errorText(ErrorText::RenameNameTaken, to)));
     }
     renames_.push_back({from, to});
 }

@@ -139,9 +139,8 @@ QString asText(const QString& text) {
 // The selection list lost the row being placed (rows removed while the run yielded).
 void requireRow(GenerationHost& host, int i) {
     if (i >= host.rowCount()) {
-        throw Error(
-            kErrSubscriptOutOfRange,
-            QStringLiteral("row %1 of the selection list was removed during the run").arg(i + 1));
+        throw Error(kErrSubscriptOutOfRange,
+                    errorText(ErrorText::RowRemovedDuringRun, QString::number(i + 1)));
     }
 }
 
@@ -241,10 +240,11 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         lastFailure_ = classifyFailure(site_, e, subject_);
     } catch (const std::bad_alloc&) {
         lastFailure_.number = err::OutOfMemory;
-        lastFailure_.description = QStringLiteral("out of memory");
+        lastFailure_.description = errorText(ErrorText::NoMemory);
     } catch (const std::exception& e) {
         lastFailure_.number = kErrInternal;
-        lastFailure_.description = QString::fromLocal8Bit(e.what());
+        lastFailure_.description = errorText(ErrorText::InternalError);
+        qWarning("generation run: %s", e.what());
     }
 
     if (completed) {

@@ -64,18 +64,19 @@ public:
         if (fd_ < 0) {
             const int e = errno;
             if (e == ENOENT || e == ENOTDIR) {
-                throw Error(
-                    err::PathNotFound,
-                    QStringLiteral("save '%1': folder '%2' does not exist").arg(target, folder), e);
+                throw Error(err::PathNotFound,
+                            failedOperation(FileOperation::Save, target,
+                                            errorText(ErrorText::FolderMissing, folder)),
+                            e);
             }
-            throwErrno(e, QStringLiteral("save"), target);
+            throwErrno(e, FileOperation::Save, target);
         }
         temporary_ = QFile::decodeName(name);
         // mkostemp creates the file private; give it the mode the target has.
         if (::fchmod(fd_, modeForNewFile(target)) != 0) {
             const int e = errno;
             abandon();
-            throwErrno(e, QStringLiteral("save"), target);
+            throwErrno(e, FileOperation::Save, target);
         }
     }
     ~LocalPendingFile() override { abandon(); }
@@ -90,7 +91,7 @@ public:
                 if (errno == EINTR) {
                     continue;
                 }
-                throwErrno(errno, QStringLiteral("save"), target_);
+                throwErrno(errno, FileOperation::Save, target_);
             }
             data += n;
             left -= n;
@@ -100,15 +101,15 @@ public:
     void commit() override {
         requireOpen();
         if (::fsync(fd_) != 0 && errno != EINVAL) {
-            throwErrno(errno, QStringLiteral("save"), target_);
+            throwErrno(errno, FileOperation::Save, target_);
         }
         const int fd = fd_;
         fd_ = -1;
         if (::close(fd) != 0) {
-            throwErrno(errno, QStringLiteral("save"), target_);
+            throwErrno(errno, FileOperation::Save, target_);
         }
         if (::rename(native(temporary_).constData(), native(target_).constData()) != 0) {
-            throwErrno(errno, QStringLiteral("save"), target_);
+            throwErrno(errno, FileOperation::Save, target_);
         }
         committed_ = true;
         // The new directory entry reaches the disk too; a folder that cannot be
@@ -139,7 +140,8 @@ private:
     void requireOpen() const {
         if (fd_ < 0) {
             throw Error(err::PathFileAccess,
-                        QStringLiteral("save '%1': the temporary file is closed").arg(target_));
+                        failedOperation(FileOperation::Save, target_,
+                                        errorText(ErrorText::TemporaryFileClosed)));
         }
     }
 

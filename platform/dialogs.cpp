@@ -1,7 +1,10 @@
 #include "platform/dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace tav {
 
@@ -22,6 +25,20 @@ QMessageBox::Icon toQt(MessageIcon icon) {
 }
 
 } // namespace
+
+bool installJapaneseQtTexts() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return false;
+    }
+    auto* translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_ja"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 void QtDialogs::message(QWidget* parent, const QString& text, const QString& title,
                         MessageIcon icon) {

@@ -30,6 +30,13 @@ public:
                                     const QString& initial) = 0;
 };
 
+// Makes Qt's own texts Japanese (the standard buttons "はい"/"いいえ", the folder browser,
+// the context menus of edit fields), whatever the locale the program runs under, from
+// the Japanese catalogue Qt installs (Debian package qt6-translations-l10n). Call once
+// after the application object exists. False when the catalogue is missing; Qt's
+// texts then stay English.
+bool installJapaneseQtTexts();
+
 // QMessageBox / QFileDialog implementation.
 class QtDialogs final : public Dialogs {
 public:

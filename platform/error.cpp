@@ -40,11 +40,10 @@ int errnoToErrorNumber(int errnoValue) noexcept {
     }
 }
 
-void throwErrno(int errnoValue, const QString& operation, const QString& path) {
-    const QString text =
-        QStringLiteral("%1 '%2': %3")
-            .arg(operation, path, QString::fromLocal8Bit(std::strerror(errnoValue)));
-    throw Error(errnoToErrorNumber(errnoValue), text, errnoValue);
+void throwErrno(int errnoValue, FileOperation operation, const QString& path) {
+    throw Error(errnoToErrorNumber(errnoValue),
+                failedOperation(operation, path, osErrorText(errnoValue)),
+                QString::fromLocal8Bit(std::strerror(errnoValue)), errnoValue);
 }
 
 } // namespace tav

@@ -3,8 +3,12 @@
 // The platform layer reports a failure by throwing tav::Error, which carries one of
 // the classic error numbers below and a human-readable description. Callers that
 // trap failures (the generation run's failure report, the preview) classify them by
-// number only; the description is shown to the user verbatim in the generic report.
+// number only; the description is shown to the user verbatim in the generic report, so
+// it is Japanese, built from the table of platform/error_texts.h. What only a developer
+// needs (a decoder's own message, a record offset) goes into the detail.
 #pragma once
+
+#include "platform/error_texts.h"
 
 #include <QString>
 
@@ -35,18 +39,29 @@ public:
     // number alone does not tell a read-only medium (EROFS) from a missing permission
     // (EACCES), and the failure report names them differently.
     Error(int number, QString description, int osError = 0)
+        : Error(number, std::move(description), QString(), osError) {}
+    Error(int number, QString description, QString detail, int osError = 0)
         : number_(number), osError_(osError), description_(std::move(description)),
-          what_(description_.toStdString()) {}
+          detail_(std::move(detail)),
+          what_((detail_.isEmpty()
+                     ? description_
+                     : description_ + QStringLiteral(" [") + detail_ + QLatin1Char(']'))
+                    .toStdString()) {}
 
     int number() const noexcept { return number_; }
     int osError() const noexcept { return osError_; }
+    // For the user (Japanese).
     const QString& description() const noexcept { return description_; }
+    // For a developer; may be empty.
+    const QString& detail() const noexcept { return detail_; }
+    // The description, then the detail in brackets.
     const char* what() const noexcept override { return what_.c_str(); }
 
 private:
     int number_;
     int osError_;
     QString description_;
+    QString detail_;
     std::string what_;
 };
 
@@ -55,7 +70,7 @@ private:
 int errnoToErrorNumber(int errnoValue) noexcept;
 
 // Throws tav::Error for errnoValue (kept as its osError) with a description naming the
-// operation and path, e.g. "save '/a/b.xls': Permission denied".
-[[noreturn]] void throwErrno(int errnoValue, const QString& operation, const QString& path);
+// operation, the path and the cause, e.g. "「/a/b.xls」を保存できません：権限がありません".
+[[noreturn]] void throwErrno(int errnoValue, FileOperation operation, const QString& path);
 
 } // namespace tav

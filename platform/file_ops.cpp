@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -26,7 +25,7 @@ QByteArray native(const QString& path) {
 
 // A missing folder on the way to `path` is "path not found" (76); ENOENT from an open
 // of the file itself would otherwise read as "file not found" (53).
-void requireFolderOf(const QString& path, const QString& operation) {
+void requireFolderOf(const QString& path, FileOperation operation) {
     struct stat st {};
     const QString folder = folderOf(path);
     if (::stat(native(folder).constData(), &st) != 0) {
@@ -34,13 +33,13 @@ void requireFolderOf(const QString& path, const QString& operation) {
         if (e == ENOENT || e == ENOTDIR) {
             throw Error(
                 err::PathNotFound,
-                QStringLiteral("%1 '%2': folder '%3' does not exist").arg(operation, path, folder));
+                failedOperation(operation, path, errorText(ErrorText::FolderMissing, folder)));
         }
         throwErrno(e, operation, path);
     }
     if (!S_ISDIR(st.st_mode)) {
         throw Error(err::PathNotFound,
-                    QStringLiteral("%1 '%2': '%3' is not a folder").arg(operation, path, folder));
+                    failedOperation(operation, path, errorText(ErrorText::NotAFolder, folder)));
     }
 }
 
@@ -57,35 +56,30 @@ TargetCheck checkTargetReplaceable(const QString& target) {
         const int e = errno;
         if (e == EACCES) {
             return problem(TargetProblem::FolderNotWritable,
-                           QStringLiteral("folder '%1' may not be entered").arg(folder));
+                           errorText(ErrorText::FolderNotEnterable, folder));
         }
-        return problem(TargetProblem::FolderMissing,
-                       QStringLiteral("folder '%1' does not exist").arg(folder));
+        return problem(TargetProblem::FolderMissing, errorText(ErrorText::FolderMissing, folder));
     }
     if (!S_ISDIR(st.st_mode)) {
-        return problem(TargetProblem::FolderMissing,
-                       QStringLiteral("'%1' is not a folder").arg(folder));
+        return problem(TargetProblem::FolderMissing, errorText(ErrorText::NotAFolder, folder));
     }
     if (officeLockState(target) == OfficeLockState::InUse) {
-        return problem(TargetProblem::InUse,
-                       QStringLiteral("'%1' is open in another program").arg(target));
+        return problem(TargetProblem::InUse, errorText(ErrorText::OpenElsewhere, target));
     }
     struct statvfs volume {};
     if (::statvfs(nativeFolder.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY)) {
-        return problem(TargetProblem::ReadOnlyMedium,
-                       QStringLiteral("folder '%1' is on a read-only medium").arg(folder));
+        return problem(TargetProblem::ReadOnlyMedium, errorText(ErrorText::ReadOnlyMedium, folder));
     }
     if (::access(nativeFolder.constData(), W_OK | X_OK) != 0) {
-        return problem(errno == EROFS ? TargetProblem::ReadOnlyMedium
-                                      : TargetProblem::FolderNotWritable,
-                       QStringLiteral("folder '%1' may not be written: %2")
-                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+        const int e = errno;
+        return problem(e == EROFS ? TargetProblem::ReadOnlyMedium
+                                  : TargetProblem::FolderNotWritable,
+                       errorText(ErrorText::FolderNotWritable, folder, osErrorText(e)));
     }
     const QByteArray nativeTarget = native(target);
     if (::stat(nativeTarget.constData(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
-            return problem(TargetProblem::TargetNotAFile,
-                           QStringLiteral("'%1' is not a file").arg(target));
+            return problem(TargetProblem::TargetNotAFile, errorText(ErrorText::NotAFile, target));
         }
         // Marked read-only: refused even where the permission check lets the owner (or
         // root) through, as the desktop does; the rename that replaces the file would
@@ -93,14 +87,14 @@ TargetCheck checkTargetReplaceable(const QString& target) {
         if (::access(nativeTarget.constData(), W_OK) != 0 ||
             (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
             return problem(TargetProblem::TargetReadOnly,
-                           QStringLiteral("'%1' is read-only").arg(target));
+                           errorText(ErrorText::FileReadOnly, target));
         }
     }
     return {};
 }
 
 void renameNoReplace(const QString& from, const QString& to) {
-    const QString op = QStringLiteral("rename");
+    const FileOperation op = FileOperation::Rename;
     if (from == to) {
         struct stat st {};
         if (::stat(native(from).constData(), &st) != 0) {
@@ -128,8 +122,7 @@ void renameNoReplace(const QString& from, const QString& to) {
 
     const auto exists = [&]() {
         throw Error(err::FileAlreadyExists,
-                    QStringLiteral("rename '%1' to '%2': a file of that name exists already")
-                        .arg(from, to));
+                    failedOperation(op, from, errorText(ErrorText::RenameNameTaken, to)));
     };
     if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) {
         return;
@@ -176,7 +169,7 @@ bool fileExists(const QString& path) {
 std::int64_t fileSize(const QString& path) {
     struct stat st {};
     if (::stat(native(path).constData(), &st) != 0) {
-        throwErrno(errno, QStringLiteral("size of"), path);
+        throwErrno(errno, FileOperation::ReadDetails, path);
     }
     return static_cast<std::int64_t>(st.st_size);
 }
@@ -184,7 +177,7 @@ std::int64_t fileSize(const QString& path) {
 QDateTime fileModified(const QString& path) {
     struct stat st {};
     if (::stat(native(path).constData(), &st) != 0) {
-        throwErrno(errno, QStringLiteral("date of"), path);
+        throwErrno(errno, FileOperation::ReadDetails, path);
     }
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(st.st_mtim.tv_sec) * 1000 +
                                           st.st_mtim.tv_nsec / 1000000);

@@ -26,7 +26,7 @@ enum class TargetProblem {
 
 struct TargetCheck {
     TargetProblem problem = TargetProblem::None;
-    QString description; // English, names the path; empty when there is no problem
+    QString description; // names the path; empty when there is no problem
     explicit operator bool() const { return problem != TargetProblem::None; }
 };
 

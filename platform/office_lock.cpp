@@ -174,7 +174,7 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
             if (errno == EINTR) {
                 continue;
             }
-            throwErrno(errno, QStringLiteral("lock"), path);
+            throwErrno(errno, FileOperation::Lock, path);
         }
         done += n;
     }
@@ -201,7 +201,7 @@ int createLockFile(const QString& lock, const QString& workbook) {
         if (errno == ENAMETOOLONG) {
             return kNoName;
         }
-        throwErrno(errno, QStringLiteral("lock"), workbook);
+        throwErrno(errno, FileOperation::Lock, workbook);
     }
     try {
         ::fchmod(fd.get(), newFileMode());
@@ -224,7 +224,7 @@ int createLockFile(const QString& lock, const QString& workbook) {
         return kNoName;
     }
     if (e != EPERM && e != EOPNOTSUPP && e != ENOSYS && e != EMLINK) {
-        throwErrno(e, QStringLiteral("lock"), workbook);
+        throwErrno(e, FileOperation::Lock, workbook);
     }
     Fd direct(
         ::open(native(lock).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode()));
@@ -232,7 +232,7 @@ int createLockFile(const QString& lock, const QString& workbook) {
         if (errno == EEXIST) {
             return kTaken;
         }
-        throwErrno(errno, QStringLiteral("lock"), workbook);
+        throwErrno(errno, FileOperation::Lock, workbook);
     }
     ::flock(direct.get(), LOCK_EX | LOCK_NB);
     try {
@@ -245,8 +245,7 @@ int createLockFile(const QString& lock, const QString& workbook) {
 }
 
 [[noreturn]] void inUse(const QString& path, const QString& lock) {
-    throw Error(err::PermissionDenied,
-                QStringLiteral("'%1' is open in another program (lock file '%2')").arg(path, lock));
+    throw Error(err::PermissionDenied, errorText(ErrorText::OpenElsewhereLock, path, lock));
 }
 
 } // namespace

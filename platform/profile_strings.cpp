@@ -89,6 +89,24 @@ bool sameName(const QByteArray& a, const QByteArray& b) {
     return ini::fromCp932(a).compare(ini::fromCp932(b), Qt::CaseInsensitive) == 0;
 }
 
+// The value part of a `key=value` line as it reads: blanks trimmed, and without the
+// quotes when it is enclosed in matching ones.
+QByteArray valueAsRead(const QByteArray& raw) {
+    QByteArray value = trimmedBlank(raw);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        value = value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+// A value as it is written: a line break inside it would start a new line of the
+// file, so it is written as a space.
+QString valueAsWritten(QString value) {
+    value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return value;
+}
+
 // One line of a file with its own line terminator (empty for a last line without one).
 struct Line {
     QByteArray body;
@@ -245,17 +263,16 @@ std::vector<std::optional<QByteArray>> findValues(const QByteArray& file, const 
                 continue;
             }
             const QByteArray& body = lines[i].body;
-            QByteArray value = trimmedBlank(body.mid(body.indexOf('=') + 1));
-            // A value enclosed in matching quotes is read without them.
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                value.back() == value.front()) {
-                value = value.mid(1, value.size() - 2);
-            }
-            values[k] = value;
+            values[k] = valueAsRead(body.mid(body.indexOf('=') + 1));
             ++found;
         }
     }
     return values;
+}
+
+QString readBack(const QString& value, int bufferBytes) {
+    const QByteArray stored = valueAsRead(toCp932(valueAsWritten(value)));
+    return fromCp932(cutCp932(stored, bufferBytes - 1));
 }
 
 QByteArray setValue(const QByteArray& file, const QByteArray& section, const QByteArray& key,
@@ -435,12 +452,8 @@ bool IniProfileStrings::writeValues(const QString& file, const QString& section,
     const QByteArray sectionName = ini::toCp932(section);
     QByteArray updated = old.bytes;
     for (const ProfileValue& entry : values) {
-        // A line break inside a value would start a new line of the file: write it as a
-        // space instead.
-        QString flat = entry.value;
-        flat.replace(QLatin1Char('\r'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        updated = ini::setValue(updated, sectionName, ini::toCp932(entry.key), ini::toCp932(flat));
+        updated = ini::setValue(updated, sectionName, ini::toCp932(entry.key),
+                                ini::toCp932(valueAsWritten(entry.value)));
     }
     if (updated == old.bytes && old.state == ProfileFile::State::Read) {
         return true;

@@ -88,6 +88,10 @@ QString fromCp932(const QByteArray& bytes);
 // would leave the lead byte of a double-byte character behind.
 QByteArray cutCp932(const QByteArray& bytes, int maxBytes);
 
+// What `value` reads back as from a file after it was written: line breaks as spaces,
+// through CP932, blanks trimmed, enclosing quotes dropped, cut to `bufferBytes` - 1.
+QString readBack(const QString& value, int bufferBytes);
+
 // The trimmed raw values of `keys` in `section`, in the order of `keys`, from one pass
 // over the file: nothing for a key (or all keys) when it (or the section) is missing.
 std::vector<std::optional<QByteArray>> findValues(const QByteArray& file, const QByteArray& section,

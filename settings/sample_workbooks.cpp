@@ -60,7 +60,8 @@ ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& cre
         attempt.openDescription = e.description();
     } catch (const std::exception& e) {
         attempt.openError = err::EngineRefused;
-        attempt.openDescription = QString::fromLocal8Bit(e.what());
+        attempt.openDescription = errorText(ErrorText::InternalError);
+        qWarning("open workbook: %s", e.what());
     }
     try {
         spreadsheetApp->setVisible(true);
@@ -69,6 +70,13 @@ ShowAttempt showInSpreadsheet(const QString& path, const SpreadsheetFactory& cre
         // Nothing on the desktop can show the file (the engine's 429).
     }
     return attempt;
+}
+
+// What the user reads when nothing on the desktop can show the workbook at `path`.
+QString noProgramMessage(const QString& path) {
+    return QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + path +
+           QStringLiteral("\n\nLibreOffice Calc などの表計算ソフトを入れてから、"
+                          "このファイルを開いて下さい。");
 }
 
 QString showFailureMessage(const QString& path, const ShowAttempt& attempt) {
@@ -85,10 +93,7 @@ QString showFailureMessage(const QString& path, const ShowAttempt& attempt) {
         }
         return text + ending;
     }
-    return QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + path +
-           QStringLiteral("\n\nLibreOffice Calc などの表計算ソフトを入れてから、"
-                          "このファイルを開いて下さい。") +
-           ending;
+    return noProgramMessage(path) + ending;
 }
 
 } // namespace
@@ -105,7 +110,12 @@ void openSampleWorkbook(SampleKind kind, const QString& programFolder, Dialogs& 
                         MessageIcon::Exclamation);
         return;
     }
-    showInSpreadsheet(path, create, spreadsheetApp);
+    const ShowAttempt attempt = showInSpreadsheet(path, create, spreadsheetApp);
+    // A sample that opened but that nothing on the desktop can show would otherwise look
+    // like a button that does nothing.
+    if (attempt.opened && !attempt.shown) {
+        dialogs.message(parent, noProgramMessage(path), kProgramTitle, MessageIcon::Exclamation);
+    }
 }
 
 bool showResultWorkbook(const QString& resultWorkbookPath, Dialogs& dialogs, QWidget* parent,

@@ -39,7 +39,9 @@ QString sampleFileName(SampleKind kind);
 // The sample buttons. When the sample is not an ordinary file in `programFolder`, shows
 // the warning that names the expected path and does nothing else. Otherwise creates an
 // application into `spreadsheetApp`, opens the sample and makes it visible; a failure of
-// any of these steps is passed over silently and the remaining steps are still tried.
+// any of these steps is passed over silently and the remaining steps are still tried,
+// except that a sample nothing on the desktop can show is reported (the report of the
+// result button, without the end of the program).
 void openSampleWorkbook(SampleKind kind, const QString& programFolder, Dialogs& dialogs,
                         QWidget* parent, const SpreadsheetFactory& create,
                         std::unique_ptr<xls::Application>& spreadsheetApp);

@@ -40,6 +40,30 @@ inline constexpr SettingsKey SettingsKeys[] = {
     {"orgPath", &Settings::orgPath},
 };
 
+// The file is stored in the Japanese ANSI code page (CP932), so a settings file of the
+// Windows version reads unchanged. A value that does not come back from its key as it
+// was ("Café", the WAVE DASH "〜" that CP932 turns into a FULLWIDTH TILDE, emoji, blanks
+// at its ends) is stored under its key as the format makes it, and exactly under the
+// key's name followed by ".utf8", as escaped UTF-8. Readers that do not know the second key ignore
+// it; this program takes the exact value as long as the first key still holds what CP932 made of it
+// (an older program that rewrote the first key leaves an exact value that no longer applies).
+inline constexpr char ExactValueSuffix[] = ".utf8";
+// The exact keys are read whole (the whole file is at most this size); the value they
+// give is cut like the one of the plain key.
+inline constexpr int ExactValueBufferBytes = 1024 * 1024 + 1;
+
+// The name of the key that holds `key`'s exact value.
+QString exactValueKey(const char* key);
+// True when `value` reads back from its key unchanged (CP932 holds it, and no blanks at
+// its ends, enclosing quotes or line breaks are lost).
+bool storedExactly(const QString& value);
+// The exact value as it is written (percent-escaped UTF-8) and read back.
+QString encodeExactValue(const QString& value);
+QString decodeExactValue(const QString& stored);
+// The value a key reads as: `exact` (cut to the read buffer as `stored` was) when it
+// is what became `stored` in the file, else `stored` itself.
+QString exactValueFor(const QString& stored, const QString& exact);
+
 // `programFolder` + "/Tavolin.ini" (one separator, also at the root "/").
 QString settingsFilePath(const QString& programFolder);
 

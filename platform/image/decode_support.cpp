@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/image/picture_loader.h"
+#include "platform/paths.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,37 +25,39 @@ namespace {
 constexpr qint64 kMaxPixelsPerFileByte = 1000;
 constexpr qint64 kAlwaysAllowedPixels = 16'000'000;
 
+// The picture's file and why it cannot be read, with a developer's detail.
+[[noreturn]] void refuse(const QString& name, const QString& cause, const QString& detail) {
+    throw Error(err::InvalidPicture, errorText(ErrorText::PictureUnreadable, name, cause), detail);
+}
+
 } // namespace
 
-void invalid(const QString& name, const QString& reason) {
-    throw Error(err::InvalidPicture,
-                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
+void invalid(const QString& name, ErrorText cause, const QString& detail) {
+    refuse(name, errorText(cause), detail);
 }
 
 void checkPixelCount(qint64 width, qint64 height, qint64 fileBytes, const QString& name) {
     if (width <= 0 || height <= 0)
-        invalid(name, QStringLiteral("the picture declares no pixels"));
+        invalid(name, ErrorText::PictureNoPixels);
     const qint64 pixels = width * height;
     if (pixels > kMaxPicturePixels)
-        invalid(name, QStringLiteral("the picture is too large (%1 x %2 pixels; at most %3 "
-                                     "megapixels are supported)")
-                          .arg(width)
-                          .arg(height)
-                          .arg(kMaxPicturePixels / 1'000'000));
+        refuse(name,
+               errorText(ErrorText::PictureTooManyPixels, QString::number(width),
+                         QString::number(height), QString::number(kMaxPicturePixels)),
+               QString());
     if (pixels > kAlwaysAllowedPixels && pixels / kMaxPixelsPerFileByte > fileBytes)
-        invalid(name, QStringLiteral("the picture declares %1 x %2 pixels, more than a file of "
-                                     "%3 bytes can hold")
-                          .arg(width)
-                          .arg(height)
-                          .arg(fileBytes));
+        refuse(name,
+               errorText(ErrorText::PicturePixelsBeyondFile, QString::number(width),
+                         QString::number(height)),
+               QStringLiteral("%1 x %2 pixels in %3 bytes").arg(width).arg(height).arg(fileBytes));
 }
 
 QImage newImage(QSize size, QImage::Format format) {
     QImage image(size, format);
     if (image.isNull())
-        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
-                                          .arg(size.width())
-                                          .arg(size.height()));
+        throw Error(err::OutOfMemory,
+                    errorText(ErrorText::NoMemoryForPicture, QString::number(size.width()),
+                              QString::number(size.height())));
     return image;
 }
 
@@ -100,19 +103,20 @@ PictureFile::PictureFile(const QString& path) : path_(path) {
         // A missing folder on the way is "path not found", not "file not found".
         if (error == ENOENT && !QFileInfo(path).absoluteDir().exists())
             throw Error(err::PathNotFound,
-                        QStringLiteral("open '%1': the folder does not exist").arg(path));
-        throwErrno(error, QStringLiteral("open"), path);
+                        failedOperation(FileOperation::Open, path,
+                                        errorText(ErrorText::FolderMissing, folderOf(path))));
+        throwErrno(error, FileOperation::Open, path);
     }
     try {
         struct stat st {};
         if (::fstat(fd_, &st) != 0)
-            throwErrno(errno, QStringLiteral("stat"), path);
+            throwErrno(errno, FileOperation::ReadDetails, path);
         if (S_ISDIR(st.st_mode))
-            throwErrno(EISDIR, QStringLiteral("open"), path);
+            throwErrno(EISDIR, FileOperation::Open, path);
         if (!S_ISREG(st.st_mode))
-            invalid(path, QStringLiteral("not a regular file"));
+            invalid(path, ErrorText::PictureNotAFile);
         if (st.st_size > kMaxFileBytes)
-            invalid(path, QStringLiteral("the file is larger than 1 GB"));
+            invalid(path, ErrorText::PictureFileTooLarge);
         size_ = st.st_size;
     } catch (...) {
         ::close(fd_);
@@ -134,7 +138,7 @@ qint64 PictureFile::readAt(qint64 offset, void* buffer, qint64 length) const {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throwErrno(errno, QStringLiteral("read"), path_);
+            throwErrno(errno, FileOperation::Read, path_);
         }
         if (n == 0)
             break; // the end of the file, or it shrank while we read it

@@ -3,6 +3,8 @@
 // picture's bytes. Not for use outside platform/image/.
 #pragma once
 
+#include "platform/error_texts.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -15,8 +17,10 @@ namespace tav::picture {
 // Files beyond this size are not pictures this program can hold in memory.
 inline constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 
-// Throws error 481 (invalid picture) naming the file and the reason.
-[[noreturn]] void invalid(const QString& name, const QString& reason);
+// Throws error 481 (invalid picture): "画像ファイル「name」を読み込めません：" and the cause,
+// a text of platform/error_texts.h, for the user; `detail` (a decoder's own message, a
+// record offset) is for a developer.
+[[noreturn]] void invalid(const QString& name, ErrorText cause, const QString& detail = QString());
 
 // Refuses (481) a picture that declares no pixels, more than the loader decodes
 // (kMaxPicturePixels), or far more than a file of `fileBytes` bytes can plausibly hold.

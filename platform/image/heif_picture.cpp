@@ -83,11 +83,27 @@ QString messageOf(const heif_error& error) {
     return QString::fromUtf8(error.message != nullptr ? error.message : "");
 }
 
+// What the user reads for a failure of libheif: a coding the library has no decoder
+// for (an AVIF picture without an AV1 decoder) is not damage.
+ErrorText causeOf(const heif_error& error, ErrorText otherwise) {
+    return error.code == heif_error_Unsupported_filetype ||
+                   error.code == heif_error_Unsupported_feature
+               ? ErrorText::PictureKindUnsupported
+               : otherwise;
+}
+
+// Why a picture could not be decoded: the cause for the user, libheif's words for a
+// developer.
+struct DecodeFailure {
+    ErrorText cause = ErrorText::PictureDataDamaged;
+    QString detail;
+};
+
 Context newContext() {
     useLibrary();
     Context context(heif_context_alloc());
     if (!context)
-        throw Error(err::OutOfMemory, QStringLiteral("the HEIF reader could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     return context;
 }
 
@@ -95,7 +111,7 @@ Handle primaryHandle(heif_context* context, const QString& name) {
     heif_image_handle* handle = nullptr;
     const heif_error error = heif_context_get_primary_image_handle(context, &handle);
     if (error.code != heif_error_Ok || handle == nullptr)
-        invalid(name, QStringLiteral("the HEIF file has no picture (%1)").arg(messageOf(error)));
+        invalid(name, causeOf(error, ErrorText::PictureNoImageInside), messageOf(error));
     return Handle(handle);
 }
 
@@ -106,12 +122,12 @@ QSize shownSize(const heif_image_handle* handle) {
 
 // Decodes a picture (the primary one or a thumbnail) to Format_RGB32, transparent parts
 // over white. Nothing when libheif returns no picture of the size the file declares.
-std::optional<QImage> decode(const heif_image_handle* handle, QString* failure) {
+std::optional<QImage> decode(const heif_image_handle* handle, DecodeFailure* failure) {
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
         heif_decoding_options_alloc(), heif_decoding_options_free);
     if (!options)
-        throw Error(err::OutOfMemory, QStringLiteral("the HEIF decoder could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     options->convert_hdr_to_8bit = 1; // 10- and 12-bit pictures come as 8-bit samples
     options->strict_decoding = 1;     // damaged coded data is an error, not a grey patch
     heif_image* raw = nullptr;
@@ -120,7 +136,7 @@ std::optional<QImage> decode(const heif_image_handle* handle, QString* failure) 
         alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     const Image image(raw);
     if (error.code != heif_error_Ok || !image) {
-        *failure = messageOf(error);
+        *failure = {causeOf(error, ErrorText::PictureDataDamaged), messageOf(error)};
         return std::nullopt;
     }
     int stride = 0;
@@ -137,12 +153,12 @@ std::optional<QImage> decode(const heif_image_handle* handle, QString* failure) 
                                 heif_image_handle_get_ispe_height(handle)) == declared;
     if (pixels == nullptr || decoded.width() < declared.width() ||
         decoded.height() < declared.height() || (decoded != declared && !unturned)) {
-        *failure = QStringLiteral("the decoded picture is %1 x %2 pixels, the file declares "
-                                  "%3 x %4")
-                       .arg(decoded.width())
-                       .arg(decoded.height())
-                       .arg(declared.width())
-                       .arg(declared.height());
+        failure->detail = QStringLiteral("the decoded picture is %1 x %2 pixels, the file "
+                                         "declares %3 x %4")
+                              .arg(decoded.width())
+                              .arg(decoded.height())
+                              .arg(declared.width())
+                              .arg(declared.height());
         return std::nullopt;
     }
     const QImage view(pixels, declared.width(), declared.height(), stride,
@@ -153,9 +169,9 @@ std::optional<QImage> decode(const heif_image_handle* handle, QString* failure) 
     // A picture of our own (the conversion copies) before libheif's is released.
     QImage out = flattenOverWhite(view);
     if (out.isNull())
-        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
-                                          .arg(declared.width())
-                                          .arg(declared.height()));
+        throw Error(err::OutOfMemory,
+                    errorText(ErrorText::NoMemoryForPicture, QString::number(declared.width()),
+                              QString::number(declared.height())));
     return out;
 }
 
@@ -185,7 +201,7 @@ std::optional<QImage> thumbnail(const heif_image_handle* main, QSize need) {
     }
     if (!best)
         return std::nullopt;
-    QString failure;
+    DecodeFailure failure;
     return decode(best.get(), &failure);
 }
 
@@ -218,7 +234,7 @@ PictureInfo probeHeif(const ByteSource& source, const QString& name) {
     if (state.readFailure)
         std::rethrow_exception(state.readFailure);
     if (error.code != heif_error_Ok)
-        invalid(name, QStringLiteral("damaged HEIF file (%1)").arg(messageOf(error)));
+        invalid(name, causeOf(error, ErrorText::PictureHeaderDamaged), messageOf(error));
     const Handle handle = primaryHandle(context.get(), name);
     const QSize size = shownSize(handle.get());
     checkPixelCount(size.width(), size.height(), source.size(), name);
@@ -234,7 +250,7 @@ LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOp
     const heif_error error = heif_context_read_from_memory_without_copy(
         context.get(), data.constData(), size_t(data.size()), nullptr);
     if (error.code != heif_error_Ok)
-        invalid(name, QStringLiteral("damaged HEIF file (%1)").arg(messageOf(error)));
+        invalid(name, causeOf(error, ErrorText::PictureHeaderDamaged), messageOf(error));
     const Handle handle = primaryHandle(context.get(), name);
     const QSize size = shownSize(handle.get());
     checkPixelCount(size.width(), size.height(), data.size(), name);
@@ -250,10 +266,10 @@ LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOp
             return result;
         }
     }
-    QString failure;
+    DecodeFailure failure;
     std::optional<QImage> image = decode(handle.get(), &failure);
     if (!image)
-        invalid(name, QStringLiteral("the HEIF data is damaged or truncated (%1)").arg(failure));
+        invalid(name, failure.cause, failure.detail);
     result.image = std::move(*image);
     return result;
 }

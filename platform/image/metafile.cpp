@@ -1,6 +1,7 @@
 #include "platform/image/metafile.h"
 
 #include "platform/error.h"
+#include "platform/image/decode_support.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -28,10 +29,7 @@ std::mutex& conversionMutex() {
     return m;
 }
 
-[[noreturn]] void invalid(const QString& name, const QString& reason) {
-    throw Error(err::InvalidPicture,
-                QStringLiteral("画像ファイルを読み込めません '%1': %2").arg(name, reason));
-}
+using picture::invalid;
 
 std::uint32_t le32(const QByteArray& d, qsizetype offset) {
     const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
@@ -47,9 +45,10 @@ std::int32_t le32s(const QByteArray& d, qsizetype offset) {
 QSize checkedLogical(double widthPx, double heightPx, const QString& name) {
     constexpr double kMaxSide = 20000.0; // about 5.3 m at 96 dpi
     if (!(widthPx >= 0.5 && heightPx >= 0.5 && widthPx <= kMaxSide && heightPx <= kMaxSide))
-        invalid(name, QStringLiteral("the metafile declares an unusable frame (%1 x %2 px)")
-                          .arg(widthPx)
-                          .arg(heightPx));
+        invalid(name, ErrorText::MetafileDamaged,
+                QStringLiteral("the metafile declares an unusable frame (%1 x %2 px)")
+                    .arg(widthPx)
+                    .arg(heightPx));
     return QSize(std::max(1, int(std::lround(widthPx))), std::max(1, int(std::lround(heightPx))));
 }
 
@@ -76,13 +75,14 @@ void checkWmfHeader(const QByteArray& data, const QString& name) {
     constexpr qsizetype kStandardHeader = 18;
     const qsizetype start = data.size() >= 4 && le32(data, 0) == 0x9AC6CDD7 ? kPlaceableHeader : 0;
     if (data.size() < start + kStandardHeader)
-        invalid(name, QStringLiteral("the wmf header is cut short"));
+        invalid(name, ErrorText::MetafileDamaged, QStringLiteral("the wmf header is cut short"));
     const std::uint64_t maxRecordBytes = std::uint64_t(le32(data, start + 12)) * 2;
     if (maxRecordBytes > std::uint64_t(data.size() - start))
-        invalid(name, QStringLiteral("the wmf header declares a record of %1 bytes in a file of %2 "
-                                     "bytes")
-                          .arg(maxRecordBytes)
-                          .arg(data.size()));
+        invalid(name, ErrorText::MetafileDamaged,
+                QStringLiteral("the wmf header declares a record of %1 bytes in a file of %2 "
+                               "bytes")
+                    .arg(maxRecordBytes)
+                    .arg(data.size()));
 }
 
 struct WmfApiDeleter {
@@ -105,18 +105,19 @@ public:
         const wmf_error_t status = wmf_api_create(&created, flags, &options);
         api_.reset(created);
         if (status != wmf_E_None || api_ == nullptr)
-            fail(QStringLiteral("the wmf library could not start"));
+            fail(ErrorText::PictureReaderUnavailable,
+                 QStringLiteral("the wmf library could not start"));
         // libwmf reads through a non-const pointer but does not write to the buffer.
         auto* bytes = reinterpret_cast<unsigned char*>(const_cast<char*>(data_.constData()));
         if (wmf_mem_open(api(), bytes, long(data_.size())) != wmf_E_None)
-            fail(QStringLiteral("not a readable wmf file"));
+            fail(ErrorText::MetafileDamaged, QStringLiteral("not a readable wmf file"));
         if (wmf_scan(api(), 0, &bbox_) != wmf_E_None)
-            fail(QStringLiteral("the wmf records are damaged"));
+            fail(ErrorText::MetafileDamaged, QStringLiteral("the wmf records are damaged"));
         if (!(bbox_.BR.x > bbox_.TL.x) || !(bbox_.BR.y > bbox_.TL.y))
-            fail(QStringLiteral("the wmf file draws nothing"));
+            fail(ErrorText::MetafileNotDrawable, QStringLiteral("the wmf file draws nothing"));
         unsigned int w = 0, h = 0;
         if (wmf_display_size(api(), &w, &h, 96.0, 96.0) != wmf_E_None)
-            fail(QStringLiteral("the wmf file has no usable size"));
+            fail(ErrorText::MetafileNotDrawable, QStringLiteral("the wmf file has no usable size"));
         logical_ = checkedLogical(w, h, name);
     }
 
@@ -135,14 +136,18 @@ public:
         const wmf_error_t result = wmf_play(api(), 0, &bbox_);
         device->out = nullptr;
         if (result != wmf_E_None)
-            fail(QStringLiteral("the wmf records could not be played"));
+            fail(ErrorText::MetafileNotDrawable,
+                 QStringLiteral("the wmf records could not be played"));
         if (svg.isEmpty())
-            fail(QStringLiteral("the wmf file produced no drawing"));
+            fail(ErrorText::MetafileNotDrawable,
+                 QStringLiteral("the wmf file produced no drawing"));
         return svg;
     }
 
 private:
-    [[noreturn]] void fail(const QString& reason) { invalid(name_, reason); }
+    [[noreturn]] void fail(ErrorText cause, const QString& detail) {
+        invalid(name_, cause, detail);
+    }
     wmfAPI* api() const { return api_.get(); }
 
     const QByteArray& data_;
@@ -159,10 +164,10 @@ QSize emfFrame(const QByteArray& data, const QString& name) {
     // EMR_HEADER: type 1, size, bounds (4 x int32, device units), frame (4 x int32,
     // 0.01 mm), signature " EMF", version, total bytes, records, handles, ...
     if (data.size() < 88 || le32(data, 0) != 1 || le32(data, 40) != 0x464D4520)
-        invalid(name, QStringLiteral("not an emf file"));
+        invalid(name, ErrorText::MetafileDamaged, QStringLiteral("not an emf file"));
     const std::uint32_t headerSize = le32(data, 4);
     if (headerSize < 88 || headerSize > std::uint32_t(data.size()) || headerSize % 4 != 0)
-        invalid(name, QStringLiteral("the emf header is damaged"));
+        invalid(name, ErrorText::MetafileDamaged, QStringLiteral("the emf header is damaged"));
     const double left = le32s(data, 24), top = le32s(data, 28);
     const double right = le32s(data, 32), bottom = le32s(data, 36);
     // The frame is inclusive, in hundredths of a millimetre.
@@ -185,12 +190,13 @@ void checkEmfRecords(const QByteArray& data, const QString& name) {
         const std::uint32_t type = le32(data, pos);
         const std::uint32_t length = le32(data, pos + 4);
         if (length < 8 || length % 4 != 0 || length > std::uint64_t(size - pos))
-            invalid(name, QStringLiteral("the emf record at byte %1 is damaged").arg(pos));
+            invalid(name, ErrorText::MetafileDamaged,
+                    QStringLiteral("the emf record at byte %1 is damaged").arg(pos));
         if (type == 14) // EMR_EOF
             return;
         pos += length;
     }
-    invalid(name, QStringLiteral("the emf file is truncated"));
+    invalid(name, ErrorText::MetafileDamaged, QStringLiteral("the emf file is truncated"));
 }
 
 // ---- drawing -------------------------------------------------------------------
@@ -301,7 +307,8 @@ SvgPicture emfToSvg(const QByteArray& data, const QString& name) {
         std::free(out);
     }
     if (!ok || svg.isEmpty())
-        invalid(name, QStringLiteral("the emf records could not be converted"));
+        invalid(name, ErrorText::MetafileNotDrawable,
+                QStringLiteral("the emf records could not be converted"));
     return {svg, logical};
 }
 
@@ -309,12 +316,9 @@ QImage rasterise(const QByteArray& svg, QSize pixels, const QString& name) {
     const DrawingMessages messages(name);
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
-        invalid(name, QStringLiteral("the converted drawing could not be read"));
-    QImage image(pixels, QImage::Format_RGB32);
-    if (image.isNull())
-        throw Error(err::OutOfMemory, QStringLiteral("no memory for a picture of %1 x %2 pixels")
-                                          .arg(pixels.width())
-                                          .arg(pixels.height()));
+        invalid(name, ErrorText::MetafileNotDrawable,
+                QStringLiteral("the converted drawing could not be read"));
+    QImage image = picture::newImage(pixels, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -4,7 +4,6 @@
 #include "platform/image/exif_orientation.h"
 #include "platform/image/metafile.h"
 #include "platform/image/picture_formats.h"
-#include "platform/image/picture_types.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -39,7 +38,7 @@ std::uint16_t le16(const QByteArray& d, qsizetype offset) {
 // file's name says nothing reliable about what is inside it.
 PictureFormat sniff(const QByteArray& data, const QString& name) {
     if (data.isEmpty())
-        invalid(name, QStringLiteral("the file is empty"));
+        invalid(name, ErrorText::PictureFileEmpty);
     const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
     const qsizetype n = data.size();
     if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
@@ -65,7 +64,7 @@ PictureFormat sniff(const QByteArray& data, const QString& name) {
         return PictureFormat::Webp;
     if (picture::isHeif(data))
         return PictureFormat::Heif;
-    invalid(name, QStringLiteral("not a picture of a known type (%1)").arg(pictureTypeNames()));
+    invalid(name, ErrorText::PictureUnknownType);
 }
 
 // ---- JPEG through libturbojpeg ---------------------------------------------------
@@ -94,8 +93,7 @@ JpegHeader readJpegHeader(tjhandle h, const QByteArray& data, const QString& nam
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     if (tjDecompressHeader3(h, bytes, static_cast<unsigned long>(data.size()), &header.width,
                             &header.height, &subsamp, &header.colorspace) != 0)
-        invalid(name, QStringLiteral("damaged JPEG header (%1)")
-                          .arg(QString::fromLocal8Bit(tjGetErrorStr2(h))));
+        invalid(name, ErrorText::PictureHeaderDamaged, QString::fromLocal8Bit(tjGetErrorStr2(h)));
     header.orientation = jpegExifOrientation(bytes, std::size_t(data.size()));
     return header;
 }
@@ -168,7 +166,7 @@ std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray&
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
     TjHandle tj;
     if (tj.h == nullptr)
-        throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     const JpegHeader header = readJpegHeader(tj.h, data, name);
     checkPixelCount(header.width, header.height, data.size(), name);
 
@@ -195,8 +193,8 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         std::unique_ptr<unsigned char[]> buffer(
             new (std::nothrow) unsigned char[std::size_t(w) * h * 4]);
         if (!buffer)
-            throw Error(err::OutOfMemory,
-                        QStringLiteral("no memory for a picture of %1 x %2 pixels").arg(w).arg(h));
+            throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture,
+                                                    QString::number(w), QString::number(h)));
         rc = tjDecompress2(tj.h, bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
         if (rc == 0 || tjGetErrorCode(tj.h) == TJERR_WARNING)
             cmykToRgb32(buffer.get(), w, h, stored);
@@ -210,8 +208,7 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         // harmless; a file that ends before its picture does is not a picture.
         if (tjGetErrorCode(tj.h) != TJERR_WARNING ||
             message.contains(QLatin1String("Premature end")))
-            invalid(name,
-                    QStringLiteral("the JPEG data is damaged or truncated (%1)").arg(message));
+            invalid(name, ErrorText::PictureDataDamaged, message);
     }
     LoadedPicture result;
     result.image = applyExifOrientation(std::move(stored), header.orientation);
@@ -271,9 +268,8 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
     // Qt's bmp reader reports a top-down bitmap with its negative height.
     const QSize declared = absoluteSize(reader.size());
     if (declared.isEmpty())
-        invalid(name, QStringLiteral("damaged %1 header")
-                          .arg(format == PictureFormat::Gif ? QStringLiteral("gif")
-                                                            : QStringLiteral("bmp")));
+        invalid(name, ErrorText::PictureHeaderDamaged,
+                format == PictureFormat::Gif ? QStringLiteral("gif") : QStringLiteral("bmp"));
     checkPixelCount(declared.width(), declared.height(), data.size(), name);
     // Qt refuses pictures beyond its allocation limit (256 MB by default); the checks
     // above are the real limit here.
@@ -282,7 +278,7 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
         QImageReader::setAllocationLimit(neededMb);
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        invalid(name, reader.errorString());
+        invalid(name, ErrorText::PictureDataDamaged, reader.errorString());
     LoadedPicture result;
     result.image = flattenOverWhite(image);
     result.logicalSize = result.image.size();
@@ -344,7 +340,7 @@ LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
     case PictureFormat::Heif:
         return picture::loadHeif(data, name, options);
     }
-    invalid(name, QStringLiteral("unknown picture type"));
+    invalid(name, ErrorText::PictureUnknownType);
 }
 
 LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
@@ -365,7 +361,7 @@ PictureInfo probePicture(const QString& path) {
     case PictureFormat::Jpeg: {
         TjHandle tj;
         if (tj.h == nullptr)
-            throw Error(err::OutOfMemory, QStringLiteral("the JPEG decoder could not start"));
+            throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
         JpegHeader header;
         try {
             header = readJpegHeader(tj.h, data, path);
@@ -389,7 +385,7 @@ PictureInfo probePicture(const QString& path) {
         QImageReader reader(&buffer, info.format == PictureFormat::Gif ? "gif" : "bmp");
         const QSize size = absoluteSize(reader.size());
         if (size.isEmpty())
-            invalid(path, QStringLiteral("damaged picture header"));
+            invalid(path, ErrorText::PictureHeaderDamaged);
         checkPixelCount(size.width(), size.height(), file.size(), path);
         info.pixelSize = info.logicalSize = size;
         info.isVector = false;
@@ -414,7 +410,7 @@ PictureInfo probePicture(const QString& path) {
     case PictureFormat::Heif:
         return picture::probeHeif(file, path);
     }
-    invalid(path, QStringLiteral("unknown picture type"));
+    invalid(path, ErrorText::PictureUnknownType);
 }
 
 } // namespace tav

@@ -105,9 +105,8 @@ QImage as32Bit(const QImage& src) {
 QImage allocate(int w, int h, QImage::Format format) {
     QImage out(w, h, format);
     if (out.isNull())
-        throw Error(
-            err::OutOfMemory,
-            QStringLiteral("no memory for a turned picture of %1 x %2 pixels").arg(w).arg(h));
+        throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture, QString::number(w),
+                                                QString::number(h)));
     return out;
 }
 

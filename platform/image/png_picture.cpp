@@ -31,12 +31,14 @@ PngHeader readPngHeader(const ByteSource& source, const QString& name) {
     if (source.readAt(0, head, sizeof head) != qint64(sizeof head) ||
         std::memcmp(head, kSignature, 8) != 0 || be32(head + 8) != 13 ||
         std::memcmp(head + 12, "IHDR", 4) != 0)
-        invalid(name, QStringLiteral("damaged PNG header"));
+        invalid(name, ErrorText::PictureHeaderDamaged,
+                QStringLiteral("no signature and IHDR chunk at the start"));
     PngHeader header;
     const std::uint32_t width = be32(head + 16);
     const std::uint32_t height = be32(head + 20);
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF)
-        invalid(name, QStringLiteral("damaged PNG header"));
+        invalid(name, ErrorText::PictureHeaderDamaged,
+                QStringLiteral("IHDR declares %1 x %2 pixels").arg(width).arg(height));
     header.stored = QSize(int(width), int(height));
 
     qint64 pos = 8;
@@ -92,9 +94,10 @@ LoadedPicture loadPng(const QByteArray& data, const QString& name) {
         QImageReader::setAllocationLimit(neededMb);
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        invalid(name, QStringLiteral("damaged PNG data (%1)").arg(reader.errorString()));
+        invalid(name, ErrorText::PictureDataDamaged, reader.errorString());
     if (image.size() != header.stored)
-        invalid(name, QStringLiteral("damaged PNG data"));
+        invalid(name, ErrorText::PictureDataDamaged,
+                QStringLiteral("decoded %1 x %2 pixels").arg(image.width()).arg(image.height()));
     LoadedPicture result;
     result.image = applyExifOrientation(flattenOverWhite(image), header.orientation);
     result.logicalSize = result.image.size();

@@ -114,7 +114,7 @@ void openTiff(OpenedTiff& opened, const ByteSource& source, const QByteArray* ma
     opened.client.mapped = mapped;
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr)
-        throw Error(err::OutOfMemory, QStringLiteral("the TIFF reader could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(kMaxPicturePixels) * 8);
     TIFFOpenOptionsSetErrorHandlerExtR(options, errorHandler, &opened.client);
     TIFFOpenOptionsSetWarningHandlerExtR(options, warningHandler, &opened.client);
@@ -126,7 +126,7 @@ void openTiff(OpenedTiff& opened, const ByteSource& source, const QByteArray* ma
     if (opened.client.readFailure)
         std::rethrow_exception(opened.client.readFailure);
     if (!opened.tif)
-        invalid(name, QStringLiteral("damaged TIFF file (%1)").arg(opened.client.firstError));
+        invalid(name, ErrorText::PictureHeaderDamaged, opened.client.firstError);
 }
 
 // Walks the chain of page directories from the header: false when a directory points
@@ -178,16 +178,18 @@ struct TiffHeader {
 
 TiffHeader readTiffHeader(const OpenedTiff& opened, const ByteSource& source, const QString& name) {
     if (!pageChainEnds(source))
-        invalid(name, QStringLiteral("the TIFF file's chain of pages loops back on itself"));
+        invalid(name, ErrorText::PictureDataDamaged,
+                QStringLiteral("the chain of pages loops back on itself"));
     TIFF* tif = opened.tif.get();
     std::uint32_t width = 0, height = 0;
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     if (TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height) != 1)
-        invalid(name, QStringLiteral("the TIFF file declares no picture size"));
+        invalid(name, ErrorText::PictureHeaderDamaged, QStringLiteral("no picture size"));
     TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
     if (width > 0x7FFFFFFF || height > 0x7FFFFFFF)
-        invalid(name, QStringLiteral("damaged TIFF header"));
+        invalid(name, ErrorText::PictureHeaderDamaged,
+                QStringLiteral("%1 x %2 pixels").arg(width).arg(height));
     checkPixelCount(width, height, source.size(), name);
     TiffHeader header;
     header.stored = QSize(int(width), int(height));
@@ -225,11 +227,10 @@ LoadedPicture loadTiff(const QByteArray& data, const QString& name) {
     // samples with the alpha multiplied in.
     char message[1024] = {};
     if (TIFFRGBAImageOK(tif, message) != 1)
-        invalid(name,
-                QStringLiteral("unsupported kind of TIFF (%1)").arg(QString::fromUtf8(message)));
+        invalid(name, ErrorText::PictureKindUnsupported, QString::fromUtf8(message));
     TIFFRGBAImage reader{};
     if (TIFFRGBAImageBegin(&reader, tif, 1, message) != 1)
-        invalid(name, QStringLiteral("damaged TIFF file (%1)").arg(QString::fromUtf8(message)));
+        invalid(name, ErrorText::PictureDataDamaged, QString::fromUtf8(message));
     struct ReaderEnd {
         TIFFRGBAImage* reader;
         ~ReaderEnd() { TIFFRGBAImageEnd(reader); }
@@ -244,8 +245,7 @@ LoadedPicture loadTiff(const QByteArray& data, const QString& name) {
     if (opened.client.readFailure)
         std::rethrow_exception(opened.client.readFailure);
     if (ok != 1)
-        invalid(name, QStringLiteral("the TIFF data is damaged or truncated (%1)")
-                          .arg(opened.client.firstError));
+        invalid(name, ErrorText::PictureDataDamaged, opened.client.firstError);
     if (reader.alpha == 0)
         stored.reinterpretAsFormat(QImage::Format_RGBX8888);
     LoadedPicture result;

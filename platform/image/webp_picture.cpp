@@ -33,7 +33,7 @@ WebpHeader readWebpHeader(const ByteSource& source, const QString& name) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.constData());
     WebPBitstreamFeatures features{};
     if (WebPGetFeatures(bytes, size_t(head.size()), &features) != VP8_STATUS_OK)
-        invalid(name, QStringLiteral("damaged WebP header"));
+        invalid(name, ErrorText::PictureHeaderDamaged);
     WebpHeader header;
     header.stored = QSize(features.width, features.height);
     header.alpha = features.has_alpha != 0;
@@ -64,16 +64,20 @@ QSize upright(const WebpHeader& header) {
     return orientationSwapsSides(header.orientation) ? header.stored.transposed() : header.stored;
 }
 
-QString statusText(VP8StatusCode status) {
+// Refuses a picture libwebp could not decode, by what went wrong.
+[[noreturn]] void decodeFailed(VP8StatusCode status, QSize size, const QString& name) {
     switch (status) {
     case VP8_STATUS_OUT_OF_MEMORY:
-        return QStringLiteral("out of memory");
-    case VP8_STATUS_NOT_ENOUGH_DATA:
-        return QStringLiteral("the file ends too early");
+        throw Error(err::OutOfMemory,
+                    errorText(ErrorText::NoMemoryForPicture, QString::number(size.width()),
+                              QString::number(size.height())));
     case VP8_STATUS_UNSUPPORTED_FEATURE:
-        return QStringLiteral("unsupported feature");
+        invalid(name, ErrorText::PictureKindUnsupported);
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+        invalid(name, ErrorText::PictureDataDamaged, QStringLiteral("the file ends too early"));
     default:
-        return QStringLiteral("damaged data");
+        invalid(name, ErrorText::PictureDataDamaged,
+                QStringLiteral("libwebp status %1").arg(int(status)));
     }
 }
 
@@ -98,7 +102,7 @@ QImage decodeStill(const QByteArray& data, const WebpHeader& header, QSize size,
                    const QString& name) {
     WebPDecoderConfig config;
     if (WebPInitDecoderConfig(&config) == 0)
-        throw Error(err::OutOfMemory, QStringLiteral("the WebP decoder could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     QImage image =
         newImage(size, header.alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     config.output.colorspace = header.alpha ? MODE_bgrA : MODE_BGRA;
@@ -115,9 +119,7 @@ QImage decodeStill(const QByteArray& data, const WebpHeader& header, QSize size,
                                             size_t(data.size()), &config);
     WebPFreeDecBuffer(&config.output); // libwebp's bookkeeping; the pixels are the image's
     if (status != VP8_STATUS_OK)
-        invalid(
-            name,
-            QStringLiteral("the WebP data is damaged or truncated (%1)").arg(statusText(status)));
+        decodeFailed(status, size, name);
     return flattenOverWhite(image);
 }
 
@@ -125,7 +127,7 @@ QImage decodeStill(const QByteArray& data, const WebpHeader& header, QSize size,
 QImage decodeFirstFrame(const QByteArray& data, const WebpHeader& header, const QString& name) {
     WebPAnimDecoderOptions options;
     if (WebPAnimDecoderOptionsInit(&options) == 0)
-        throw Error(err::OutOfMemory, QStringLiteral("the WebP decoder could not start"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
     options.color_mode = MODE_bgrA;
     options.use_threads = 0;
     const WebPData webp{reinterpret_cast<const std::uint8_t*>(data.constData()),
@@ -137,11 +139,12 @@ QImage decodeFirstFrame(const QByteArray& data, const WebpHeader& header, const 
     WebPAnimInfo info{};
     if (decoder.decoder == nullptr || WebPAnimDecoderGetInfo(decoder.decoder, &info) == 0 ||
         QSize(int(info.canvas_width), int(info.canvas_height)) != header.stored)
-        invalid(name, QStringLiteral("damaged WebP animation"));
+        invalid(name, ErrorText::PictureDataDamaged,
+                QStringLiteral("the animation's canvas is missing or not the header's"));
     std::uint8_t* canvas = nullptr;
     int timestamp = 0;
     if (WebPAnimDecoderGetNext(decoder.decoder, &canvas, &timestamp) == 0 || canvas == nullptr)
-        invalid(name, QStringLiteral("the WebP animation is damaged or truncated"));
+        invalid(name, ErrorText::PictureDataDamaged, QStringLiteral("no first frame"));
     // The canvas belongs to the decoder: laid over white into a picture of our own
     // before the decoder goes.
     const QImage frame(canvas, header.stored.width(), header.stored.height(),

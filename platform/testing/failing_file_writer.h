@@ -29,7 +29,7 @@ public:
 
     std::unique_ptr<PendingFile> create(const QString& target) override {
         if (++creates == failCreate) {
-            throwErrno(osError, QStringLiteral("save"), target);
+            throwErrno(osError, FileOperation::Save, target);
         }
         auto file = std::make_unique<Pending>(*this, localFileWriter().create(target));
         temporaries << file->temporaryPath();
@@ -44,13 +44,13 @@ private:
         void write(const QByteArray& bytes) override {
             if (++owner_.writes == owner_.failWrite) {
                 real_->write(bytes.left(bytes.size() / 2));
-                throwErrno(owner_.osError, QStringLiteral("save"), real_->targetPath());
+                throwErrno(owner_.osError, FileOperation::Save, real_->targetPath());
             }
             real_->write(bytes);
         }
         void commit() override {
             if (++owner_.commits == owner_.failCommit) {
-                throwErrno(owner_.osError, QStringLiteral("save"), real_->targetPath());
+                throwErrno(owner_.osError, FileOperation::Save, real_->targetPath());
             }
             real_->commit();
         }

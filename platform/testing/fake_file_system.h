@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QSet>
 
+#include <functional>
+
 namespace tav::testing {
 
 class FakeFileSystem final : public BrowserFileSystem {
@@ -35,7 +37,22 @@ public:
         addFolder(folder);
         tree_[folder].files.push_back(name);
         sortNames(tree_[folder].files);
+        changed(folder);
     }
+
+    void renameFile(const QString& folder, const QString& from, const QString& to) {
+        QStringList& files = tree_[folder].files;
+        files.removeAll(from);
+        files.push_back(to);
+        sortNames(files);
+        changed(folder);
+    }
+
+    void watch(const QString& folder, std::function<void()> onChange) override {
+        watched = folder;
+        onChange_ = std::move(onChange);
+    }
+    QString watched;
 
     void addVolume(const QString& root, bool readable = true) {
         addFolder(root);
@@ -54,14 +71,13 @@ public:
     }
 
     QStringList volumes() override {
-        QStringList all{QStringLiteral("/")};
-        all += volumes_;
-        return all;
+        ++volumeCalls;
+        return allVolumes();
     }
 
     FolderListing list(const QString& folder) override {
         ++listCalls;
-        if (unreadable_.contains(volumeOf(folder, volumes()))) {
+        if (unreadable_.contains(volumeOf(folder, allVolumes()))) {
             throw Error(err::DeviceUnavailable, QStringLiteral("device not ready"));
         }
         const auto it = tree_.constFind(folder);
@@ -72,8 +88,23 @@ public:
     }
 
     int listCalls = 0;
+    int volumeCalls = 0;
 
 private:
+    void changed(const QString& folder) {
+        if (folder == watched && onChange_) {
+            onChange_();
+        }
+    }
+
+    std::function<void()> onChange_;
+
+    QStringList allVolumes() const {
+        QStringList all{QStringLiteral("/")};
+        all += volumes_;
+        return all;
+    }
+
     QMap<QString, FolderListing> tree_;
     QStringList volumes_;
     QSet<QString> unreadable_;

@@ -16,7 +16,7 @@ struct Part {
 };
 
 [[noreturn]] void badAddress(const QString& text, const QString& why) {
-    throw Error(err::EngineRefused, QStringLiteral("address '%1' refused: %2").arg(text, why));
+    throw Error(err::EngineRefused, errorText(ErrorText::AddressRefused, text), why);
 }
 
 Part parsePart(const QString& whole, QStringView s) {

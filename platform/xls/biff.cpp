@@ -8,8 +8,9 @@
 namespace tav::xls {
 
 namespace {
-[[noreturn]] void refuse(const QString& text) {
-    throw Error(err::EngineRefused, text);
+// The user reads what went wrong; the record details are for a developer.
+[[noreturn]] void refuse(const QString& detail) {
+    throw Error(err::EngineRefused, errorText(ErrorText::WorkbookRecordsDamaged), detail);
 }
 } // namespace
 

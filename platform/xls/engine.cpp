@@ -26,8 +26,9 @@ namespace tav::xls {
 
 namespace {
 
-[[noreturn]] void refuse(const QString& text) {
-    throw Error(err::EngineRefused, text);
+// The user reads that an operation was refused; which one is for a developer.
+[[noreturn]] void refuse(const QString& detail) {
+    throw Error(err::EngineRefused, errorText(ErrorText::EngineRefused), detail);
 }
 
 // Cells one formatting or value call may touch.
@@ -175,7 +176,7 @@ void Clipboard::clear() {
 
 void Clipboard::setImage(const QImage& image, QSizeF sizePoints) {
     if (image.isNull()) {
-        throw Error(err::InvalidPicture, QStringLiteral("no picture to put on the clipboard"));
+        throw Error(err::InvalidPicture, errorText(ErrorText::NoPictureOnClipboard));
     }
     auto content = std::make_unique<Content>();
     content->picture = std::make_shared<PictureData>();
@@ -1160,10 +1161,11 @@ QImage loadPictureFile(const QString& path, QSizeF* sizePoints) {
 Shape Worksheet::picturesInsert(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        throwErrno(errno, QStringLiteral("insert picture"), path);
+        throwErrno(errno, FileOperation::InsertPicture, path);
     }
     if (!S_ISREG(st.st_mode)) {
-        throw Error(err::InvalidPicture, QStringLiteral("'%1' is not a picture file").arg(path));
+        throw Error(err::InvalidPicture, errorText(ErrorText::PictureUnreadable, path,
+                                                   errorText(ErrorText::PictureNotAFile)));
     }
     QSizeF size;
     QImage image = loadPictureFile(path, &size);
@@ -1387,9 +1389,7 @@ void Application::setVisible(bool on) {
     for (const auto& book : workbooks_.books_) {
         const QString path = book->fullName();
         if (!defaultShell().openDocument(path)) {
-            throw Error(
-                ErrCannotShow,
-                QStringLiteral("no program on this desktop can show the workbook '%1'").arg(path));
+            throw Error(ErrCannotShow, errorText(ErrorText::NoViewerForWorkbook, path));
         }
     }
     visible_ = true;

@@ -47,8 +47,9 @@ void initGsf() {
     Q_UNUSED(done);
 }
 
-[[noreturn]] void refuse(const QString& text) {
-    throw Error(err::EngineRefused, text);
+// The user reads what went wrong; the details are for a developer.
+[[noreturn]] void refuse(const QString& detail) {
+    throw Error(err::EngineRefused, errorText(ErrorText::WorkbookContainerDamaged), detail);
 }
 
 } // namespace

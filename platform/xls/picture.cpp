@@ -30,7 +30,7 @@ QImage opaqueRgb32(const QImage& image) {
     }
     QImage flat(image.size(), QImage::Format_RGB32);
     if (flat.isNull()) {
-        throw Error(err::OutOfMemory, QStringLiteral("not enough memory for a picture"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::NoMemory));
     }
     flat.fill(Qt::white);
     QPainter painter(&flat);
@@ -50,7 +50,7 @@ QImage reduceImage(const QImage& image, QSize size) {
     // the share of it an output pixel covers) and splits large pictures over the cores.
     QImage out = src.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (out.isNull()) {
-        throw Error(err::OutOfMemory, QStringLiteral("not enough memory to reduce a picture"));
+        throw Error(err::OutOfMemory, errorText(ErrorText::NoMemory));
     }
     return out;
 }
@@ -61,7 +61,7 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
     // of pictures, and setting up the encoder's tables each time is measurable.
     thread_local const TjHandle handle(tjInitCompress());
     if (!handle) {
-        throw Error(err::EngineRefused, QStringLiteral("JPEG encoder unavailable"));
+        throw Error(err::EngineRefused, errorText(ErrorText::JpegEncoderUnavailable));
     }
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
@@ -72,7 +72,7 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
     if (rc != 0) {
         const QString why = QString::fromLocal8Bit(tjGetErrorStr2(handle.get()));
         tjFree(buffer);
-        throw Error(err::EngineRefused, QStringLiteral("JPEG encoding failed: %1").arg(why));
+        throw Error(err::EngineRefused, errorText(ErrorText::JpegEncodingFailed), why);
     }
     QByteArray out(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
     tjFree(buffer);

@@ -19,8 +19,9 @@ namespace tav::xls {
 
 namespace {
 
-[[noreturn]] void refuse(const QString& text) {
-    throw Error(err::EngineRefused, text);
+// The user reads what went wrong; the record details are for a developer.
+[[noreturn]] void refuse(const QString& detail) {
+    throw Error(err::EngineRefused, errorText(ErrorText::WorkbookContentDamaged), detail);
 }
 
 constexpr qint64 MaxTemplateBytes = 512LL * 1024 * 1024;
@@ -839,8 +840,19 @@ void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
     readPrintAreas(book);
 }
 
+// A refusal while `name` is read names the file for the user.
+[[noreturn]] void unreadable(const QString& name, const Error& cause) {
+    throw Error(cause.number(), errorText(ErrorText::WorkbookUnreadable, name, cause.description()),
+                cause.detail());
+}
+
 std::unique_ptr<WorkbookModel> readWorkbookFromMemory(const QByteArray& file, const QString& name) {
-    OleFile ole = readOleFile(file, name);
+    OleFile ole;
+    try {
+        ole = readOleFile(file, name);
+    } catch (const Error& e) {
+        unreadable(name, e);
+    }
     auto book = std::make_unique<WorkbookModel>();
     book->path = name;
     book->classId = ole.classId;
@@ -850,15 +862,13 @@ std::unique_ptr<WorkbookModel> readWorkbookFromMemory(const QByteArray& file, co
             workbook = &s.data;
         }
     }
-    if (!workbook) {
-        refuse(
-            QStringLiteral("'%1' is not an Excel 97-2003 workbook (no Workbook stream)").arg(name));
-    }
     try {
+        if (!workbook) {
+            refuse(QStringLiteral("'%1' has no Workbook stream").arg(name));
+        }
         parseWorkbookStream(*book, *workbook);
     } catch (const Error& e) {
-        throw Error(e.number(),
-                    QStringLiteral("'%1' cannot be read: %2").arg(name, e.description()));
+        unreadable(name, e);
     }
     for (OleStream& s : ole.streams) {
         if (s.name == QLatin1String("Workbook")) {
@@ -884,23 +894,26 @@ std::unique_ptr<WorkbookModel> readWorkbook(const QString& path) {
             const QByteArray parent = QFile::encodeName(QFileInfo(path).absolutePath());
             if (::stat(parent.constData(), &folder) != 0) {
                 throw Error(err::PathNotFound,
-                            QStringLiteral("open '%1': folder not found").arg(path));
+                            failedOperation(FileOperation::Open, path,
+                                            errorText(ErrorText::FolderMissing,
+                                                      QFileInfo(path).absolutePath())));
             }
         }
-        throwErrno(e, QStringLiteral("open"), path);
+        throwErrno(e, FileOperation::Open, path);
     }
     if (!S_ISREG(st.st_mode)) {
-        refuse(QStringLiteral("'%1' is not a workbook file").arg(path));
+        throw Error(err::EngineRefused, errorText(ErrorText::NotAFile, path));
     }
     if (st.st_size > MaxTemplateBytes) {
-        refuse(QStringLiteral("'%1' is too large for a workbook (%2 bytes)")
-                   .arg(path)
-                   .arg(st.st_size));
+        throw Error(
+            err::EngineRefused,
+            errorText(ErrorText::WorkbookUnreadable, path, errorText(ErrorText::FileTooLarge)),
+            QStringLiteral("%1 bytes").arg(st.st_size));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const int e = errno != 0 ? errno : EACCES;
-        throwErrno(e, QStringLiteral("open"), path);
+        throwErrno(e, FileOperation::Open, path);
     }
     const QByteArray bytes = file.readAll();
     auto book = readWorkbookFromMemory(bytes, path);

@@ -2,15 +2,26 @@
 // target folder, the layout families, and shutdown.
 #include "window_fixture.h"
 
+#include "app/extent_list_widget.h"
 #include "app/file_browser.h"
+#include "app/list_extent.h"
 #include "app/main_window.h"
+#include "app/row_dialogs.h"
 #include "app/selection_list.h"
+#include "app/wait_window.h"
 #include "app/window_run_host.h"
 #include "platform/profile_strings.h"
 #include "platform/testing/recording_shell.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHash>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,9 +29,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 using tav::MainWindow;
 using tav::testing::WindowFixture;
@@ -65,11 +81,94 @@ void chooseDrive(MainWindow& w, const QString& root) {
     emit w.Drive1->activated(index);
 }
 
+// Runs `open` (which shows a modal dialog) and returns the texts of the dialog's
+// buttons and labels; the dialog is closed with Escape once they are read.
+QStringList modalDialogTexts(const std::function<void()>& open) {
+    QStringList texts;
+    QTimer::singleShot(0, [&texts] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog == nullptr) {
+            return;
+        }
+        for (const QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
+            texts.push_back(b->text());
+        }
+        for (const QLabel* l : dialog->findChildren<QLabel*>()) {
+            texts.push_back(l->text());
+        }
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    open();
+    return texts;
+}
+
+// Pairs of visible controls of `window` that lie on one another: controls are the named
+// children of the window and of its frames (the wait note is meant to lie over the
+// preview and lets every click through).
+QStringList overlappingControls(QWidget& window) {
+    QList<QWidget*> parents{&window};
+    for (QGroupBox* frame : window.findChildren<QGroupBox*>()) {
+        parents.push_back(frame);
+    }
+    QStringList out;
+    for (QWidget* parent : parents) {
+        QList<QWidget*> controls;
+        for (QWidget* c : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (c->isVisibleTo(&window) && !c->objectName().isEmpty() &&
+                !c->objectName().startsWith(QLatin1String("qt_")) &&
+                c->objectName() != QLatin1String("frmWait")) {
+                controls.push_back(c);
+            }
+        }
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                if (controls[i]->geometry().intersects(controls[j]->geometry())) {
+                    out.push_back(controls[i]->objectName() + QLatin1Char('/') +
+                                  controls[j]->objectName());
+                }
+            }
+        }
+    }
+    return out;
+}
+
+// A window with the program's own preview over a folder of real photos.
+struct PreviewedWindow {
+    PreviewedWindow() {
+        for (const auto& [name, size] :
+             {std::pair{"small.jpg", QSize(64, 48)}, std::pair{"large.jpg", QSize(1600, 1200)}}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(Qt::darkGreen);
+            image.save(photos.filePath(QLatin1String(name)));
+            f.fs.addFile(photos.path(), QLatin1String(name));
+        }
+        tav::MainWindowEnvironment env;
+        env.dialogs = &f.dialogs;
+        env.fileSystem = &f.fs;
+        env.profiles = &f.profiles;
+        env.programFolder = f.programDir.path();
+        env.startFolder = photos.path();
+        window = std::make_unique<MainWindow>(env);
+        window->startUp();
+    }
+    void click(const char* name) {
+        const auto items = window->File1->findItems(QLatin1String(name), Qt::MatchExactly);
+        window->File1->setCurrentItem(items.at(0));
+        emit window->File1->itemClicked(items.at(0));
+    }
+    QTemporaryDir photos;
+    WindowFixture f;
+    std::unique_ptr<MainWindow> window;
+};
+
 } // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void qtStandardTextsAreJapanese_data();
+    void qtStandardTextsAreJapanese();
     void firstStartShowsEmptyFieldsAndTheWorkingFolder();
     void startWithSettingsRestoresOnlyTheBrowserFolder();
     void storedFolderOnUnreadableVolumeFallsBackToRoot();
@@ -80,6 +179,11 @@ private slots:
     void folderListShowsChainAndSubfoldersAndFilesMatchingPattern();
     void driveWithoutMediumSnapsBack();
     void driveListReadsVolumesAgainWhenOpened();
+    void fileListFollowsTheFolder();
+    void noTwoVisibleControlsOverlap_data();
+    void noTwoVisibleControlsOverlap();
+    void waitNoteLetsClicksThroughOverThePreview();
+    void comboBoxesAndListsShowTheirLongestText();
     void chosenRowIsShownByTheProgramsPreview();
     void recallRestoresStartUpValuesEveryTime();
     void recallOfEmptyStoredValuesEmptiesTheFields();
@@ -92,8 +196,49 @@ private slots:
     void layoutFamiliesKeepTheirInnerChoice();
     void fileNameCheckBoxGreysOutExtensionCheckBox();
     void resultWorkbookEndsTheProgramWithoutWritingSettings();
+    void desktopAssociationDecidesWhetherAWorkbookCanBeShown_data();
+    void desktopAssociationDecidesWhetherAWorkbookCanBeShown();
     void sampleButtonsOpenOneMoreWindowPerClick();
 };
+
+void MainWindowTest::initTestCase() {
+    QVERIFY(tav::installJapaneseQtTexts());
+}
+
+void MainWindowTest::qtStandardTextsAreJapanese_data() {
+    QTest::addColumn<bool>("question"); // else the folder browser
+    QTest::addColumn<QStringList>("japanese");
+    QTest::addColumn<QStringList>("english");
+    QTest::newRow("rename question")
+        << true << QStringList{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)")}
+        << QStringList{QStringLiteral("&Yes"), QStringLiteral("&No")};
+    QTest::newRow("folder browser")
+        << false
+        << QStringList{QStringLiteral("選択(&C)"), QStringLiteral("キャンセル"),
+                       QStringLiteral("ディレクトリ:")}
+        << QStringList{QStringLiteral("Cancel"), QStringLiteral("Look in:"),
+                       QStringLiteral("&Choose"), QStringLiteral("Directory:")};
+}
+
+void MainWindowTest::qtStandardTextsAreJapanese() {
+    QFETCH(bool, question);
+    QFETCH(QStringList, japanese);
+    QFETCH(QStringList, english);
+    tav::QtDialogs dialogs;
+    const QStringList texts = modalDialogTexts([&] {
+        if (question) {
+            dialogs.askYesNo(nullptr, QStringLiteral("変更しますか"), QStringLiteral("Tavolin"));
+        } else {
+            dialogs.browseForFolder(nullptr, QStringLiteral("フォルダ"), QDir::tempPath());
+        }
+    });
+    for (const QString& text : japanese) {
+        QVERIFY2(texts.contains(text), qPrintable(texts.join(u'|')));
+    }
+    for (const QString& text : english) {
+        QVERIFY2(!texts.contains(text), qPrintable(text));
+    }
+}
 
 void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
     WindowFixture f;
@@ -234,12 +379,160 @@ void MainWindowTest::driveListReadsVolumesAgainWhenOpened() {
     WindowFixture f;
     MainWindow& w = f.start();
     QCOMPARE(w.Drive1->findData(QStringLiteral("/media/stick")), -1);
+    // Volumes are read once at start; moving around asks none of them (a hung network
+    // mount would freeze the window on every change of folder).
+    QCOMPARE(f.fs.volumeCalls, 1);
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    chooseDrive(w, QStringLiteral("/media/usb"));
+    chooseDrive(w, QStringLiteral("/"));
+    QCOMPARE(f.fs.volumeCalls, 1);
     f.fs.addVolume(QStringLiteral("/media/stick"));
     auto* drives = qobject_cast<tav::DriveList*>(w.Drive1);
     QVERIFY(drives);
     emit drives->aboutToShowPopup();
+    QCOMPARE(f.fs.volumeCalls, 2);
     QVERIFY(w.Drive1->findData(QStringLiteral("/media/stick")) >= 0);
     QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+}
+
+void MainWindowTest::fileListFollowsTheFolder() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    activateFolder(w, QStringLiteral("/home/u/photos"));
+    w.File1->findItems(QStringLiteral("d.Gif"), Qt::MatchExactly)[0]->setSelected(true);
+    w.File1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    const QStringList clickedBefore = f.preview.clicked;
+    // Photos copied in, and one renamed by a run, show up without leaving the folder.
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("c2.jpg"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("notes.txt"));
+    f.fs.renameFile(QStringLiteral("/home/u/photos"), QStringLiteral("a.jpg"),
+                    QStringLiteral("玄関.jpg"));
+    f.fs.addFolder(QStringLiteral("/home/u/photos/new"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("z.bmp")); // tells the list
+    QTRY_COMPARE(
+        itemTexts(w.File1),
+        (QStringList{QStringLiteral("B.JPG"), QStringLiteral("c2.jpg"), QStringLiteral("d.Gif"),
+                     QStringLiteral("e.emf"), QStringLiteral("f.wmf"), QStringLiteral("g.bmp"),
+                     QStringLiteral("h.png"), QStringLiteral("i.HEIC"), QStringLiteral("j.tif"),
+                     QStringLiteral("k.Tiff"), QStringLiteral("l.webp"), QStringLiteral("m.avif"),
+                     QStringLiteral("z.bmp"), QStringLiteral("玄関.jpg")}));
+    // What the user had chosen stays chosen, and nothing is previewed for it.
+    QCOMPARE(w.fileBrowser().selectedFileNames(), QStringList{QStringLiteral("d.Gif")});
+    QCOMPARE(w.File1->currentItem()->text(), QStringLiteral("d.Gif"));
+    QCOMPARE(f.preview.clicked, clickedBefore);
+    QVERIFY(w.Dir1->findItems(QStringLiteral("new"), Qt::MatchEndsWith).size() == 1);
+    // Another folder is followed instead.
+    activateFolder(w, QStringLiteral("/home/u/photos/sub"));
+    QCOMPARE(f.fs.watched, QStringLiteral("/home/u/photos/sub"));
+}
+
+void MainWindowTest::noTwoVisibleControlsOverlap_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<bool>("scrollBars");
+    QTest::newRow("ｽｹｰﾙ") << 0 << "large.jpg" << false;
+    QTest::newRow("実寸, picture fits") << 1 << "small.jpg" << false;
+    QTest::newRow("実寸, with scroll bars") << 1 << "large.jpg" << true;
+    QTest::newRow("ﾌｨｯﾄ") << 2 << "large.jpg" << false;
+}
+
+void MainWindowTest::noTwoVisibleControlsOverlap() {
+    QFETCH(int, mode);
+    QFETCH(QString, photo);
+    QFETCH(bool, scrollBars);
+    PreviewedWindow pw;
+    MainWindow& w = *pw.window;
+    if (!w.preview()) {
+        QSKIP("built without the preview");
+    }
+    w.Option1[mode]->click();
+    pw.click(qPrintable(photo));
+    for (const char* bar : {"HScroll1", "VScroll1"}) {
+        QCOMPARE(w.findChild<QWidget*>(QLatin1String(bar))->isVisibleTo(&w), scrollBars);
+    }
+    QCOMPARE(overlappingControls(w), QStringList());
+    // Every control stays inside the window.
+    for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(w.rect().contains(c->geometry()), qPrintable(c->objectName()));
+    }
+}
+
+void MainWindowTest::waitNoteLetsClicksThroughOverThePreview() {
+    WindowFixture f;
+    MainWindow& w = f.start();
+    QWidget& note = w.waitWindow();
+    note.show();
+    QVERIFY(!note.isWindow());
+    QVERIFY(w.Picture1->geometry().contains(note.geometry()));
+    for (QWidget* list : {static_cast<QWidget*>(w.File1), static_cast<QWidget*>(w.lstChk),
+                          static_cast<QWidget*>(w.lst2ndName)}) {
+        QVERIFY(!note.geometry().intersects(list->geometry()));
+    }
+    // A click on it reaches what lies under it.
+    QWidget* under = w.childAt(note.geometry().center());
+    QVERIFY(under != nullptr && under != &note && !note.isAncestorOf(under));
+}
+
+void MainWindowTest::comboBoxesAndListsShowTheirLongestText() {
+    WindowFixture f;
+    const QString japanese = QStringLiteral("/home/u/写真/犬の写真_12MP.jpg");
+    const QString ascii = QStringLiteral("/home/u/photos/IMG_2024.jpg");
+    f.fs.addFile(QStringLiteral("/home/u/写真"), QStringLiteral("犬の写真_12MP.jpg"));
+    f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("IMG_2024.jpg"));
+    f.fs.addFolder(QStringLiteral("/home/u/写真/二〇二四年十月の現場点検（北面・南面・屋上）"));
+    f.fs.addVolume(QStringLiteral("/media/u/とても長い名前のＳＤカード_2024"));
+    MainWindow& w = f.start();
+    // The path with more characters is the narrower one.
+    QVERIFY(ascii.size() > japanese.size());
+    QVERIFY(tav::textWidthPixels(w.font(), ascii) < tav::textWidthPixels(w.font(), japanese));
+    for (const QString& path : {ascii, japanese}) {
+        w.fileBrowser().setFolder(QFileInfo(path).path());
+        w.File1->findItems(QFileInfo(path).fileName(), Qt::MatchExactly)[0]->setSelected(true);
+        w.CmdIn->click();
+    }
+    w.selectionList().setDisplayName(0,
+                                     QStringLiteral("北面外壁のひび割れ（幅0.3mm、長さ約1.2m）"));
+    w.Option1[1]->click(); // CmbSun shows in this mode
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    // Each entry of an editable combo box shows from its first character with the
+    // cursor at its end.
+    for (QComboBox* combo : {w.CmbSun, w.CmbKaiten, w.roundDialog().CmbRound}) {
+        for (int i = 0; i < combo->count(); ++i) {
+            combo->setEditText(combo->itemText(i));
+            QLineEdit* edit = combo->lineEdit();
+            edit->end(false);
+            QVERIFY2(edit->cursorPositionAt(QPoint(1, edit->height() / 2)) == 0,
+                     qPrintable(combo->objectName() + QLatin1Char(' ') + combo->itemText(i)));
+            QCOMPARE(edit->cursorPositionAt(QPoint(edit->width() - 2, edit->height() / 2)),
+                     combo->itemText(i).size());
+        }
+    }
+    // The drive list opens wide enough for its longest volume.
+    QFontMetrics driveFont(w.Drive1->font());
+    for (int i = 0; i < w.Drive1->count(); ++i) {
+        QVERIFY(w.Drive1->view()->minimumWidth() >
+                driveFont.horizontalAdvance(w.Drive1->itemText(i)));
+    }
+    // Every list scrolls far enough to show its widest row whole.
+    const int textMargin = w.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    for (tav::ExtentListWidget* list : {w.lstGazoFile, w.lstChk, w.lst2ndName}) {
+        const QString widest = tav::SelectionList::widestText(*list);
+        const int reach = std::max(list->horizontalExtent(), list->viewport()->width());
+        QVERIFY2(reach >= textMargin + tav::textWidthPixels(list->font(), widest),
+                 qPrintable(list->objectName()));
+    }
+    QCOMPARE(tav::SelectionList::widestText(*w.lstGazoFile), japanese);
+    w.fileBrowser().setFolder(QStringLiteral("/home/u/写真"));
+    for (QListWidget* list : {static_cast<QListWidget*>(w.File1), w.Dir1}) {
+        QTest::qWait(20); // the lists lay out their rows
+        const int reach = list->horizontalScrollBar()->maximum() + list->viewport()->width();
+        for (int i = 0; i < list->count(); ++i) {
+            QVERIFY2(reach >= list->visualItemRect(list->item(i)).width(),
+                     qPrintable(list->item(i)->text()));
+        }
+    }
 }
 
 void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
@@ -381,21 +674,27 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
 }
 
 void MainWindowTest::settingsSurviveARealRestart() {
+    // Texts CP932 cannot hold come back exactly: "é" and the WAVE DASH of Linux input
+    // methods, which CP932 reads back as a FULLWIDTH TILDE.
     WindowFixture f;
+    const QString folder = QStringLiteral("/home/u/Café_写真");
+    f.fs.addFolder(folder);
     tav::IniProfileStrings ini;
     {
         MainWindow& w = f.start(&ini);
-        activateFolder(w, QStringLiteral("/home/u/photos"));
-        w.txtComment->setText(QStringLiteral("第２回　点検"));
+        activateFolder(w, folder);
+        w.txtComment->setText(QStringLiteral("10時〜12時"));
+        w.txtOwnerName->setText(QStringLiteral("第２回　点検"));
         w.close();
     }
     QVERIFY(QFile::exists(f.iniPath()));
     MainWindow& again = f.start(&ini);
-    QCOMPARE(again.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(again.fileBrowser().folder(), folder);
     QVERIFY(again.txtComment->text().isEmpty());
     again.ChkReUse->click();
-    QCOMPARE(again.txtComment->text(), QStringLiteral("第２回　点検"));
-    QCOMPARE(again.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(again.txtComment->text(), QStringLiteral("10時〜12時"));
+    QCOMPARE(again.txtOwnerName->text(), QStringLiteral("第２回　点検"));
+    QCOMPARE(again.LblFolderName->text(), folder);
 }
 
 void MainWindowTest::unwritableSettingsStillEndTheProgramSilently() {
@@ -466,6 +765,71 @@ void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
     QCOMPARE(ended.size(), 1);
 }
 
+void MainWindowTest::desktopAssociationDecidesWhetherAWorkbookCanBeShown_data() {
+    QTest::addColumn<QString>("defaultApplication"); // for application/vnd.ms-excel
+    QTest::addColumn<QString>("installedDesktopFile");
+    QTest::addColumn<bool>("canShow");
+    QTest::newRow("no association") << QString() << QString() << false;
+    QTest::newRow("association to a program that is gone")
+        << QStringLiteral("calc.desktop") << QString() << false;
+    QTest::newRow("associated") << QStringLiteral("calc.desktop") << QStringLiteral("calc.desktop")
+                                << true;
+    QTest::newRow("associated, in a subfolder")
+        << QStringLiteral("suite-calc.desktop") << QStringLiteral("suite/calc.desktop") << true;
+}
+
+void MainWindowTest::desktopAssociationDecidesWhetherAWorkbookCanBeShown() {
+    QFETCH(QString, defaultApplication);
+    QFETCH(QString, installedDesktopFile);
+    QFETCH(bool, canShow);
+    // A desktop of its own: XDG folders in a temporary folder, no desktop environment.
+    QTemporaryDir xdg;
+    const QString config = xdg.filePath(QStringLiteral("config"));
+    const QString data = xdg.filePath(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(config) && QDir().mkpath(data + QStringLiteral("/applications")));
+    const auto write = [](const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    if (!defaultApplication.isEmpty()) {
+        write(config + QStringLiteral("/mimeapps.list"),
+              "[Default Applications]\napplication/vnd.ms-excel=" + defaultApplication.toUtf8() +
+                  "\n");
+    }
+    if (!installedDesktopFile.isEmpty()) {
+        write(data + QStringLiteral("/applications/") + installedDesktopFile,
+              "[Desktop Entry]\nType=Application\nName=Calc\nExec=true %f\n"
+              "MimeType=application/vnd.ms-excel;\n");
+    }
+    const QByteArray names[] = {"XDG_CONFIG_HOME",  "XDG_CONFIG_DIRS",         "XDG_DATA_HOME",
+                                "XDG_DATA_DIRS",    "XDG_CURRENT_DESKTOP",     "DESKTOP_SESSION",
+                                "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
+    QHash<QByteArray, QByteArray> saved;
+    for (const QByteArray& name : names) {
+        if (qEnvironmentVariableIsSet(name.constData())) {
+            saved.insert(name, qgetenv(name.constData()));
+        }
+        qunsetenv(name.constData());
+    }
+    qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", config.toLocal8Bit());
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", data.toLocal8Bit());
+    const QString workbook = xdg.filePath(QStringLiteral("報告.xls"));
+    QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), workbook));
+    tav::DesktopShell shell;
+    const bool answer = shell.hasAssociatedProgram(workbook);
+    for (const QByteArray& name : names) {
+        qunsetenv(name.constData());
+        if (saved.contains(name)) {
+            qputenv(name.constData(), saved.value(name));
+        }
+    }
+    QCOMPARE(answer, canShow);
+}
+
 void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     WindowFixture f;
     tav::testing::RecordingShell shell;
@@ -487,6 +851,14 @@ void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     QCOMPARE(shell.openedDocuments, (QStringList{sample, sample}));
     QVERIFY(w.spreadsheetApp() != nullptr);
     QCOMPARE(f.dialogs.messageCount(), 1);
+    // Nothing on the desktop can show it: the user is told, and the program goes on.
+    shell.openSucceeds = false;
+    w.CmdList->click();
+    QCOMPARE(f.dialogs.messageCount(), 2);
+    QVERIFY(f.dialogs.shown.back().text.startsWith(
+        QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + sample));
+    QVERIFY(!f.dialogs.shown.back().text.contains(QStringLiteral("終了")));
+    QVERIFY(w.isEnabled());
     // Shutdown drops the reference to the application.
     w.close();
     QVERIFY(w.spreadsheetApp() == nullptr);

@@ -8,6 +8,7 @@
 #include "app/selection_list.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -90,12 +91,15 @@ private slots:
     void removeWithoutCurrentRowDoesNothing();
     void fieldReplacementKeepsTheRowInPlace();
     void fileClickAsksThePreview();
+    void keyboardMovesInTheFileListPreview_data();
+    void keyboardMovesInTheFileListPreview();
     void nameDialogStartsWithTheFileName();
     void nameDialogWritesOnlyAChangedName();
     void nameDialogWritesToTheRowCurrentAtSet();
     void dialogsWithoutCurrentRowWriteNothing();
     void dialogsIgnoreEnterAndEscape();
     void roundDialogWritesCodeAndRedrawsOnce();
+    void roundDialogSetDoesNotRunInsideItself();
     void roundDialogCancelChangesNothing();
 };
 
@@ -426,6 +430,46 @@ void SelectionListTest::fileClickAsksThePreview() {
     QVERIFY(w.selectionList().rowCount() == 0);
 }
 
+// Key 0 stands for a click on the fourth file.
+void SelectionListTest::keyboardMovesInTheFileListPreview_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("previewed"); // empty: nothing previewed
+    QTest::newRow("down") << int(Qt::Key_Down) << int(Qt::NoModifier)
+                          << QStringLiteral("/home/u/photos/d.Gif");
+    QTest::newRow("end") << int(Qt::Key_End) << int(Qt::NoModifier)
+                         << QStringLiteral("/home/u/photos/m.avif");
+    QTest::newRow("shift+down, extending the selection")
+        << int(Qt::Key_Down) << int(Qt::ShiftModifier) << QStringLiteral("/home/u/photos/d.Gif");
+    QTest::newRow("typing a name")
+        << int(Qt::Key_F) << int(Qt::NoModifier) << QStringLiteral("/home/u/photos/f.wmf");
+    QTest::newRow("home on the first") << int(Qt::Key_Home) << int(Qt::NoModifier) << QString();
+    QTest::newRow("mouse click, once")
+        << 0 << int(Qt::NoModifier) << QStringLiteral("/home/u/photos/e.emf");
+    QTest::newRow("ctrl+space, no move")
+        << int(Qt::Key_Space) << int(Qt::ControlModifier) << QString();
+}
+
+void SelectionListTest::keyboardMovesInTheFileListPreview() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, previewed);
+    WindowFixture f;
+    MainWindow& w = f.start();
+    openFolder(w, QStringLiteral("/home/u/photos"));
+    w.File1->setCurrentRow(key == Qt::Key_Home ? 0 : 1); // a.jpg or B.JPG
+    f.preview.clicked.clear();
+    if (key == 0) {
+        w.File1->show();
+        QTest::mouseClick(w.File1->viewport(), Qt::LeftButton, {},
+                          w.File1->visualItemRect(w.File1->item(3)).center());
+    } else {
+        QTest::keyClick(w.File1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    }
+    QCOMPARE(f.preview.clicked, previewed.isEmpty() ? QStringList() : QStringList{previewed});
+    QVERIFY(w.selectionList().rowCount() == 0);
+}
+
 void SelectionListTest::nameDialogStartsWithTheFileName() {
     ListedWindow lw(2);
     lw.list().setDisplayName(1, QStringLiteral("earlier name"));
@@ -536,6 +580,30 @@ void SelectionListTest::roundDialogWritesCodeAndRedrawsOnce() {
     dialog.CmdSet->click();
     QCOMPARE(lw.list().rotation(1), QStringLiteral("45"));
     QCOMPARE(lw.f.preview.shown.size(), 2);
+}
+
+void SelectionListTest::roundDialogSetDoesNotRunInsideItself() {
+    ListedWindow lw(3);
+    tav::RoundDialog& dialog = lw.w().roundDialog();
+    lw.list().makeCurrent(1);
+    dialog.openForCurrentRow();
+    dialog.CmbRound->setEditText(QStringLiteral(" 90"));
+    // A second click on 設定 is waiting, and the user chose another row meanwhile; both
+    // reach the dialog while the preview processes events.
+    lw.f.preview.whileShowing = [&] {
+        lw.f.preview.whileShowing = nullptr; // once
+        lw.list().makeCurrent(2);
+        QCoreApplication::postEvent(dialog.CmdSet,
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}));
+        QCoreApplication::postEvent(dialog.CmdSet,
+                                    new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}));
+        QCoreApplication::processEvents();
+    };
+    dialog.CmdSet->click();
+    QCOMPARE(lw.f.preview.shown, QStringList{lw.list().path(1) + QStringLiteral("| 90")});
+    QCOMPARE(lw.list().rotation(1), QStringLiteral(" 90"));
+    QCOMPARE(lw.list().rotation(2), lw.list().rotation(0)); // untouched
+    QVERIFY(!dialog.isVisible());
 }
 
 void SelectionListTest::roundDialogCancelChangesNothing() {

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace tav::testing {
@@ -19,12 +20,17 @@ class RecordingPreview final : public PreviewPort {
 public:
     void showPicture(const QString& path, const QString& code) override {
         shown.push_back(path + QLatin1Char('|') + code);
+        if (whileShowing) {
+            const std::function<void()> call = whileShowing; // it may reset itself
+            call(); // as the preview processes events while it works
+        }
     }
     void rowChosen(const QString& path, const QString& code) override {
         chosen.push_back(path + QLatin1Char('|') + code);
     }
     void fileClicked(const QString& path) override { clicked.push_back(path); }
 
+    std::function<void()> whileShowing;
     QStringList shown;
     QStringList chosen;
     QStringList clicked;

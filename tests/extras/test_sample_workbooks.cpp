@@ -95,7 +95,7 @@ TEST_F(SampleButtons, EachClickShowsTheSampleOnceMore) {
     EXPECT_EQ(dialogs.messageCount(), 0);
 }
 
-TEST_F(SampleButtons, FailuresAfterTheFileCheckAreSilent) {
+TEST_F(SampleButtons, FailuresAfterTheFileCheckAreSilentButNoProgramIsTold) {
     // A damaged sample: the engine refuses it, nothing is shown, nothing is reported.
     QFile damaged(folder.filePath(sampleFileName(SampleKind::WithNotes)));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
@@ -106,12 +106,18 @@ TEST_F(SampleButtons, FailuresAfterTheFileCheckAreSilent) {
     EXPECT_TRUE(shell.openedDocuments.isEmpty());
     EXPECT_NE(app, nullptr);
 
-    // Nothing on the desktop can show a good sample: still silent.
+    // Nothing on the desktop can show a good sample: the user is told so (a button that
+    // seems to do nothing is no answer), and the program goes on.
     const QString good = putSample(SampleKind::WithoutNotes);
     shell.openSucceeds = false;
     click(SampleKind::WithoutNotes);
-    EXPECT_EQ(dialogs.messageCount(), 0);
+    ASSERT_EQ(dialogs.messageCount(), 1);
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith(
+        QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + good));
+    EXPECT_FALSE(dialogs.shown[0].text.contains(QStringLiteral("本ソフトを終了します")));
+    EXPECT_EQ(dialogs.shown[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(shell.openedDocuments, QStringList{good});
+    dialogs.shown.clear();
 
     // An application that cannot be created leaves the earlier reference in place.
     xls::Application* before = app.get();
@@ -234,6 +240,16 @@ TEST_F(ResultButton, TheManualQuotesTheReportsWordForWord) {
         }
         EXPECT_TRUE(html.contains(text)) << text.toStdString();
     }
+    // The sample buttons' report when nothing can show a sample.
+    dialogs.shown.clear();
+    putSample(SampleKind::WithNotes);
+    shell.openSucceeds = false;
+    openSampleWorkbook(SampleKind::WithNotes, folder.path(), dialogs, nullptr, engineFactory(),
+                       app);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    const QString sampleText = dialogs.shown[0].text.replace(
+        folder.filePath(sampleFileName(SampleKind::WithNotes)), QStringLiteral("（ファイル）"));
+    EXPECT_TRUE(html.contains(sampleText)) << sampleText.toStdString();
     EXPECT_TRUE(html.contains(
         missingSampleMessage(SampleKind::WithNotes, QStringLiteral("（プログラムのフォルダ）"))));
     EXPECT_TRUE(html.contains(missingSampleMessage(SampleKind::WithoutNotes,

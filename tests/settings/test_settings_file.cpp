@@ -173,6 +173,50 @@ TEST(SettingsFile, AHugeFileIsReadOnlyAsFarAsTheLimitAndKeptAsItIs) {
     EXPECT_TRUE(f.readAll() == bytes);
 }
 
+// Values the file's format changes come back exactly; the keys older readers know hold
+// what CP932 makes of them, and an exact value an older program left behind when it
+// rewrote the key does not bring back the old value.
+TEST(SettingsFile, ValuesTheCodePageCannotHoldComeBackExactly) {
+    struct Case {
+        const char* name;
+        QString value;
+        QString storedAs; // what the plain key holds
+    };
+    const QString longValue = QString(600, QChar(u'写')) + QStringLiteral("é");
+    const Case cases[] = {
+        {"accent", QStringLiteral("/home/u/Café_写真"), QStringLiteral("/home/u/Caf?_写真")},
+        {"wave dash", QStringLiteral("10時〜12時"), QStringLiteral("10時～12時")},
+        {"emoji", QStringLiteral("📷 点検"), QStringLiteral("? 点検")},
+        {"blanks and quotes", QStringLiteral("\"  引用  \""), QStringLiteral("  引用  ")},
+        {"plain", QStringLiteral("外壁点検"), QStringLiteral("外壁点検")},
+        // Cut where the plain value is cut: 1022 bytes are 511 double-byte characters.
+        {"long", longValue, longValue.left(511)},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        tav::IniProfileStrings profiles;
+        const QString file = tav::settingsFilePath(dir.path());
+        tav::Settings s = sample();
+        s.Comment = c.value;
+        tav::SaveSettings(profiles, file, s);
+        const QString plain =
+            profiles.read(file, QStringLiteral("File"), QStringLiteral("Comment"), {}, 1023);
+        EXPECT_EQ(plain, c.storedAs) << c.name;
+        const tav::Settings back = tav::LoadSettings(profiles, file);
+        EXPECT_EQ(back.Comment, c.name == std::string("long") ? c.storedAs : c.value) << c.name;
+        EXPECT_EQ(back.orgPath, s.orgPath) << c.name;
+
+        // An older program writes the plain key only: its value counts.
+        profiles.write(file, QStringLiteral("File"), QStringLiteral("Comment"),
+                       QStringLiteral("older"));
+        EXPECT_EQ(tav::LoadSettings(profiles, file).Comment, QStringLiteral("older")) << c.name;
+        // A value the format holds clears the exact key, so "Caf?" stays "Caf?".
+        s.Comment = c.storedAs;
+        tav::SaveSettings(profiles, file, s);
+        EXPECT_EQ(tav::LoadSettings(profiles, file).Comment, c.storedAs) << c.name;
+    }
+}
+
 TEST(SettingsFile, KeysAreReadAndWrittenInTableOrder) {
     tav::testing::MemoryProfileStrings profiles;
     tav::SaveSettings(profiles, QStringLiteral("f"), sample());
