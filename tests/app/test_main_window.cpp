@@ -143,14 +143,7 @@ struct PreviewedWindow {
             image.save(photos.filePath(QLatin1String(name)));
             f.fs.addFile(photos.path(), QLatin1String(name));
         }
-        tav::MainWindowEnvironment env;
-        env.dialogs = &f.dialogs;
-        env.fileSystem = &f.fs;
-        env.profiles = &f.profiles;
-        env.programFolder = f.programDir.path();
-        env.startFolder = photos.path();
-        window = std::make_unique<MainWindow>(env);
-        window->startUp();
+        window = &f.startWithOwnPreview(photos.path());
     }
     void click(const char* name) {
         const auto items = window->File1->findItems(QLatin1String(name), Qt::MatchExactly);
@@ -159,7 +152,7 @@ struct PreviewedWindow {
     }
     QTemporaryDir photos;
     WindowFixture f;
-    std::unique_ptr<MainWindow> window;
+    MainWindow* window = nullptr;
 };
 
 } // namespace
@@ -443,9 +436,6 @@ void MainWindowTest::noTwoVisibleControlsOverlap() {
     QFETCH(bool, scrollBars);
     PreviewedWindow pw;
     MainWindow& w = *pw.window;
-    if (!w.preview()) {
-        QSKIP("built without the preview");
-    }
     w.Option1[mode]->click();
     pw.click(qPrintable(photo));
     for (const char* bar : {"HScroll1", "VScroll1"}) {
@@ -544,14 +534,7 @@ void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
     QVERIFY(image.save(photos.filePath(QStringLiteral("site.jpg"))));
     WindowFixture f;
     f.fs.addFile(photos.path(), QStringLiteral("site.jpg"));
-    tav::MainWindowEnvironment env;
-    env.dialogs = &f.dialogs;
-    env.fileSystem = &f.fs;
-    env.profiles = &f.profiles;
-    env.programFolder = f.programDir.path();
-    env.startFolder = photos.path();
-    MainWindow w(env);
-    w.startUp();
+    MainWindow& w = f.startWithOwnPreview(photos.path());
     const QString before = w.txtTitle->toPlainText();
     w.File1->selectAll();
     w.CmdIn->click();

@@ -73,16 +73,12 @@ struct WindowFixture {
 
     // Creates and starts the window (start-up steps included).
     MainWindow& start(ProfileStrings* useProfiles = nullptr) {
-        MainWindowEnvironment env;
-        env.dialogs = &dialogs;
-        env.fileSystem = &fs;
-        env.profiles = useProfiles ? useProfiles : &profiles;
-        env.programFolder = programDir.path();
-        env.startFolder = QStringLiteral("/home/u");
-        window = std::make_unique<MainWindow>(env);
-        window->setPreview(&preview);
-        window->startUp();
-        return *window;
+        return create(useProfiles ? useProfiles : &profiles, QStringLiteral("/home/u"), &preview);
+    }
+    // The same with the program's own preview instead of the double, starting in `folder`
+    // (a real folder, for the preview reads the pictures from the disk).
+    MainWindow& startWithOwnPreview(const QString& folder) {
+        return create(&profiles, folder, nullptr);
     }
 
     QTemporaryDir programDir;
@@ -91,6 +87,23 @@ struct WindowFixture {
     MemoryProfileStrings profiles;
     RecordingPreview preview;
     std::unique_ptr<MainWindow> window;
+
+private:
+    MainWindow& create(ProfileStrings* useProfiles, const QString& startFolder,
+                       PreviewPort* previewDouble) {
+        MainWindowEnvironment env;
+        env.dialogs = &dialogs;
+        env.fileSystem = &fs;
+        env.profiles = useProfiles;
+        env.programFolder = programDir.path();
+        env.startFolder = startFolder;
+        window = std::make_unique<MainWindow>(env);
+        if (previewDouble != nullptr) {
+            window->setPreview(previewDouble);
+        }
+        window->startUp();
+        return *window;
+    }
 };
 
 } // namespace tav::testing
