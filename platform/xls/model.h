@@ -1,11 +1,12 @@
 // The engine's in-memory workbook: what the object model changes and the template
-// records it keeps. Shared by the object model (engine.cpp), the template reader
-// and the workbook writer.
+// records it keeps. Shared by the object model (the classes of engine.h), the template
+// reader and the workbook writer.
 #pragma once
 
 #include "platform/xls/address.h"
 #include "platform/xls/biff.h"
-#include "platform/xls/engine.h"
+#include "platform/xls/column_width.h"
+#include "platform/xls/limits.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -21,6 +22,8 @@
 #include <vector>
 
 namespace tav::xls {
+
+class Application;
 
 // Internal record identifiers that mark where the writer emits regenerated
 // content inside a kept substream. They never reach a file.
@@ -146,8 +149,6 @@ struct SheetModel {
     }
     ShapeModel* findShape(int id);
     ShapeModel& shape(int id); // 1004 when the picture is gone
-    // Setup record of this sheet (nullptr when the template has none).
-    Record* setupRecord();
 
     // Column width in points and row height in points as the writer's anchors see
     // them (Excel geometry at 96 dpi with the workbook's digit width).

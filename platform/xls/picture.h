@@ -8,6 +8,10 @@
 
 namespace tav::xls {
 
+// Picture JPEG settings: stored pixels per inch of the placed size, quality.
+inline constexpr double StoredPixelsPerInch = 220.0;
+inline constexpr int JpegQuality = 85;
+
 // Encodes `image` as a baseline JFIF JPEG with 4:2:0 subsampling at `quality`.
 // Transparent pixels are laid over white first. Failure throws 1004.
 QByteArray encodeJpeg(const QImage& image, int quality);

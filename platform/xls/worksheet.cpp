@@ -1,0 +1,219 @@
+#include "platform/xls/worksheet.h"
+
+#include "platform/error.h"
+#include "platform/image/picture_loader.h"
+#include "platform/xls/address.h"
+#include "platform/xls/application.h"
+#include "platform/xls/automation_constants.h"
+#include "platform/xls/limits.h"
+#include "platform/xls/object_model.h"
+#include "platform/xls/page_setup.h"
+#include "platform/xls/picture.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace tav::xls {
+
+Worksheet::~Worksheet() = default;
+
+QString Worksheet::name() const {
+    return model_->name;
+}
+
+Range Worksheet::range(const QString& address) {
+    return Range(model_, makeAreas(parseAddress(address, AddressKind::Any)));
+}
+
+Range Worksheet::columns(const QString& address) {
+    return Range(model_, makeAreas(parseAddress(address, AddressKind::Columns)));
+}
+
+Range Worksheet::rows(const QString& address) {
+    return Range(model_, makeAreas(parseAddress(address, AddressKind::Rows)));
+}
+
+void Worksheet::select() {
+    activateSheet(model_);
+}
+
+namespace {
+
+void settleAll(SheetModel& sheet) {
+    for (ShapeModel& s : sheet.shapes) {
+        settlePicture(s);
+    }
+}
+
+ShapeModel& addShape(SheetModel& sheet, std::shared_ptr<PictureData> picture, QSizeF size,
+                     bool jpeg) {
+    if (sheet.shapes.size() >= static_cast<std::size_t>(MaxPicturesPerSheet)) {
+        refuse(QStringLiteral("sheet '%1' cannot hold more pictures").arg(sheet.name));
+    }
+    ShapeModel s;
+    s.id = sheet.nextShapeId++;
+    s.row = sheet.selection.activeRow;
+    s.col = sheet.selection.activeCol;
+    s.width = std::clamp(size.width(), 0.75, MaxShapePoints);
+    s.height = std::clamp(size.height(), 0.75, MaxShapePoints);
+    s.lockAspect = true;
+    s.jpeg = jpeg;
+    s.name = QStringLiteral("Picture %1").arg(sheet.nextPictureNumber++);
+    s.picture = std::move(picture);
+    sheet.shapes.push_back(std::move(s));
+    return sheet.shapes.back();
+}
+
+// Pixels of a stored PNG (type 6) or DIB (type 7) blip; null for other types.
+QImage decodeRasterBlip(const PictureData& pic) {
+    const QByteArray& blip = pic.rawBlip;
+    if (blip.size() < 8 + 17 || (pic.blipType != 6 && pic.blipType != 7)) {
+        return {};
+    }
+    const int inst =
+        (static_cast<std::uint8_t>(blip[0]) | (static_cast<std::uint8_t>(blip[1]) << 8)) >> 4;
+    const qsizetype skip = 8 + ((inst & 1) ? 32 : 16) + 1;
+    QByteArray data = blip.mid(skip);
+    if (pic.blipType == 7) {
+        // A DIB lacks the 14-byte file header of a .bmp file.
+        if (data.size() < 40) {
+            return {};
+        }
+        const auto u32 = [&data](int at) {
+            return static_cast<std::uint32_t>(
+                static_cast<std::uint8_t>(data[at]) |
+                (static_cast<std::uint8_t>(data[at + 1]) << 8) |
+                (static_cast<std::uint8_t>(data[at + 2]) << 16) |
+                (static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[at + 3])) << 24));
+        };
+        const std::uint32_t headerSize = u32(0);
+        const int bits =
+            static_cast<std::uint8_t>(data[14]) | (static_cast<std::uint8_t>(data[15]) << 8);
+        std::uint32_t colours = u32(32);
+        if (colours == 0 && bits <= 8) {
+            colours = 1u << bits;
+        }
+        const std::uint32_t masks = (u32(16) == 3 && headerSize == 40) ? 12 : 0;
+        const std::uint32_t offset = 14 + headerSize + masks + 4 * colours;
+        QByteArray file("BM");
+        const std::uint32_t total = static_cast<std::uint32_t>(14 + data.size());
+        for (std::uint32_t v : {total, 0u, offset}) {
+            for (int k = 0; k < 4; ++k) {
+                file.append(static_cast<char>((v >> (8 * k)) & 0xFF));
+            }
+        }
+        data.prepend(file);
+    }
+    return QImage::fromData(data);
+}
+
+QImage loadPictureFile(const QString& path, QSizeF* sizePoints) {
+    const LoadedPicture loaded = tav::loadPicture(path);
+    QImage image = loaded.image;
+    *sizePoints = QSizeF(loaded.logicalSize.width() * 0.75, loaded.logicalSize.height() * 0.75);
+    return image;
+}
+
+} // namespace
+
+Shape Worksheet::picturesInsert(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        throwErrno(errno, FileOperation::InsertPicture, path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        throw Error(err::InvalidPicture, errorText(ErrorText::PictureUnreadable, path,
+                                                   errorText(ErrorText::PictureNotAFile)));
+    }
+    QSizeF size;
+    QImage image = loadPictureFile(path, &size);
+    settleAll(*model_);
+    auto picture = std::make_shared<PictureData>();
+    picture->sourcePixels = image.size();
+    picture->image = std::move(image);
+    ShapeModel& s = addShape(*model_, std::move(picture), size, false);
+    return Shape(model_, s.id);
+}
+
+void Worksheet::pasteSpecial(const QString& format, bool link, bool displayAsIcon) {
+    const bool jpeg = format == xl::PasteJpeg;
+    if (!jpeg && format != xl::PasteBitmap) {
+        refuse(QStringLiteral("paste format '%1' refused").arg(format));
+    }
+    if (link || displayAsIcon) {
+        refuse(QStringLiteral("pictures are pasted without link and not as an icon"));
+    }
+    const Clipboard::Content* content = model_->app->clipboard().content();
+    if (!content || !content->picture) {
+        refuse(QStringLiteral("nothing to paste: the clipboard holds no picture"));
+    }
+    settleAll(*model_);
+    std::shared_ptr<PictureData> picture;
+    if (jpeg && content->settled && !content->picture->rawBlip.isEmpty()) {
+        // A template's PNG or DIB picture becomes a JPEG picture like any other;
+        // metafile pictures stay as they are (they are not raster pixels).
+        QImage pixels = decodeRasterBlip(*content->picture);
+        if (!pixels.isNull()) {
+            picture = std::make_shared<PictureData>();
+            picture->sourcePixels = pixels.size();
+            picture->image = std::move(pixels);
+        } else {
+            picture = content->picture;
+        }
+    } else if (content->settled) {
+        picture = content->picture;
+    } else {
+        // Each paste of a bitmap gets its own pixels (shared until reduced).
+        picture = std::make_shared<PictureData>(*content->picture);
+    }
+    activateSheet(model_);
+    ShapeModel& s = addShape(*model_, std::move(picture), content->size, jpeg);
+    model_->selection.shape = true;
+    model_->selection.shapeId = s.id;
+}
+
+std::vector<Shape> Worksheet::shapes() {
+    std::vector<Shape> out;
+    out.reserve(model_->shapes.size());
+    for (const ShapeModel& s : model_->shapes) {
+        out.push_back(Shape(model_, s.id));
+    }
+    return out;
+}
+
+int Worksheet::shapeCount() const {
+    return static_cast<int>(model_->shapes.size());
+}
+
+PageSetup Worksheet::pageSetup() {
+    return PageSetup(model_);
+}
+
+int Worksheet::setHorizontalPageBreaksEvery(int rowsPerPage, int lastRow) {
+    if (rowsPerPage < 1 || rowsPerPage > MaxRows) {
+        refuse(QStringLiteral("%1 rows per page refused").arg(rowsPerPage));
+    }
+    if (lastRow < 1 || lastRow > MaxRows) {
+        refuse(QStringLiteral("last row %1 outside 1..%2").arg(lastRow).arg(MaxRows));
+    }
+    model_->breaks.clear();
+    for (int row = rowsPerPage; row < lastRow && model_->breaks.size() < MaxPageBreaks;
+         row += rowsPerPage) {
+        model_->breaks.push_back(row);
+    }
+    return static_cast<int>(model_->breaks.size());
+}
+
+std::vector<int> Worksheet::horizontalPageBreaks() const {
+    std::vector<int> rows;
+    for (int b : model_->breaks) {
+        rows.push_back(b + 1);
+    }
+    return rows;
+}
+
+} // namespace tav::xls
