@@ -39,6 +39,10 @@ inline constexpr std::uint16_t Sst = 0xF008;          // globals SST + EXTSST
 inline constexpr std::uint16_t NewXfs = 0xF009;       // globals: XFs added by the engine
 } // namespace mark
 
+inline Record markRecord(std::uint16_t mark) {
+    return Record{mark, {}};
+}
+
 using XfBytes = std::array<std::uint8_t, 20>;
 
 struct Cell {
