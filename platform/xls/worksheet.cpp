@@ -68,49 +68,6 @@ ShapeModel& addShape(SheetModel& sheet, std::shared_ptr<PictureData> picture, QS
     return sheet.shapes.back();
 }
 
-// Pixels of a stored PNG (type 6) or DIB (type 7) blip; null for other types.
-QImage decodeRasterBlip(const PictureData& pic) {
-    const QByteArray& blip = pic.rawBlip;
-    if (blip.size() < 8 + 17 || (pic.blipType != 6 && pic.blipType != 7)) {
-        return {};
-    }
-    const int inst =
-        (static_cast<std::uint8_t>(blip[0]) | (static_cast<std::uint8_t>(blip[1]) << 8)) >> 4;
-    const qsizetype skip = 8 + ((inst & 1) ? 32 : 16) + 1;
-    QByteArray data = blip.mid(skip);
-    if (pic.blipType == 7) {
-        // A DIB lacks the 14-byte file header of a .bmp file.
-        if (data.size() < 40) {
-            return {};
-        }
-        const auto u32 = [&data](int at) {
-            return static_cast<std::uint32_t>(
-                static_cast<std::uint8_t>(data[at]) |
-                (static_cast<std::uint8_t>(data[at + 1]) << 8) |
-                (static_cast<std::uint8_t>(data[at + 2]) << 16) |
-                (static_cast<std::uint32_t>(static_cast<std::uint8_t>(data[at + 3])) << 24));
-        };
-        const std::uint32_t headerSize = u32(0);
-        const int bits =
-            static_cast<std::uint8_t>(data[14]) | (static_cast<std::uint8_t>(data[15]) << 8);
-        std::uint32_t colours = u32(32);
-        if (colours == 0 && bits <= 8) {
-            colours = 1u << bits;
-        }
-        const std::uint32_t masks = (u32(16) == 3 && headerSize == 40) ? 12 : 0;
-        const std::uint32_t offset = 14 + headerSize + masks + 4 * colours;
-        QByteArray file("BM");
-        const std::uint32_t total = static_cast<std::uint32_t>(14 + data.size());
-        for (std::uint32_t v : {total, 0u, offset}) {
-            for (int k = 0; k < 4; ++k) {
-                file.append(static_cast<char>((v >> (8 * k)) & 0xFF));
-            }
-        }
-        data.prepend(file);
-    }
-    return QImage::fromData(data);
-}
-
 QImage loadPictureFile(const QString& path, QSizeF* sizePoints) {
     const LoadedPicture loaded = tav::loadPicture(path);
     QImage image = loaded.image;

@@ -13,6 +13,7 @@
 #include "platform/xls/workbook_io.h"
 #include "tests/xls/sample_run.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -449,6 +450,46 @@ TEST_F(Engine, InsertedPictureFilesAreNotSelectedUntilSelected) {
     }
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(broken); }), err::InvalidPicture);
     EXPECT_EQ(sheet.shapeCount(), 1);
+}
+
+// A template's PNG or DIB picture is decoded from its blip record (one or two UIDs
+// before the bytes; a DIB without the .bmp file header) when it becomes a JPEG picture.
+TEST(TemplatePictures, PngAndDibBlipsDecodeToTheirPixels) {
+    QImage source(7, 5, QImage::Format_RGB32);
+    source.fill(qRgb(10, 200, 30));
+    source.setPixel(6, 4, qRgb(250, 0, 120));
+    const auto fileBytes = [](const QImage& image, const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
+    };
+    const QByteArray png = fileBytes(source, "PNG");
+    const QByteArray dib24 = fileBytes(source, "BMP").mid(14);
+    const QByteArray dib8 =
+        fileBytes(source.convertToFormat(QImage::Format_Indexed8), "BMP").mid(14);
+    const struct {
+        int blipType;
+        int inst; // odd: two UIDs
+        QByteArray data;
+    } cases[] = {{6, 0x6E0, png}, {6, 0x6E1, png}, {7, 0x7A8, dib24}, {7, 0x7A9, dib8}};
+    for (const auto& c : cases) {
+        PictureData picture;
+        picture.blipType = c.blipType;
+        put16(picture.rawBlip, static_cast<std::uint16_t>(c.inst << 4));
+        put16(picture.rawBlip, static_cast<std::uint16_t>(0xF018 + c.blipType));
+        const int uids = (c.inst & 1) ? 2 : 1;
+        put32(picture.rawBlip, static_cast<std::uint32_t>(16 * uids + 1 + c.data.size()));
+        picture.rawBlip.append(QByteArray(16 * uids, 'u')).append('\xFF').append(c.data);
+        const QImage decoded = decodeRasterBlip(picture);
+        ASSERT_EQ(decoded.size(), source.size()) << c.inst;
+        EXPECT_EQ(decoded.pixel(0, 0), source.pixel(0, 0)) << c.inst;
+        EXPECT_EQ(decoded.pixel(6, 4), source.pixel(6, 4)) << c.inst;
+    }
+    PictureData jpeg;
+    jpeg.rawBlip = QByteArray(40, 'x'); // blip type 5: not decoded here
+    EXPECT_TRUE(decodeRasterBlip(jpeg).isNull());
 }
 
 TEST(PictureReduction, AreaAveragingKeepsColoursAndExactSizes) {
