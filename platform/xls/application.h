@@ -60,7 +60,6 @@ public:
     void quit();
 
 private:
-    friend class Worksheet;
     Workbook& activeWorkbook();
     FileWriter& writer_;
     Workbooks workbooks_;

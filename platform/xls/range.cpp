@@ -1,6 +1,7 @@
 #include "platform/xls/range.h"
 
 #include "platform/xls/address.h"
+#include "platform/xls/automation_constants.h"
 #include "platform/xls/border.h"
 #include "platform/xls/column_width.h"
 #include "platform/xls/object_model.h"
@@ -8,7 +9,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tav::xls {
 
@@ -175,144 +178,141 @@ QString Range::formulaR1C1() const {
 
 namespace {
 
-int hAlignCode(int value) {
-    switch (value) {
-    case 1: // xlGeneral
-        return 0;
-    case -4131:
-        return 1;
-    case -4108:
-        return 2;
-    case -4152:
-        return 3;
-    case 5: // xlFill
-        return 4;
-    case -4130: // xlJustify
-        return 5;
-    case 7: // xlCenterAcrossSelection
-        return 6;
-    case -4117: // xlDistributed
-        return 7;
-    default:
-        refuse(QStringLiteral("horizontal alignment %1 refused").arg(value));
-    }
+// The alignments of the automation interface by their code in the XF record.
+constexpr int HorizontalAlignments[] = {xl::HAlignGeneral,
+                                        xl::HAlignLeft,
+                                        xl::HAlignCenter,
+                                        xl::HAlignRight,
+                                        xl::HAlignFill,
+                                        xl::HAlignJustify,
+                                        xl::HAlignCenterAcrossSelection,
+                                        xl::HAlignDistributed};
+constexpr int VerticalAlignments[] = {xl::VAlignTop, xl::VAlignCenter, xl::VAlignBottom,
+                                      xl::VAlignJustify, xl::VAlignDistributed};
+constexpr int DistributedCode = 7;
+
+// The XF code of an alignment value: its index in `table`, -1 when it is not there.
+template <std::size_t N> int alignmentCode(const int (&table)[N], int value) {
+    const auto it = std::find(std::begin(table), std::end(table), value);
+    return it == std::end(table) ? -1 : static_cast<int>(it - std::begin(table));
 }
 
-int vAlignCode(int value) {
-    switch (value) {
-    case -4160:
+// The XF rotation byte for an orientation: 0..90 degrees up, 91..180 for 1..90 degrees
+// down, 255 for stacked letters.
+int rotationOf(int orientation) {
+    switch (orientation) {
+    case xl::OrientationHorizontal:
         return 0;
-    case -4108:
-        return 1;
-    case -4107:
-        return 2;
-    case -4130:
-        return 3;
-    case -4117:
-        return 4;
+    case xl::OrientationVertical:
+        return 255;
+    case xl::OrientationUpward:
+        return 90;
+    case xl::OrientationDownward:
+        return 180;
     default:
-        refuse(QStringLiteral("vertical alignment %1 refused").arg(value));
+        break;
     }
+    if (orientation >= 0 && orientation <= 90) {
+        return orientation;
+    }
+    if (orientation < 0 && orientation >= -90) {
+        return 90 - orientation;
+    }
+    refuse(QStringLiteral("orientation %1 refused").arg(orientation));
 }
 
-constexpr std::uint8_t AtrAlc = 0x10;
+// XF byte 9: the cell's alignment is its own, not its style's (fAtrAlc).
+constexpr std::uint8_t XfOwnAlignment = 0x10;
+
+// editXfAll on the alignment part of the cells' formats.
+template <typename Fn>
+void editAlignment(SheetModel& sheet, const std::vector<Area>& areas, Fn change) {
+    editXfAll(sheet, areas, [&change](XfBytes& x) {
+        change(x);
+        x[9] |= XfOwnAlignment;
+    });
+}
+
+const XfBytes& firstCellXf(const SheetModel& sheet, const Range::Areas& areas) {
+    const Area& a = areas.list.front();
+    return xfOf(sheet, a.r1, a.c1);
+}
 
 } // namespace
 
 void Range::setHorizontalAlignment(int value) {
-    const int code = hAlignCode(value);
-    editXfAll(*sheet_, areas_->list, [code](XfBytes& x) {
+    const int code = alignmentCode(HorizontalAlignments, value);
+    if (code < 0) {
+        refuse(QStringLiteral("horizontal alignment %1 refused").arg(value));
+    }
+    editAlignment(*sheet_, areas_->list, [code](XfBytes& x) {
         x[6] = static_cast<std::uint8_t>((x[6] & ~0x07) | code);
-        if (code != 7) {
+        if (code != DistributedCode) {
             x[6] &= static_cast<std::uint8_t>(~0x80); // fJustLast only with distributed
         }
-        x[9] |= AtrAlc;
     });
 }
 
 int Range::horizontalAlignment() const {
-    static const int values[8] = {1, -4131, -4108, -4152, 5, -4130, 7, -4117};
-    const Area& a = areas_->list.front();
-    return values[xfOf(*sheet_, a.r1, a.c1)[6] & 0x07];
+    return HorizontalAlignments[firstCellXf(*sheet_, *areas_)[6] & 0x07];
 }
 
 void Range::setVerticalAlignment(int value) {
-    const int code = vAlignCode(value);
-    editXfAll(*sheet_, areas_->list, [code](XfBytes& x) {
+    const int code = alignmentCode(VerticalAlignments, value);
+    if (code < 0) {
+        refuse(QStringLiteral("vertical alignment %1 refused").arg(value));
+    }
+    editAlignment(*sheet_, areas_->list, [code](XfBytes& x) {
         x[6] = static_cast<std::uint8_t>((x[6] & ~0x70) | (code << 4));
-        x[9] |= AtrAlc;
     });
 }
 
 int Range::verticalAlignment() const {
-    static const int values[8] = {-4160, -4108, -4107, -4130, -4117, -4107, -4107, -4107};
-    const Area& a = areas_->list.front();
-    return values[(xfOf(*sheet_, a.r1, a.c1)[6] >> 4) & 0x07];
+    const int code = (firstCellXf(*sheet_, *areas_)[6] >> 4) & 0x07;
+    return code < static_cast<int>(std::size(VerticalAlignments)) ? VerticalAlignments[code]
+                                                                  : xl::VAlignBottom;
 }
 
 void Range::setWrapText(bool on) {
-    editXfAll(*sheet_, areas_->list, [on](XfBytes& x) {
+    editAlignment(*sheet_, areas_->list, [on](XfBytes& x) {
         x[6] = static_cast<std::uint8_t>((x[6] & ~0x08) | (on ? 0x08 : 0));
-        x[9] |= AtrAlc;
     });
 }
 
 bool Range::wrapText() const {
-    const Area& a = areas_->list.front();
-    return xfOf(*sheet_, a.r1, a.c1)[6] & 0x08;
+    return firstCellXf(*sheet_, *areas_)[6] & 0x08;
 }
 
 void Range::setOrientation(int degrees) {
-    int trot = 0;
-    if (degrees == -4128) { // xlHorizontal
-        trot = 0;
-    } else if (degrees == -4166) { // xlVertical: stacked
-        trot = 255;
-    } else if (degrees == -4171) { // xlUpward
-        trot = 90;
-    } else if (degrees == -4170) { // xlDownward
-        trot = 180;
-    } else if (degrees >= 0 && degrees <= 90) {
-        trot = degrees;
-    } else if (degrees < 0 && degrees >= -90) {
-        trot = 90 - degrees;
-    } else {
-        refuse(QStringLiteral("orientation %1 refused").arg(degrees));
-    }
-    editXfAll(*sheet_, areas_->list, [trot](XfBytes& x) {
-        x[7] = static_cast<std::uint8_t>(trot);
-        x[9] |= AtrAlc;
-    });
+    const int rotation = rotationOf(degrees);
+    editAlignment(*sheet_, areas_->list,
+                  [rotation](XfBytes& x) { x[7] = static_cast<std::uint8_t>(rotation); });
 }
 
 int Range::orientation() const {
-    const Area& a = areas_->list.front();
-    const int trot = xfOf(*sheet_, a.r1, a.c1)[7];
-    if (trot == 255) {
-        return -4166;
+    const int rotation = firstCellXf(*sheet_, *areas_)[7];
+    if (rotation == 255) {
+        return xl::OrientationVertical;
     }
-    return trot <= 90 ? trot : 90 - trot;
+    return rotation <= 90 ? rotation : 90 - rotation;
 }
 
 void Range::setAddIndent(bool on) {
-    editXfAll(*sheet_, areas_->list, [on](XfBytes& x) {
+    editAlignment(*sheet_, areas_->list, [on](XfBytes& x) {
         // Only distributed alignment carries the flag; elsewhere it has no effect.
-        const bool distributed = (x[6] & 0x07) == 7;
+        const bool distributed = (x[6] & 0x07) == DistributedCode;
         x[6] = static_cast<std::uint8_t>((x[6] & ~0x80) | (on && distributed ? 0x80 : 0));
-        x[9] |= AtrAlc;
     });
 }
 
 void Range::setShrinkToFit(bool on) {
-    editXfAll(*sheet_, areas_->list, [on](XfBytes& x) {
+    editAlignment(*sheet_, areas_->list, [on](XfBytes& x) {
         x[8] = static_cast<std::uint8_t>((x[8] & ~0x10) | (on ? 0x10 : 0));
-        x[9] |= AtrAlc;
     });
 }
 
 bool Range::shrinkToFit() const {
-    const Area& a = areas_->list.front();
-    return xfOf(*sheet_, a.r1, a.c1)[8] & 0x10;
+    return firstCellXf(*sheet_, *areas_)[8] & 0x10;
 }
 
 void Range::setMergeCells(bool on) {
