@@ -64,6 +64,16 @@ void fitSelection(Application& app, double boxWidth, double boxHeight) {
     }
 }
 
+void convertToJpegPictures(Application& app, Worksheet& sheet) {
+    for (Shape shape : sheet.shapes()) {
+        Range cell = shape.topLeftCell();
+        shape.select();
+        app.selection().cut();
+        cell.select();
+        sheet.pasteSpecial(xl::PasteJpeg);
+    }
+}
+
 namespace {
 void formatCell(Range cell, int h, int v) {
     cell.setHorizontalAlignment(h);
@@ -152,13 +162,7 @@ void writeSample(const QString& templatePath, const QString& outPath, const Samp
     sheet.setHorizontalPageBreaksEvery(pageRows, rows);
     sheet.range(QStringLiteral("A1")).select();
     if (options.jpegPass) {
-        for (Shape shape : sheet.shapes()) {
-            Range cell = shape.topLeftCell();
-            shape.select();
-            app.selection().cut();
-            cell.select();
-            sheet.pasteSpecial(xl::PasteJpeg);
-        }
+        convertToJpegPictures(app, sheet);
     }
     book.save();
     app.quit();

@@ -40,6 +40,10 @@ QString sampleAnchor(const SampleOptions& options, int i);
 // portrait pictures get the box height, others the box width, then the height capped.
 void fitSelection(Application& app, double boxWidth, double boxHeight);
 
+// The JPEG pass: every picture of `sheet` is cut and pasted back at its cell as a
+// JPEG picture ("図 (JPEG)"), in the order of the sheet's shapes.
+void convertToJpegPictures(Application& app, Worksheet& sheet);
+
 // Opens `templatePath`, lays out the sample and saves it as `outPath` (the template
 // is copied first). `picture` supplies the pixels (default samplePicture).
 void writeSample(const QString& templatePath, const QString& outPath, const SampleOptions& options,

@@ -12,6 +12,7 @@
 #include "platform/xls/picture.h"
 #include "platform/xls/workbook_io.h"
 #include "tests/xls/sample_run.h"
+#include "tests/xls/workbook_records.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -54,24 +55,9 @@ int errorNumber(const std::function<void()>& fn) {
     return 0;
 }
 
-// Records of the Workbook stream of a saved file.
-std::vector<Record> workbookRecords(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    const OleFile ole = readOleFile(file.readAll(), path);
-    for (const OleStream& s : ole.streams) {
-        if (s.name == QLatin1String("Workbook")) {
-            return splitRecords(s.data);
-        }
-    }
-    ADD_FAILURE() << "no Workbook stream";
-    return {};
-}
-
-int countRecords(const std::vector<Record>& records, std::uint16_t type) {
-    return static_cast<int>(std::count_if(records.begin(), records.end(),
-                                          [type](const Record& r) { return r.type == type; }));
-}
+using testing::countRecords;
+using testing::fileBytes;
+using testing::workbookRecords;
 
 // ---------------------------------------------------------------- opening
 
@@ -626,15 +612,9 @@ TEST_F(Engine, SavedWorkbookReadsBackThroughTheEngine) {
     EXPECT_NEAR(shapes[1].height(), 297, 0.6);
     EXPECT_TRUE(shapes[0].isJpeg());
     // Saving again without changes gives the same bytes.
-    QFile first(path);
-    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
-    const QByteArray bytes = first.readAll();
-    first.close();
+    const QByteArray bytes = fileBytes(path);
     book.save();
-    QFile second(path);
-    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
-    const QByteArray resaved = second.readAll();
-    EXPECT_EQ(resaved.size(), bytes.size());
+    EXPECT_EQ(fileBytes(path), bytes);
 }
 
 TEST_F(Engine, TheSameRunTwiceGivesIdenticalFiles) {
@@ -644,10 +624,7 @@ TEST_F(Engine, TheSameRunTwiceGivesIdenticalFiles) {
     const QString b = dir_.filePath(QStringLiteral("b.xls"));
     testing::writeSample(TemplatePath, a, options);
     testing::writeSample(TemplatePath, b, options);
-    QFile fa(a), fb(b);
-    ASSERT_TRUE(fa.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(fb.open(QIODevice::ReadOnly));
-    EXPECT_EQ(fa.readAll(), fb.readAll());
+    EXPECT_EQ(fileBytes(a), fileBytes(b));
 }
 
 TEST_F(Engine, SummaryInformationHoldsJapaneseTextInUtf16) {
@@ -687,9 +664,7 @@ TEST_F(Engine, DocumentSummaryAndIndexBounds) {
     EXPECT_EQ(get32(index->data, 8), 20u); // one past row 20
     EXPECT_EQ(countRecords(records, op::ROW), 88);
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const OleFile ole = readOleFile(file.readAll(), path);
+    const OleFile ole = readOleFile(fileBytes(path), path);
     const auto stream =
         std::find_if(ole.streams.begin(), ole.streams.end(), [](const OleStream& s) {
             return s.name == QLatin1String("\x05DocumentSummaryInformation");
@@ -757,12 +732,8 @@ TEST_F(Engine, IdenticalPicturesShareOneStoreEntry) {
 // run's template) is never written back; copies of it are.
 TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
     const QString path = copyTemplate();
-    const auto bytes = [](const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const auto files = [&] { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); };
-    const QByteArray before = bytes(path);
+    const QByteArray before = fileBytes(path);
     tav::testing::FailingFileWriter writer;
     Application app(writer);
     Workbook& book = app.workbooks().open(path);
@@ -783,23 +754,23 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
         writer.failCommit = f.failCommit;
         writer.osError = f.osError;
         EXPECT_EQ(errorNumber([&] { book.save(); }), f.number) << f.osError;
-        EXPECT_EQ(bytes(path), before);
+        EXPECT_EQ(fileBytes(path), before);
         EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
     }
     writer.failCreate = writer.failWrite = writer.failCommit = 0;
     EXPECT_EQ(errorNumber([&] { book.saveCopyAs(dir_.filePath(QStringLiteral("gone/x.xls"))); }),
               err::PathNotFound);
     book.save();
-    EXPECT_NE(bytes(path), before);
+    EXPECT_NE(fileBytes(path), before);
     EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
 
-    const QByteArray saved = bytes(path);
+    const QByteArray saved = fileBytes(path);
     Workbook& readOnly = app.workbooks().open(path, /*readOnly=*/true);
     EXPECT_TRUE(readOnly.readOnly());
     EXPECT_EQ(errorNumber([&] { readOnly.save(); }), err::EngineRefused);
     readOnly.saveCopyAs(dir_.filePath(QStringLiteral("copy.xls")));
-    EXPECT_EQ(bytes(path), saved);
-    EXPECT_EQ(bytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
+    EXPECT_EQ(fileBytes(path), saved);
+    EXPECT_EQ(fileBytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
 }
 
 class FakeShell : public Shell {
