@@ -158,11 +158,12 @@ QByteArray bstoreContainer(const DrawingPlan& plan) {
     for (const StoredBlip& stored : plan.blips) {
         const PictureData& picture = *stored.picture;
         const QByteArray blip = blipRecord(picture, stored.uid);
-        const int type = picture.rawBlip.isEmpty() ? 5 : picture.blipType;
+        const int type = picture.rawBlip.isEmpty() ? blipType::Jpeg : picture.blipType;
         header(bstore, 2, type, FBSE, static_cast<std::uint32_t>(36 + blip.size()));
         put8(bstore, static_cast<std::uint8_t>(type));
         // Metafiles are PICT on the Macintosh side; raster types keep their type.
-        put8(bstore, static_cast<std::uint8_t>(type == 2 || type == 3 ? 4 : type));
+        put8(bstore, static_cast<std::uint8_t>(
+                         type == blipType::Emf || type == blipType::Wmf ? blipType::Pict : type));
         bstore.append(stored.uid);
         put16(bstore, 0x00FF);
         put32(bstore, static_cast<std::uint32_t>(blip.size()));
@@ -448,7 +449,7 @@ void placeFromAnchor(const SheetModel& sheet, ShapeModel& s) {
 }
 
 bool isJpegBlip(const TemplateBlip& blip) {
-    return blip.type == 5 && get16(blip.record, 2) == BlipJPEG;
+    return blip.type == blipType::Jpeg && get16(blip.record, 2) == BlipJPEG;
 }
 
 // The pixels of a template picture: a JPEG picture keeps its JPEG bytes, any other

@@ -45,6 +45,16 @@ inline Record markRecord(std::uint16_t mark) {
 
 using XfBytes = std::array<std::uint8_t, 20>;
 
+// Picture types of the picture store (the blip type of a BSE record).
+namespace blipType {
+inline constexpr int Emf = 2;
+inline constexpr int Wmf = 3;
+inline constexpr int Pict = 4;
+inline constexpr int Jpeg = 5;
+inline constexpr int Png = 6;
+inline constexpr int Dib = 7;
+} // namespace blipType
+
 struct Cell {
     enum class Kind : std::uint8_t { Blank, Text, Number, Raw };
     Kind kind = Kind::Blank;
@@ -80,7 +90,7 @@ struct PictureData {
     QSize jpegPixels;
     // A template picture of another type, kept as it was: BSE blip type and the
     // complete blip record (OfficeArt header included).
-    int blipType = 5;
+    int blipType = blipType::Jpeg;
     QByteArray rawBlip;
     QSize sourcePixels; // pixel size of the source image (limit for stored pixels)
 };

@@ -143,18 +143,19 @@ void settlePicture(ShapeModel& shape) {
     }
     pic.jpeg = encodeJpeg(target == have ? pic.image : reduceImage(pic.image, target), JpegQuality);
     pic.jpegPixels = target;
-    pic.blipType = 5;
+    pic.blipType = blipType::Jpeg;
     pic.rawBlip.clear();
     pic.image = QImage();
 }
 
 QImage decodeRasterBlip(const PictureData& picture) {
     const QByteArray& blip = picture.rawBlip;
-    if (blip.size() < 8 + 17 || (picture.blipType != 6 && picture.blipType != 7)) {
+    if (blip.size() < 8 + 17 ||
+        (picture.blipType != blipType::Png && picture.blipType != blipType::Dib)) {
         return {};
     }
     QByteArray data = blip.mid(blipDataOffset(blip));
-    if (picture.blipType == 7) {
+    if (picture.blipType == blipType::Dib) {
         // A DIB lacks the 14-byte file header of a .bmp file: the file size, and where
         // the pixels start after the info header, the colour masks and the palette.
         if (data.size() < 40) {

@@ -53,7 +53,7 @@ void Range::setColumnWidth(double characters) {
     if (!std::isfinite(characters) || characters < 0 || characters > 255) {
         refuse(QStringLiteral("column width %1 outside 0..255").arg(characters));
     }
-    const int mdw = sheet_->digitWidth();
+    const int digitWidth = sheet_->digitWidth();
     for (const Area& a : areas_->list) {
         for (int c = a.c1; c <= a.c2; ++c) {
             ColumnInfo& info = sheet_->columns[static_cast<std::size_t>(c)];
@@ -62,7 +62,7 @@ void Range::setColumnWidth(double characters) {
                 info.xf = 15;
                 info.flags = 0;
             }
-            info.coldx = coldxFor(characters, mdw);
+            info.coldx = coldxFor(characters, digitWidth);
             info.flags = static_cast<std::uint16_t>((info.flags & ~0x0001) | 0x0002 |
                                                     (characters == 0 ? 0x0001 : 0));
         }

@@ -123,12 +123,12 @@ void parseSst(WorkbookModel& book, const std::vector<const QByteArray*>& chunks)
             // Some writers declare more strings than they store; keep what is there.
             break;
         }
-        const int cch = in.u16();
+        const int characters = in.u16();
         const std::uint8_t flags = in.u8();
         const int runs = (flags & 0x08) ? in.u16() : 0;
         const std::uint32_t ext = (flags & 0x04) ? in.u32() : 0;
         SstEntry entry;
-        entry.text = in.chars(cch, flags & 0x01);
+        entry.text = in.chars(characters, flags & 0x01);
         entry.runs = in.bytes(static_cast<qint64>(runs) * 4);
         entry.phonetic = in.bytes(ext);
         book.sst.push_back(std::move(entry));
