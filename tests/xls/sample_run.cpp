@@ -74,17 +74,15 @@ void convertToJpegPictures(Application& app, Worksheet& sheet) {
     }
 }
 
-namespace {
-void formatCell(Range cell, int h, int v) {
-    cell.setHorizontalAlignment(h);
-    cell.setVerticalAlignment(v);
+void formatCell(Range cell, int horizontal, int vertical) {
+    cell.setHorizontalAlignment(horizontal);
+    cell.setVerticalAlignment(vertical);
     cell.setWrapText(false);
     cell.setOrientation(0);
     cell.setAddIndent(false);
     cell.setShrinkToFit(false);
     cell.setMergeCells(false);
 }
-} // namespace
 
 void writeSample(const QString& templatePath, const QString& outPath, const SampleOptions& options,
                  const std::function<QImage(int)>& picture) {

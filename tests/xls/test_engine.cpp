@@ -80,11 +80,7 @@ TEST_F(Engine, OpenFailuresCarryTheClassicNumbers) {
     EXPECT_EQ(errorNumber([&] { open(dir_.filePath(QStringLiteral("no/such/folder/a.xls"))); }),
               err::PathNotFound);
     const QString text = dir_.filePath(QStringLiteral("text.xls"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("just some text, not a workbook\n");
-    }
+    testing::writeFile(text, "just some text, not a workbook\n");
     EXPECT_EQ(errorNumber([&] { open(text); }), err::EngineRefused);
     EXPECT_EQ(errorNumber([&] { open(dir_.path()); }), err::EngineRefused); // a folder
     if (::geteuid() != 0) {
@@ -192,13 +188,7 @@ TEST_F(Engine, FormatsMapToTheAutomationConstantsAndAreReused) {
     for (int row = 1; row <= 100; ++row) {
         Range cell = sheet.range(QStringLiteral("AH%1").arg(row));
         cell.setFormulaR1C1(QStringLiteral("Page.%1").arg(row));
-        cell.setHorizontalAlignment(xl::HAlignRight);
-        cell.setVerticalAlignment(xl::VAlignTop);
-        cell.setWrapText(false);
-        cell.setOrientation(0);
-        cell.setAddIndent(false);
-        cell.setShrinkToFit(false);
-        cell.setMergeCells(false);
+        testing::formatCell(cell, xl::HAlignRight, xl::VAlignTop);
     }
     Range cell = sheet.range(QStringLiteral("AH50"));
     EXPECT_EQ(cell.horizontalAlignment(), xl::HAlignRight);
@@ -429,11 +419,7 @@ TEST_F(Engine, InsertedPictureFilesAreNotSelectedUntilSelected) {
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(dir_.filePath(QStringLiteral("none.jpg"))); }),
               err::FileNotFound);
     const QString broken = dir_.filePath(QStringLiteral("broken.jpg"));
-    {
-        QFile f(broken);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\xFF\xD8\xFF\xE0 not really a jpeg");
-    }
+    testing::writeFile(broken, "\xFF\xD8\xFF\xE0 not really a jpeg");
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(broken); }), err::InvalidPicture);
     EXPECT_EQ(sheet.shapeCount(), 1);
 }
@@ -444,17 +430,16 @@ TEST(TemplatePictures, PngAndDibBlipsDecodeToTheirPixels) {
     QImage source(7, 5, QImage::Format_RGB32);
     source.fill(qRgb(10, 200, 30));
     source.setPixel(6, 4, qRgb(250, 0, 120));
-    const auto fileBytes = [](const QImage& image, const char* format) {
+    const auto encoded = [](const QImage& image, const char* format) {
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         EXPECT_TRUE(image.save(&buffer, format));
         return bytes;
     };
-    const QByteArray png = fileBytes(source, "PNG");
-    const QByteArray dib24 = fileBytes(source, "BMP").mid(14);
-    const QByteArray dib8 =
-        fileBytes(source.convertToFormat(QImage::Format_Indexed8), "BMP").mid(14);
+    const QByteArray png = encoded(source, "PNG");
+    const QByteArray dib24 = encoded(source, "BMP").mid(14);
+    const QByteArray dib8 = encoded(source.convertToFormat(QImage::Format_Indexed8), "BMP").mid(14);
     const struct {
         int blipType;
         int inst; // odd: two UIDs

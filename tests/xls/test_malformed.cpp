@@ -232,10 +232,7 @@ TEST(MalformedTemplate, EveryDamagedFileIsRefusedWithError1004) {
 TEST(MalformedTemplate, OpeningADamagedTemplateThroughTheApplication) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ExcelBook.xls"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(sampleFile().left(3000));
-    f.close();
+    testing::writeFile(path, sampleFile().left(3000));
     Application app;
     try {
         app.workbooks().open(path);

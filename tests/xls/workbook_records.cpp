@@ -17,6 +17,13 @@ QByteArray fileBytes(const QString& path) {
     return file.readAll();
 }
 
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        throw Error(err::PathFileAccess, QStringLiteral("cannot write %1").arg(path));
+    }
+}
+
 QByteArray workbookStreamOf(const QByteArray& file) {
     for (const OleStream& s : readOleFile(file, QStringLiteral("test file")).streams) {
         if (s.name == QLatin1String("Workbook")) {

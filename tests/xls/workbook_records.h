@@ -14,6 +14,7 @@
 namespace tav::xls::testing {
 
 QByteArray fileBytes(const QString& path);
+void writeFile(const QString& path, const QByteArray& bytes);
 
 // The Workbook stream of the compound file `file`.
 QByteArray workbookStreamOf(const QByteArray& file);
