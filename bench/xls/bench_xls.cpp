@@ -13,6 +13,7 @@
 #include "platform/xls/model.h"
 #include "platform/xls/picture.h"
 #include "tests/xls/sample_run.h"
+#include "tests/xls/workbook_records.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -69,9 +70,7 @@ struct RunResult {
 // does: paste as bitmap at the anchor, fit into 370 × 278 pt, then the JPEG pass.
 RunResult run(const QString& templatePath, const QString& out, const QImage& photo, QSizeF points,
               int count) {
-    QFile::remove(out);
-    QFile::copy(templatePath, out);
-    QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner);
+    tav::xls::testing::copyFile(templatePath, out);
     RunResult result;
     Application app;
     Workbook& book = app.workbooks().open(out);

@@ -1,8 +1,8 @@
 #include "tests/xls/sample_run.h"
 
 #include "platform/error.h"
+#include "tests/xls/workbook_records.h"
 
-#include <QFile>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -86,11 +86,7 @@ void formatCell(Range cell, int horizontal, int vertical) {
 
 void writeSample(const QString& templatePath, const QString& outPath, const SampleOptions& options,
                  const std::function<QImage(int)>& picture) {
-    QFile::remove(outPath);
-    if (!QFile::copy(templatePath, outPath)) {
-        throw Error(err::PathFileAccess, QStringLiteral("cannot copy the template"));
-    }
-    QFile::setPermissions(outPath, QFile::ReadOwner | QFile::WriteOwner);
+    copyFile(templatePath, outPath);
     Application app;
     Workbook& book = app.workbooks().open(outPath);
     Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));

@@ -34,9 +34,7 @@ protected:
 
     QString copyTemplate(const QString& name = QStringLiteral("book.xls")) {
         const QString path = dir_.filePath(name);
-        QFile::remove(path);
-        EXPECT_TRUE(QFile::copy(TemplatePath, path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        testing::copyFile(TemplatePath, path);
         return path;
     }
 
@@ -803,9 +801,7 @@ TEST_F(Engine, UnchangedTemplateIsWrittenBackRecordForRecord) {
 TEST_F(Engine, TemplateResavedByLibreOfficeGetsOneDrawingNotTwo) {
     // LibreOffice writes an empty drawing (group + patriarch) into every sheet.
     const QString path = dir_.filePath(QStringLiteral("lo.xls"));
-    ASSERT_TRUE(
-        QFile::copy(QStringLiteral(TAVOLIN_XLS_DATA_DIR "/lo_resaved_ExcelBook.xls"), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::copyFile(QStringLiteral(TAVOLIN_XLS_DATA_DIR "/lo_resaved_ExcelBook.xls"), path);
     Workbook& book = open(path);
     Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
     EXPECT_EQ(sheet.shapeCount(), 0);
@@ -834,8 +830,7 @@ TEST(SharedStrings, ContinueAcrossTheRecordLimitAtCharacterBoundaries) {
     // 16-bit strings straddling the 8224-byte boundaries at odd and even offsets.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sst.xls"));
-    QFile::copy(TemplatePath, path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::copyFile(TemplatePath, path);
     QStringList texts;
     for (int i = 0; i < 40; ++i) {
         QString t = (i % 3 == 0) ? QString(997 + i, QChar(u'a' + i % 26))

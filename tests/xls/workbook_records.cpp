@@ -24,6 +24,14 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     }
 }
 
+void copyFile(const QString& from, const QString& to) {
+    QFile::remove(to);
+    if (!QFile::copy(from, to)) {
+        throw Error(err::PathFileAccess, QStringLiteral("cannot copy %1 to %2").arg(from, to));
+    }
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+}
+
 QByteArray workbookStreamOf(const QByteArray& file) {
     for (const OleStream& s : readOleFile(file, QStringLiteral("test file")).streams) {
         if (s.name == QLatin1String("Workbook")) {

@@ -15,6 +15,9 @@ namespace tav::xls::testing {
 
 QByteArray fileBytes(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// Copies `from` over `to`; the copy is readable and writable by its owner (a template
+// copied from a read-only checkout can be saved).
+void copyFile(const QString& from, const QString& to);
 
 // The Workbook stream of the compound file `file`.
 QByteArray workbookStreamOf(const QByteArray& file);
