@@ -17,12 +17,11 @@ void Clipboard::setImage(const QImage& image, QSizeF sizePoints) {
         throw Error(err::InvalidPicture, errorText(ErrorText::NoPictureOnClipboard));
     }
     auto content = std::make_unique<Content>();
-    content->picture = std::make_shared<PictureData>();
-    content->picture->image = image;
-    content->picture->sourcePixels = image.size();
+    content->picture = pictureOfPixels(image);
     if (sizePoints.isEmpty()) {
         const double dpr = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1.0;
-        sizePoints = QSizeF(image.width() / dpr * 0.75, image.height() / dpr * 0.75);
+        sizePoints =
+            QSizeF(image.width() / dpr * PointsPerPixel, image.height() / dpr * PointsPerPixel);
     }
     content->size = sizePoints;
     content_ = std::move(content);

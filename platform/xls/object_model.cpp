@@ -14,6 +14,13 @@ std::shared_ptr<const Range::Areas> makeAreas(std::vector<Area> list) {
     return areas;
 }
 
+std::shared_ptr<PictureData> pictureOfPixels(QImage pixels) {
+    auto picture = std::make_shared<PictureData>();
+    picture->sourcePixels = pixels.size();
+    picture->image = std::move(pixels);
+    return picture;
+}
+
 void activateSheet(SheetModel* sheet) {
     sheet->book->activeSheet = sheet->index;
 }

@@ -20,6 +20,9 @@ inline constexpr qint64 MaxCellsPerCall = 65536;
 // Largest picture side Excel accepts, in points.
 inline constexpr double MaxShapePoints = 169087.0;
 
+// Points of one pixel at 96 dpi: a picture's natural size in points.
+inline constexpr double PointsPerPixel = 0.75;
+
 // Throws 1004: the user reads that an operation was refused; `detail`, which one, is
 // for a developer.
 [[noreturn]] void refuse(const QString& detail);
@@ -69,6 +72,9 @@ template <typename Fn> void editXfAll(SheetModel& sheet, const std::vector<Area>
         }
     }
 }
+
+// A picture that holds `pixels` until its size is settled.
+std::shared_ptr<PictureData> pictureOfPixels(QImage pixels);
 
 struct Clipboard::Content {
     std::shared_ptr<PictureData> picture;

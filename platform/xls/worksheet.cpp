@@ -58,8 +58,8 @@ ShapeModel& addShape(SheetModel& sheet, std::shared_ptr<PictureData> picture, QS
     s.id = sheet.nextShapeId++;
     s.row = sheet.selection.activeRow;
     s.col = sheet.selection.activeCol;
-    s.width = std::clamp(size.width(), 0.75, MaxShapePoints);
-    s.height = std::clamp(size.height(), 0.75, MaxShapePoints);
+    s.width = std::clamp(size.width(), PointsPerPixel, MaxShapePoints); // at least a pixel
+    s.height = std::clamp(size.height(), PointsPerPixel, MaxShapePoints);
     s.lockAspect = true;
     s.jpeg = jpeg;
     s.name = QStringLiteral("Picture %1").arg(sheet.nextPictureNumber++);
@@ -68,11 +68,21 @@ ShapeModel& addShape(SheetModel& sheet, std::shared_ptr<PictureData> picture, QS
     return sheet.shapes.back();
 }
 
-QImage loadPictureFile(const QString& path, QSizeF* sizePoints) {
-    const LoadedPicture loaded = tav::loadPicture(path);
-    QImage image = loaded.image;
-    *sizePoints = QSizeF(loaded.logicalSize.width() * 0.75, loaded.logicalSize.height() * 0.75);
-    return image;
+// The picture to paste from the clipboard's content: a bitmap gets pixels of its own
+// (shared until reduced); a cut picture is pasted as it is, except that a template's
+// PNG or DIB picture pasted as JPEG becomes pixels to encode like any other (metafile
+// pictures stay as they are: they are not raster pixels).
+std::shared_ptr<PictureData> pictureToPaste(const Clipboard::Content& content, bool asJpeg) {
+    if (!content.settled) {
+        return std::make_shared<PictureData>(*content.picture);
+    }
+    if (asJpeg && !content.picture->rawBlip.isEmpty()) {
+        QImage pixels = decodeRasterBlip(*content.picture);
+        if (!pixels.isNull()) {
+            return pictureOfPixels(std::move(pixels));
+        }
+    }
+    return content.picture;
 }
 
 } // namespace
@@ -86,12 +96,11 @@ Shape Worksheet::picturesInsert(const QString& path) {
         throw Error(err::InvalidPicture, errorText(ErrorText::PictureUnreadable, path,
                                                    errorText(ErrorText::PictureNotAFile)));
     }
-    QSizeF size;
-    QImage image = loadPictureFile(path, &size);
+    const LoadedPicture loaded = tav::loadPicture(path);
+    const QSizeF size(loaded.logicalSize.width() * PointsPerPixel,
+                      loaded.logicalSize.height() * PointsPerPixel);
     settleAll(*model_);
-    auto picture = std::make_shared<PictureData>();
-    picture->sourcePixels = image.size();
-    picture->image = std::move(image);
+    std::shared_ptr<PictureData> picture = pictureOfPixels(loaded.image);
     ShapeModel& s = addShape(*model_, std::move(picture), size, false);
     return Shape(model_, s.id);
 }
@@ -109,24 +118,7 @@ void Worksheet::pasteSpecial(const QString& format, bool link, bool displayAsIco
         refuse(QStringLiteral("nothing to paste: the clipboard holds no picture"));
     }
     settleAll(*model_);
-    std::shared_ptr<PictureData> picture;
-    if (jpeg && content->settled && !content->picture->rawBlip.isEmpty()) {
-        // A template's PNG or DIB picture becomes a JPEG picture like any other;
-        // metafile pictures stay as they are (they are not raster pixels).
-        QImage pixels = decodeRasterBlip(*content->picture);
-        if (!pixels.isNull()) {
-            picture = std::make_shared<PictureData>();
-            picture->sourcePixels = pixels.size();
-            picture->image = std::move(pixels);
-        } else {
-            picture = content->picture;
-        }
-    } else if (content->settled) {
-        picture = content->picture;
-    } else {
-        // Each paste of a bitmap gets its own pixels (shared until reduced).
-        picture = std::make_shared<PictureData>(*content->picture);
-    }
+    std::shared_ptr<PictureData> picture = pictureToPaste(*content, jpeg);
     activateSheet(model_);
     ShapeModel& s = addShape(*model_, std::move(picture), content->size, jpeg);
     model_->selection.shape = true;
