@@ -1,16 +1,19 @@
 // Engine cost of placing many photos, against a bare libturbojpeg encode of the same
 // placed pictures, measured side by side in one run.
 //
-//     xls_bench_pictures [PHOTO.jpg] [COUNT]
+//     xls_bench_pictures PHOTO.jpg [COUNT]
 //
-// PHOTO defaults to the 12-megapixel photo of the shared test images. The photo is
-// decoded once (not timed); every paste then hands the engine the decoded pixels: the
-// full decode, the DCT-scaled one, and the latter shrunk to the stored size, which is
-// what the generation run hands over after its decode, shrink and turn.
+// PHOTO is a camera photo (bench/README.md gives the figures of a 12-megapixel one);
+// COUNT pictures are placed, 200 unless given. The photo is decoded once (not timed);
+// every paste then hands the engine the decoded pixels: the full decode, the
+// DCT-scaled one, and the latter shrunk to the stored size, which is what the
+// generation run hands over after its decode, shrink and turn.
 #include "platform/image/picture_loader.h"
 #include "platform/xls/engine.h"
 #include "platform/xls/model.h"
 #include "platform/xls/picture.h"
+#include "tests/xls/sample_run.h"
+#include "tests/xls/workbook_records.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -67,9 +70,7 @@ struct RunResult {
 // does: paste as bitmap at the anchor, fit into 370 × 278 pt, then the JPEG pass.
 RunResult run(const QString& templatePath, const QString& out, const QImage& photo, QSizeF points,
               int count) {
-    QFile::remove(out);
-    QFile::copy(templatePath, out);
-    QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner);
+    tav::xls::testing::copyFile(templatePath, out);
     RunResult result;
     Application app;
     Workbook& book = app.workbooks().open(out);
@@ -84,27 +85,12 @@ RunResult run(const QString& templatePath, const QString& out, const QImage& pho
         app.clipboard().clear();
         app.clipboard().setImage(photo, points);
         sheet.pasteSpecial(xl::PasteBitmap);
-        ShapeRange shape = app.selection().shapeRange();
-        shape.setLockAspectRatio(xl::MsoTrue);
-        if (shape.height() > shape.width()) {
-            shape.setHeight(278);
-        } else {
-            shape.setWidth(370);
-            if (shape.height() > 278) {
-                shape.setHeight(278);
-            }
-        }
+        testing::fitSelection(app, 370, 278);
     }
     sheet.pageSetup().setOrder(2);
     sheet.setHorizontalPageBreaksEvery(59, rows);
     sheet.range(QStringLiteral("A1")).select();
-    for (Shape s : sheet.shapes()) {
-        Range cell = s.topLeftCell();
-        s.select();
-        app.selection().cut();
-        cell.select();
-        sheet.pasteSpecial(xl::PasteJpeg);
-    }
+    testing::convertToJpegPictures(app, sheet);
     const double placed = CpuClock::now();
     const auto wallBefore = Clock::now();
     result.engineWallSeconds = seconds(wallStart, wallBefore);
@@ -132,16 +118,65 @@ double bareEncode(const QImage& placed, int count) {
     return seconds(start, end);
 }
 
+// CPU seconds of one reduction of `image` to `size`, averaged over ten.
+double reductionSeconds(const QImage& image, QSize size) {
+    QImage reduced;
+    const double start = CpuClock::now();
+    for (int i = 0; i < 10; ++i) {
+        reduced = reduceImage(image, size);
+    }
+    return seconds(start, CpuClock::now()) / 10;
+}
+
+// What one benchmark run measured, side by side.
+struct Figures {
+    int count = 0;
+    QSize stored; // pixels of a placed picture
+    RunResult full, reduced, atStoredSize;
+    double bare = 0;       // bare encodes of the placed picture
+    double bareStored = 0; // bare encodes of the very pixels of the last run
+    double reduceFull = 0; // one reduction from the full decode
+    double reduceHalf = 0; // one reduction from the reduced decode
+};
+
+void printFigures(const Figures& f) {
+    std::printf("pictures: %d, stored at %dx%d px (370 x 277.5 pt at 220 ppi), quality %d\n",
+                f.count, f.stored.width(), f.stored.height(), JpegQuality);
+    std::printf("bare tjCompress2 of the placed picture: %.2f ms per picture\n",
+                f.bare / f.count * 1000);
+    const auto engineLine = [&f](const char* what, const RunResult& r, double bareSeconds,
+                                 const char* extra) {
+        std::printf("engine, %-16s %6.2f ms CPU per picture (ratio %.2f to bare encode), "
+                    "%6.2f ms wall%s\n",
+                    what, r.engineSeconds / f.count * 1000, r.engineSeconds / bareSeconds,
+                    r.engineWallSeconds / f.count * 1000, extra);
+    };
+    std::printf("reduction alone (CPU): %.2f ms from 12 MP, %.2f ms from the reduced decode\n",
+                f.reduceFull * 1000, f.reduceHalf * 1000);
+    engineLine("12 MP pasted:", f.full, f.bare, "");
+    engineLine("reduced decode:", f.reduced, f.bare, "");
+    const QByteArray extra = QStringLiteral("; bare encode of the same pixels %1 ms")
+                                 .arg(f.bareStored / f.count * 1000, 0, 'f', 2)
+                                 .toLatin1();
+    engineLine("stored size:", f.atStoredSize, f.bareStored, extra.constData());
+    std::printf("save (wall clock): %.2f s / %.2f s / %.2f s (12 MP, reduced, stored size); "
+                "file %.1f MB / %.1f MB / %.1f MB\n",
+                f.full.saveSeconds, f.reduced.saveSeconds, f.atStoredSize.saveSeconds,
+                f.full.fileBytes / 1e6, f.reduced.fileBytes / 1e6, f.atStoredSize.fileBytes / 1e6);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication qapp(argc, argv);
-    const QString photoPath =
-        argc > 1 ? QString::fromLocal8Bit(argv[1])
-                 : QStringLiteral(TAVOLIN_SHARED_DIR
-                                  "/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
-    const int count = argc > 2 ? std::atoi(argv[2]) : 200;
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: xls_bench_pictures PHOTO.jpg [COUNT]\n");
+        return 2;
+    }
+    const QString photoPath = QString::fromLocal8Bit(argv[1]);
+    Figures f;
+    f.count = argc > 2 ? std::atoi(argv[2]) : 200;
     const QString templatePath = QStringLiteral(TAVOLIN_XLS_TEMPLATE);
     QTemporaryDir dir;
 
@@ -149,8 +184,8 @@ int main(int argc, char** argv) {
     const tav::LoadedPicture full = tav::loadPicture(photoPath);
     const auto d1 = Clock::now();
     tav::LoadOptions reduced;
-    const QSize need = storedPixelSize(370, 277.5, full.image.size());
-    reduced.minimumSize = need;
+    f.stored = storedPixelSize(370, 277.5, full.image.size());
+    reduced.minimumSize = f.stored;
     const tav::LoadedPicture half = tav::loadPicture(photoPath, reduced);
     const QSizeF points(full.logicalSize.width() * 0.75, full.logicalSize.height() * 0.75);
     std::printf("photo %s: %dx%d px, full decode %.1f ms; reduced decode %dx%d\n",
@@ -158,57 +193,26 @@ int main(int argc, char** argv) {
                 seconds(d0, d1) * 1000, half.image.width(), half.image.height());
 
     const long before = peakKiB();
-    const RunResult a =
-        run(templatePath, dir.filePath(QStringLiteral("full.xls")), full.image, points, count);
-    const long peakA = peakKiB();
-    const RunResult b =
-        run(templatePath, dir.filePath(QStringLiteral("reduced.xls")), half.image, points, count);
+    f.full =
+        run(templatePath, dir.filePath(QStringLiteral("full.xls")), full.image, points, f.count);
+    const long peakFull = peakKiB();
+    f.reduced =
+        run(templatePath, dir.filePath(QStringLiteral("reduced.xls")), half.image, points, f.count);
     // The generation run's hand-over: the reduced decode shrunk to the stored pixels
     // (before its turn), so the engine only encodes.
-    const QImage stored = reduceImage(half.image, need);
-    const RunResult c =
-        run(templatePath, dir.filePath(QStringLiteral("stored.xls")), stored, points, count);
+    const QImage stored = reduceImage(half.image, f.stored);
+    f.atStoredSize =
+        run(templatePath, dir.filePath(QStringLiteral("stored.xls")), stored, points, f.count);
 
     // The same placed pictures, encoded bare.
-    QImage placedFromFull = reduceImage(full.image, need);
-    const double bare = bareEncode(placedFromFull, count);
-    const double bareStored = bareEncode(stored, count); // the very pixels of run c
-    const double r0 = CpuClock::now();
-    for (int i = 0; i < 10; ++i) {
-        placedFromFull = reduceImage(full.image, need);
-    }
-    const double reduceFull = seconds(r0, CpuClock::now()) / 10;
-    const double r1 = CpuClock::now();
-    for (int i = 0; i < 10; ++i) {
-        placedFromFull = reduceImage(half.image, need);
-    }
-    const double reduceHalf = seconds(r1, CpuClock::now()) / 10;
+    f.bare = bareEncode(reduceImage(full.image, f.stored), f.count);
+    f.bareStored = bareEncode(stored, f.count);
+    f.reduceFull = reductionSeconds(full.image, f.stored);
+    f.reduceHalf = reductionSeconds(half.image, f.stored);
 
-    std::printf("pictures: %d, stored at %dx%d px (370 x 277.5 pt at 220 ppi), quality %d\n", count,
-                need.width(), need.height(), JpegQuality);
-    std::printf("bare tjCompress2 of the placed picture: %.2f ms per picture\n",
-                bare / count * 1000);
-    const auto engineLine = [count](const char* what, const RunResult& r, double bareSeconds,
-                                    const char* extra) {
-        std::printf("engine, %-16s %6.2f ms CPU per picture (ratio %.2f to bare encode), "
-                    "%6.2f ms wall%s\n",
-                    what, r.engineSeconds / count * 1000, r.engineSeconds / bareSeconds,
-                    r.engineWallSeconds / count * 1000, extra);
-    };
-    std::printf("reduction alone (CPU): %.2f ms from 12 MP, %.2f ms from the reduced decode\n",
-                reduceFull * 1000, reduceHalf * 1000);
-    engineLine("12 MP pasted:", a, bare, "");
-    engineLine("reduced decode:", b, bare, "");
-    const QByteArray extra = QStringLiteral("; bare encode of the same pixels %1 ms")
-                                 .arg(bareStored / count * 1000, 0, 'f', 2)
-                                 .toLatin1();
-    engineLine("stored size:", c, bareStored, extra.constData());
-    std::printf("save (wall clock): %.2f s / %.2f s / %.2f s (12 MP, reduced, stored size); "
-                "file %.1f MB / %.1f MB / %.1f MB\n",
-                a.saveSeconds, b.saveSeconds, c.saveSeconds, a.fileBytes / 1e6, b.fileBytes / 1e6,
-                c.fileBytes / 1e6);
+    printFigures(f);
     std::printf("peak memory: %.0f MB before the runs, %.0f MB after the 12 MP run, %.0f MB at "
                 "the end\n",
-                before / 1024.0, peakA / 1024.0, peakKiB() / 1024.0);
+                before / 1024.0, peakFull / 1024.0, peakKiB() / 1024.0);
     return 0;
 }

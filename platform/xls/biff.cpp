@@ -92,6 +92,20 @@ void ByteReader::skip(qsizetype count) {
     pos_ += count;
 }
 
+QString ByteReader::unicodeString(bool shortCount) {
+    const int count = shortCount ? u8() : u16();
+    const bool high = (u8() & 0x01) != 0;
+    const QByteArray raw = bytes(high ? static_cast<qsizetype>(count) * 2 : count);
+    return decodeChars(raw.constData(), count, high);
+}
+
+QString decodeChars(const char* data, qsizetype count, bool high) {
+    if (high) {
+        return QString(reinterpret_cast<const QChar*>(data), count);
+    }
+    return QString::fromLatin1(data, count);
+}
+
 void put8(QByteArray& out, std::uint8_t v) {
     out.append(static_cast<char>(v));
 }

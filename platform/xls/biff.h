@@ -42,6 +42,8 @@ public:
     qsizetype pos() const { return pos_; }
     qsizetype remaining() const { return data_.size() - pos_; }
     bool atEnd() const { return pos_ >= data_.size(); }
+    // ShortXLUnicodeString (1-byte count) or XLUnicodeString (2-byte count).
+    QString unicodeString(bool shortCount);
 
 private:
     void need(qsizetype count) const;
@@ -49,6 +51,10 @@ private:
     std::uint16_t opcode_;
     qsizetype pos_ = 0;
 };
+
+// `count` characters stored as 8-bit characters (the high bytes left out, `high`
+// false) or as UTF-16LE, as string fields store them.
+QString decodeChars(const char* data, qsizetype count, bool high);
 
 // Little-endian helpers for building record data.
 void put8(QByteArray& out, std::uint8_t v);

@@ -1,3 +1,6 @@
+// The OfficeArt drawing layer: planning the picture store and the shape ids, writing
+// the drawing group and each sheet's drawing (with the pictures' anchors), and reading
+// a template's.
 #include "platform/xls/drawing.h"
 
 #include "platform/error.h"
@@ -117,8 +120,11 @@ DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets) {
     return plan;
 }
 
-QByteArray buildDrawingGroup(const DrawingPlan& plan) {
-    // FDGG with one IDCL per cluster.
+namespace {
+
+// FDGG: the highest shape id, the clusters of shape ids (one per 1024 ids of each
+// sheet drawing, and one unused), the shapes saved and the drawings.
+QByteArray fdggRecord(const DrawingPlan& plan) {
     QByteArray fdgg;
     std::uint32_t spidMax = 0;
     std::uint32_t saved = 0;
@@ -140,16 +146,24 @@ QByteArray buildDrawingGroup(const DrawingPlan& plan) {
     put32(fdgg, saved);
     put32(fdgg, static_cast<std::uint32_t>(plan.sheets.size()));
     fdgg.append(idcls);
+    QByteArray out;
+    header(out, 0, 0, FDGG, static_cast<std::uint32_t>(fdgg.size()));
+    out.append(fdgg);
+    return out;
+}
 
+// The picture store: one FBSE with its embedded blip per stored picture.
+QByteArray bstoreContainer(const DrawingPlan& plan) {
     QByteArray bstore;
     for (const StoredBlip& stored : plan.blips) {
         const PictureData& picture = *stored.picture;
         const QByteArray blip = blipRecord(picture, stored.uid);
-        const int type = picture.rawBlip.isEmpty() ? 5 : picture.blipType;
+        const int type = picture.rawBlip.isEmpty() ? blipType::Jpeg : picture.blipType;
         header(bstore, 2, type, FBSE, static_cast<std::uint32_t>(36 + blip.size()));
         put8(bstore, static_cast<std::uint8_t>(type));
         // Metafiles are PICT on the Macintosh side; raster types keep their type.
-        put8(bstore, static_cast<std::uint8_t>(type == 2 || type == 3 ? 4 : type));
+        put8(bstore, static_cast<std::uint8_t>(
+                         type == blipType::Emf || type == blipType::Wmf ? blipType::Pict : type));
         bstore.append(stored.uid);
         put16(bstore, 0x00FF);
         put32(bstore, static_cast<std::uint32_t>(blip.size()));
@@ -161,58 +175,92 @@ QByteArray buildDrawingGroup(const DrawingPlan& plan) {
         put8(bstore, 0);
         bstore.append(blip);
     }
-
-    QByteArray body;
-    header(body, 0, 0, FDGG, static_cast<std::uint32_t>(fdgg.size()));
-    body.append(fdgg);
-    header(body, 0xF, static_cast<int>(plan.blips.size()), BStoreContainer,
+    QByteArray out;
+    header(out, 0xF, static_cast<int>(plan.blips.size()), BStoreContainer,
            static_cast<std::uint32_t>(bstore.size()));
-    body.append(bstore);
-    // Default shape properties: fit text to shape, fill and line colours.
-    header(body, 3, 3, FOPT, 18);
-    put16(body, 0x00BF);
-    put32(body, 0x00080008);
-    put16(body, 0x0181);
-    put32(body, 0x08000041);
-    put16(body, 0x01C0);
-    put32(body, 0x08000040);
-    header(body, 0, 4, SplitMenuColors, 16);
-    put32(body, 0x0800000D);
-    put32(body, 0x0800000C);
-    put32(body, 0x08000017);
-    put32(body, 0x100000F7);
+    out.append(bstore);
+    return out;
+}
 
+// Default shape properties (fit text to shape, fill and line colours) and the split
+// menu colours.
+QByteArray defaultShapeOptions() {
+    QByteArray out;
+    header(out, 3, 3, FOPT, 18);
+    put16(out, 0x00BF);
+    put32(out, 0x00080008);
+    put16(out, 0x0181);
+    put32(out, 0x08000041);
+    put16(out, 0x01C0);
+    put32(out, 0x08000040);
+    header(out, 0, 4, SplitMenuColors, 16);
+    put32(out, 0x0800000D);
+    put32(out, 0x0800000C);
+    put32(out, 0x08000017);
+    put32(out, 0x100000F7);
+    return out;
+}
+
+} // namespace
+
+QByteArray buildDrawingGroup(const DrawingPlan& plan) {
+    const QByteArray body = fdggRecord(plan) + bstoreContainer(plan) + defaultShapeOptions();
     QByteArray out;
     header(out, 0xF, 0, DggContainer, static_cast<std::uint32_t>(body.size()));
     out.append(body);
     return out;
 }
 
+namespace {
+
+// Where a length, laid from the start of cell `first`, ends: the cell (at most `last`)
+// and the offset inside it in 1/`units` of that cell. `size(i)` is cell i's size in
+// points; cells of size 0 (hidden) are walked over.
+struct CellEdge {
+    int cell;
+    std::uint16_t offset;
+};
+
+template <typename Size>
+CellEdge endOfLength(double length, int first, int last, int units, Size size) {
+    double rest = length;
+    int i = first;
+    while (i < last && rest >= size(i)) {
+        rest -= size(i);
+        ++i;
+    }
+    const double s = size(i);
+    return {i, static_cast<std::uint16_t>(
+                   s > 0 ? std::clamp<long>(std::lround(rest / s * units), 0, units - 1) : 0)};
+}
+
+// The length in points from offset `from` (1/`units`) in cell `first` to offset `to` in
+// cell `last`, over cells 0 .. count - 1: the inverse of endOfLength.
+template <typename Size>
+double lengthBetween(int first, int from, int last, int to, int units, int count, Size size) {
+    double length = -size(first) * std::min(from, units) / static_cast<double>(units);
+    for (int i = first; i < last && i < count; ++i) {
+        length += size(i);
+    }
+    length += size(std::min(last, count - 1)) * std::min(to, units) / static_cast<double>(units);
+    return length;
+}
+
+} // namespace
+
 Anchor computeAnchor(const SheetModel& sheet, int row, int col, double widthPoints,
                      double heightPoints) {
+    const CellEdge right = endOfLength(widthPoints, col, MaxColumns - 1, 1024,
+                                       [&sheet](int c) { return sheet.columnPoints(c); });
+    const CellEdge bottom = endOfLength(heightPoints, row, MaxRows - 1, 256,
+                                        [&sheet](int r) { return sheet.rowPoints(r); });
     Anchor a;
     a.colL = static_cast<std::uint16_t>(col);
     a.rwT = static_cast<std::uint16_t>(row);
-    double x = widthPoints;
-    int c = col;
-    while (c < MaxColumns - 1 && x >= sheet.columnPoints(c)) {
-        x -= sheet.columnPoints(c);
-        ++c;
-    }
-    const double cw = sheet.columnPoints(c);
-    a.colR = static_cast<std::uint16_t>(c);
-    a.dxR = static_cast<std::uint16_t>(
-        cw > 0 ? std::clamp<long>(std::lround(x / cw * 1024.0), 0, 1023) : 0);
-    double y = heightPoints;
-    int r = row;
-    while (r < MaxRows - 1 && y >= sheet.rowPoints(r)) {
-        y -= sheet.rowPoints(r);
-        ++r;
-    }
-    const double rh = sheet.rowPoints(r);
-    a.rwB = static_cast<std::uint16_t>(r);
-    a.dyB = static_cast<std::uint16_t>(
-        rh > 0 ? std::clamp<long>(std::lround(y / rh * 256.0), 0, 255) : 0);
+    a.colR = static_cast<std::uint16_t>(right.cell);
+    a.dxR = right.offset;
+    a.rwB = static_cast<std::uint16_t>(bottom.cell);
+    a.dyB = bottom.offset;
     return a;
 }
 
@@ -224,70 +272,89 @@ QByteArray anchorBytes(const Anchor& a) {
     return out;
 }
 
-std::vector<ShapeRecords> buildSheetDrawing(const SheetDrawing& d) {
-    const SheetModel& sheet = *d.sheet;
-    const std::size_t n = sheet.shapes.size();
-    constexpr std::uint32_t PictureSpSize = 8 + 16 + (8 + 4 * 6) + 26 + 8;
-    constexpr std::uint32_t PatriarchSize = 8 + 24 + 16;
+namespace {
+
+constexpr std::uint32_t PictureSpSize = 8 + 16 + (8 + 4 * 6) + 26 + 8;
+constexpr std::uint32_t PatriarchSize = 8 + 24 + 16;
+
+// The drawing container's start (its FDG: shape count, last shape id), the group of
+// shapes and its patriarch shape.
+void appendDrawingStart(QByteArray& b, const SheetDrawing& d) {
+    const std::size_t n = d.sheet->shapes.size();
     const std::uint32_t spgrLength = PatriarchSize + PictureSpSize * static_cast<std::uint32_t>(n);
     const std::uint32_t dgLength = 16 + 8 + spgrLength;
+    header(b, 0xF, 0, DgContainer, dgLength);
+    header(b, 0, d.dgid, FDG, 8);
+    put32(b, static_cast<std::uint32_t>(n + 1));
+    put32(b, d.firstSpid + static_cast<std::uint32_t>(n));
+    header(b, 0xF, 0, SpgrContainer, spgrLength);
+    header(b, 0xF, 0, SpContainer, PatriarchSize - 8);
+    header(b, 1, 0, FSPGR, 16);
+    put32(b, 0);
+    put32(b, 0);
+    put32(b, 0);
+    put32(b, 0);
+    header(b, 2, 0, FSP, 8);
+    put32(b, d.firstSpid);
+    put32(b, 0x00000005); // fGroup | fPatriarch
+}
 
+// The picture shape of the sheet's picture `i`: its id, options, anchor.
+void appendPictureShape(QByteArray& b, const SheetDrawing& d, std::size_t i) {
+    const SheetModel& sheet = *d.sheet;
+    const ShapeModel& s = sheet.shapes[i];
+    header(b, 0xF, 0, SpContainer, PictureSpSize - 8);
+    header(b, 2, 75, FSP, 8); // msosptPictureFrame
+    put32(b, d.firstSpid + static_cast<std::uint32_t>(i + 1));
+    put32(b, 0x00000A00); // fHaveAnchor | fHaveSpt
+    header(b, 3, 4, FOPT, 24);
+    put16(b, 0x007F); // protection: lock aspect ratio (and its "use" bit)
+    put32(b, s.lockAspect ? 0x00800080 : 0x00800000);
+    put16(b, 0x4104); // pib: BStore index of the picture
+    put32(b, static_cast<std::uint32_t>(d.blips[i]));
+    put16(b, 0x01BF); // fill: not filled
+    put32(b, 0x00100000);
+    put16(b, 0x03BF); // group shape: not a button
+    put32(b, 0x00080000);
+    header(b, 0, 0, ClientAnchor, 18);
+    if (s.templateAnchor.size() == 18) {
+        b.append(s.templateAnchor);
+    } else {
+        b.append(anchorBytes(computeAnchor(sheet, s.row, s.col, s.width, s.height)));
+    }
+    header(b, 0, 0, ClientData, 0);
+}
+
+// OBJ data of picture object `id`: common object data, clipboard format, picture flags.
+QByteArray pictureObj(std::size_t id) {
+    QByteArray o;
+    put16(o, 0x0015); // ftCmo
+    put16(o, 0x0012);
+    put16(o, 0x0008); // picture
+    put16(o, static_cast<std::uint16_t>(id));
+    put16(o, 0x6011); // locked, printed, auto fill, auto line
+    o.append(QByteArray(12, '\0'));
+    put16(o, 0x0007); // ftCf
+    put16(o, 0x0002);
+    put16(o, 0xFFFF);
+    put16(o, 0x0008); // ftPioGrbit
+    put16(o, 0x0002);
+    put16(o, 0x0001);
+    put32(o, 0); // ftEnd
+    return o;
+}
+
+} // namespace
+
+std::vector<ShapeRecords> buildSheetDrawing(const SheetDrawing& d) {
     std::vector<ShapeRecords> out;
-    for (std::size_t i = 0; i < n; ++i) {
-        const ShapeModel& s = sheet.shapes[i];
+    for (std::size_t i = 0; i < d.sheet->shapes.size(); ++i) {
         ShapeRecords rec;
-        QByteArray& b = rec.drawing;
         if (i == 0) {
-            header(b, 0xF, 0, DgContainer, dgLength);
-            header(b, 0, d.dgid, FDG, 8);
-            put32(b, static_cast<std::uint32_t>(n + 1));
-            put32(b, d.firstSpid + static_cast<std::uint32_t>(n));
-            header(b, 0xF, 0, SpgrContainer, spgrLength);
-            header(b, 0xF, 0, SpContainer, PatriarchSize - 8);
-            header(b, 1, 0, FSPGR, 16);
-            put32(b, 0);
-            put32(b, 0);
-            put32(b, 0);
-            put32(b, 0);
-            header(b, 2, 0, FSP, 8);
-            put32(b, d.firstSpid);
-            put32(b, 0x00000005); // fGroup | fPatriarch
+            appendDrawingStart(rec.drawing, d);
         }
-        header(b, 0xF, 0, SpContainer, PictureSpSize - 8);
-        header(b, 2, 75, FSP, 8); // msosptPictureFrame
-        put32(b, d.firstSpid + static_cast<std::uint32_t>(i + 1));
-        put32(b, 0x00000A00); // fHaveAnchor | fHaveSpt
-        header(b, 3, 4, FOPT, 24);
-        put16(b, 0x007F); // protection: lock aspect ratio (and its "use" bit)
-        put32(b, s.lockAspect ? 0x00800080 : 0x00800000);
-        put16(b, 0x4104); // pib: BStore index of the picture
-        put32(b, static_cast<std::uint32_t>(d.blips[i]));
-        put16(b, 0x01BF); // fill: not filled
-        put32(b, 0x00100000);
-        put16(b, 0x03BF); // group shape: not a button
-        put32(b, 0x00080000);
-        header(b, 0, 0, ClientAnchor, 18);
-        if (s.templateAnchor.size() == 18) {
-            b.append(s.templateAnchor);
-        } else {
-            b.append(anchorBytes(computeAnchor(sheet, s.row, s.col, s.width, s.height)));
-        }
-        header(b, 0, 0, ClientData, 0);
-
-        QByteArray& o = rec.obj;
-        put16(o, 0x0015); // ftCmo
-        put16(o, 0x0012);
-        put16(o, 0x0008); // picture
-        put16(o, static_cast<std::uint16_t>(i + 1));
-        put16(o, 0x6011); // locked, printed, auto fill, auto line
-        o.append(QByteArray(12, '\0'));
-        put16(o, 0x0007); // ftCf
-        put16(o, 0x0002);
-        put16(o, 0xFFFF);
-        put16(o, 0x0008); // ftPioGrbit
-        put16(o, 0x0002);
-        put16(o, 0x0001);
-        put32(o, 0); // ftEnd
+        appendPictureShape(rec.drawing, d, i);
+        rec.obj = pictureObj(i + 1);
         out.push_back(std::move(rec));
     }
     return out;
@@ -342,31 +409,134 @@ const ArtRecord* find(const std::vector<ArtRecord>& list, std::uint16_t type) {
     return nullptr;
 }
 
+// The options of a picture shape the engine keeps: its picture store index (pib) and
+// whether its aspect ratio is locked.
+struct PictureOptions {
+    int pib = 0;
+    bool lockAspect = false;
+};
+
+PictureOptions readPictureOptions(const QByteArray& drawing, const ArtRecord* opt) {
+    PictureOptions options;
+    if (!opt) {
+        return options;
+    }
+    const qsizetype count = std::min<qsizetype>(opt->inst, opt->length / 6);
+    for (qsizetype k = 0; k < count; ++k) {
+        const std::uint16_t id = get16(drawing, opt->body + 6 * k);
+        const std::uint32_t value = get32(drawing, opt->body + 6 * k + 2);
+        if ((id & 0x3FFF) == 0x0104) {
+            options.pib = static_cast<int>(value);
+        } else if ((id & 0x3FFF) == 0x007F) {
+            options.lockAspect = (value & 0x00800080) == 0x00800080;
+        }
+    }
+    return options;
+}
+
+// Top-left cell and size in points of a picture from its anchor bytes.
+void placeFromAnchor(const SheetModel& sheet, ShapeModel& s) {
+    const auto a = [&s](int k) { return static_cast<int>(get16(s.templateAnchor, 2 * k)); };
+    s.col = std::min(a(1), MaxColumns - 1);
+    s.row = a(3);
+    const int colR = std::min(a(5), MaxColumns - 1);
+    const double w = lengthBetween(s.col, a(2), colR, a(6), 1024, MaxColumns,
+                                   [&sheet](int c) { return sheet.columnPoints(c); });
+    const double h = lengthBetween(s.row, a(4), a(7), a(8), 256, MaxRows,
+                                   [&sheet](int r) { return sheet.rowPoints(r); });
+    s.width = std::max(1.0, w);
+    s.height = std::max(1.0, h);
+}
+
+bool isJpegBlip(const TemplateBlip& blip) {
+    return blip.type == blipType::Jpeg && get16(blip.record, 2) == BlipJPEG;
+}
+
+// The pixels of a template picture: a JPEG picture keeps its JPEG bytes, any other
+// (or a JPEG whose size cannot be read) its whole blip record.
+std::shared_ptr<PictureData> pictureOf(const TemplateBlip& blip) {
+    auto picture = std::make_shared<PictureData>();
+    picture->blipType = blip.type;
+    if (isJpegBlip(blip)) {
+        picture->jpeg = blip.record.mid(blipDataOffset(blip.record));
+        picture->jpegPixels = jpegPixelSize(picture->jpeg);
+        if (!picture->jpegPixels.isValid()) {
+            picture->jpeg.clear();
+            picture->rawBlip = blip.record;
+        }
+    } else {
+        picture->rawBlip = blip.record;
+    }
+    return picture;
+}
+
+// Adds the picture of shape container `sp` to the sheet; the patriarch is skipped, any
+// other shape refused.
+void readShape(SheetModel& sheet, const QByteArray& drawing, const ArtRecord& sp,
+               const std::vector<TemplateBlip>& blips) {
+    const auto parts = children(drawing, sp.body, sp.body + sp.length);
+    const ArtRecord* fsp = find(parts, FSP);
+    if (!fsp || fsp->length < 8) {
+        refuse(QStringLiteral("sheet '%1': shape without FSP").arg(sheet.name));
+    }
+    if (get32(drawing, fsp->body + 4) & 0x4) {
+        return; // the patriarch
+    }
+    const PictureOptions options = readPictureOptions(drawing, find(parts, FOPT));
+    const ArtRecord* anchor = find(parts, ClientAnchor);
+    if (fsp->inst != 75 || options.pib < 1 || options.pib > static_cast<int>(blips.size()) ||
+        !anchor || anchor->length < 18) {
+        refuse(QStringLiteral("sheet '%1' holds a drawing object that is not a picture, which "
+                              "the engine does not keep")
+                   .arg(sheet.name));
+    }
+    const TemplateBlip& blip = blips[static_cast<std::size_t>(options.pib - 1)];
+    if (blip.record.size() < 25) {
+        refuse(QStringLiteral("sheet '%1': picture %2 has no stored image")
+                   .arg(sheet.name)
+                   .arg(options.pib));
+    }
+    ShapeModel s;
+    s.id = sheet.nextShapeId++;
+    s.name = QStringLiteral("Picture %1").arg(sheet.nextPictureNumber++);
+    s.lockAspect = options.lockAspect;
+    s.templateAnchor = drawing.mid(anchor->body, 18);
+    placeFromAnchor(sheet, s);
+    s.jpeg = isJpegBlip(blip);
+    s.picture = pictureOf(blip);
+    sheet.shapes.push_back(std::move(s));
+}
+
 } // namespace
 
-std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& dgg) {
+qsizetype blipDataOffset(const QByteArray& blipRecord) {
+    const int inst = get16(blipRecord, 0) >> 4;
+    return 8 + ((inst & 1) ? 32 : 16) + 1;
+}
+
+std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& drawingGroup) {
     std::vector<TemplateBlip> blips;
-    const auto top = children(dgg, 0, dgg.size());
+    const auto top = children(drawingGroup, 0, drawingGroup.size());
     const ArtRecord* container = find(top, DggContainer);
     if (!container) {
         refuse(QStringLiteral("drawing group holds no drawing group container"));
     }
-    const auto inner = children(dgg, container->body, container->body + container->length);
+    const auto inner = children(drawingGroup, container->body, container->body + container->length);
     const ArtRecord* store = find(inner, BStoreContainer);
     if (!store) {
         return blips;
     }
-    for (const ArtRecord& bse : children(dgg, store->body, store->body + store->length)) {
+    for (const ArtRecord& bse : children(drawingGroup, store->body, store->body + store->length)) {
         TemplateBlip blip;
         if (bse.type == FBSE && bse.length >= 36) {
-            blip.type = static_cast<std::uint8_t>(dgg[bse.body]);
-            const int cbName = static_cast<std::uint8_t>(dgg[bse.body + 33]);
+            blip.type = static_cast<std::uint8_t>(drawingGroup[bse.body]);
+            const int cbName = static_cast<std::uint8_t>(drawingGroup[bse.body + 33]);
             const qsizetype start = bse.body + 36 + cbName;
             const qsizetype end = bse.body + bse.length;
             if (end - start >= 8) {
-                const auto inside = children(dgg, start, end);
+                const auto inside = children(drawingGroup, start, end);
                 if (!inside.empty()) {
-                    blip.record = dgg.mid(start, 8 + inside.front().length);
+                    blip.record = drawingGroup.mid(start, 8 + inside.front().length);
                 }
             }
         }
@@ -375,100 +545,25 @@ std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& dgg) {
     return blips;
 }
 
-void parseSheetDrawing(SheetModel& sheet, const QByteArray& dg,
+void parseSheetDrawing(SheetModel& sheet, const QByteArray& drawing,
                        const std::vector<TemplateBlip>& blips) {
-    const auto top = children(dg, 0, dg.size());
+    const auto top = children(drawing, 0, drawing.size());
     const ArtRecord* container = find(top, DgContainer);
     if (!container) {
         refuse(QStringLiteral("sheet '%1': drawing without a drawing container").arg(sheet.name));
     }
-    const auto inner = children(dg, container->body, container->body + container->length);
+    const auto inner = children(drawing, container->body, container->body + container->length);
     const ArtRecord* group = find(inner, SpgrContainer);
     if (!group) {
         return;
     }
-    for (const ArtRecord& sp : children(dg, group->body, group->body + group->length)) {
+    for (const ArtRecord& sp : children(drawing, group->body, group->body + group->length)) {
         if (sp.type != SpContainer) {
             refuse(QStringLiteral("sheet '%1' holds grouped drawing objects, which the engine "
                                   "does not keep")
                        .arg(sheet.name));
         }
-        const auto parts = children(dg, sp.body, sp.body + sp.length);
-        const ArtRecord* fsp = find(parts, FSP);
-        if (!fsp || fsp->length < 8) {
-            refuse(QStringLiteral("sheet '%1': shape without FSP").arg(sheet.name));
-        }
-        const std::uint32_t flags = get32(dg, fsp->body + 4);
-        if (flags & 0x4) {
-            continue; // the patriarch
-        }
-        int pib = 0;
-        bool lock = false;
-        if (const ArtRecord* opt = find(parts, FOPT)) {
-            const qsizetype count = std::min<qsizetype>(opt->inst, opt->length / 6);
-            for (qsizetype k = 0; k < count; ++k) {
-                const std::uint16_t id = get16(dg, opt->body + 6 * k);
-                const std::uint32_t value = get32(dg, opt->body + 6 * k + 2);
-                if ((id & 0x3FFF) == 0x0104) {
-                    pib = static_cast<int>(value);
-                } else if ((id & 0x3FFF) == 0x007F) {
-                    lock = (value & 0x00800080) == 0x00800080;
-                }
-            }
-        }
-        const ArtRecord* anchor = find(parts, ClientAnchor);
-        if (fsp->inst != 75 || pib < 1 || pib > static_cast<int>(blips.size()) || !anchor ||
-            anchor->length < 18) {
-            refuse(QStringLiteral("sheet '%1' holds a drawing object that is not a picture, which "
-                                  "the engine does not keep")
-                       .arg(sheet.name));
-        }
-        const TemplateBlip& blip = blips[static_cast<std::size_t>(pib - 1)];
-        if (blip.record.size() < 25) {
-            refuse(QStringLiteral("sheet '%1': picture %2 has no stored image")
-                       .arg(sheet.name)
-                       .arg(pib));
-        }
-        ShapeModel s;
-        s.id = sheet.nextShapeId++;
-        s.name = QStringLiteral("Picture %1").arg(sheet.nextPictureNumber++);
-        s.lockAspect = lock;
-        s.templateAnchor = dg.mid(anchor->body, 18);
-        const auto a = [&](int k) { return static_cast<int>(get16(s.templateAnchor, 2 * k)); };
-        s.col = std::min(a(1), MaxColumns - 1);
-        s.row = a(3);
-        const int colR = std::min(a(5), MaxColumns - 1);
-        const int rowB = a(7);
-        double w = -sheet.columnPoints(s.col) * std::min(a(2), 1024) / 1024.0;
-        for (int c = s.col; c < colR; ++c) {
-            w += sheet.columnPoints(c);
-        }
-        w += sheet.columnPoints(colR) * std::min(a(6), 1024) / 1024.0;
-        double h = -sheet.rowPoints(s.row) * std::min(a(4), 256) / 256.0;
-        for (int r = s.row; r < rowB && r < MaxRows; ++r) {
-            h += sheet.rowPoints(r);
-        }
-        h += sheet.rowPoints(std::min(rowB, MaxRows - 1)) * std::min(a(8), 256) / 256.0;
-        s.width = std::max(1.0, w);
-        s.height = std::max(1.0, h);
-        s.picture = std::make_shared<PictureData>();
-        s.picture->blipType = blip.type;
-        const std::uint16_t blipRecType = get16(blip.record, 2);
-        if (blip.type == 5 && blipRecType == BlipJPEG) {
-            // A JPEG picture: keep the JPEG bytes themselves (after UID(s) and tag).
-            const int inst = get16(blip.record, 0) >> 4;
-            const int skip = 8 + ((inst & 1) ? 32 : 16) + 1;
-            s.picture->jpeg = blip.record.mid(skip);
-            s.picture->jpegPixels = jpegPixelSize(s.picture->jpeg);
-            s.jpeg = true;
-            if (!s.picture->jpegPixels.isValid()) {
-                s.picture->jpeg.clear();
-                s.picture->rawBlip = blip.record;
-            }
-        } else {
-            s.picture->rawBlip = blip.record;
-        }
-        sheet.shapes.push_back(std::move(s));
+        readShape(sheet, drawing, sp, blips);
     }
 }
 

@@ -65,11 +65,15 @@ struct TemplateBlip {
     int type = 0;      // btWin32
     QByteArray record; // the embedded blip record, header included
 };
-std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& dgg);
+std::vector<TemplateBlip> parseDrawingGroup(const QByteArray& drawingGroup);
 
 // Reads a sheet's drawing (the OfficeArt bytes of all its MSODRAWING records) and
 // adds its pictures to `sheet`. Shapes other than pictures: 1004.
-void parseSheetDrawing(SheetModel& sheet, const QByteArray& dg,
+void parseSheetDrawing(SheetModel& sheet, const QByteArray& drawing,
                        const std::vector<TemplateBlip>& blips);
+
+// Offset of the picture's own bytes (the JPEG, PNG or DIB data) in a raster blip
+// record: after the record header, one or two 16-byte UIDs and a tag byte.
+qsizetype blipDataOffset(const QByteArray& blipRecord);
 
 } // namespace tav::xls

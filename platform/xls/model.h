@@ -1,11 +1,12 @@
 // The engine's in-memory workbook: what the object model changes and the template
-// records it keeps. Shared by the object model (engine.cpp), the template reader
-// and the workbook writer.
+// records it keeps. Shared by the object model (the classes of engine.h), the template
+// reader and the workbook writer.
 #pragma once
 
 #include "platform/xls/address.h"
 #include "platform/xls/biff.h"
-#include "platform/xls/engine.h"
+#include "platform/xls/column_width.h"
+#include "platform/xls/limits.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -22,6 +23,8 @@
 
 namespace tav::xls {
 
+class Application;
+
 // Internal record identifiers that mark where the writer emits regenerated
 // content inside a kept substream. They never reach a file.
 namespace mark {
@@ -36,7 +39,21 @@ inline constexpr std::uint16_t Sst = 0xF008;          // globals SST + EXTSST
 inline constexpr std::uint16_t NewXfs = 0xF009;       // globals: XFs added by the engine
 } // namespace mark
 
+inline Record markRecord(std::uint16_t mark) {
+    return Record{mark, {}};
+}
+
 using XfBytes = std::array<std::uint8_t, 20>;
+
+// Picture types of the picture store (the blip type of a BSE record).
+namespace blipType {
+inline constexpr int Emf = 2;
+inline constexpr int Wmf = 3;
+inline constexpr int Pict = 4;
+inline constexpr int Jpeg = 5;
+inline constexpr int Png = 6;
+inline constexpr int Dib = 7;
+} // namespace blipType
 
 struct Cell {
     enum class Kind : std::uint8_t { Blank, Text, Number, Raw };
@@ -73,7 +90,7 @@ struct PictureData {
     QSize jpegPixels;
     // A template picture of another type, kept as it was: BSE blip type and the
     // complete blip record (OfficeArt header included).
-    int blipType = 5;
+    int blipType = blipType::Jpeg;
     QByteArray rawBlip;
     QSize sourcePixels; // pixel size of the source image (limit for stored pixels)
 };
@@ -146,8 +163,6 @@ struct SheetModel {
     }
     ShapeModel* findShape(int id);
     ShapeModel& shape(int id); // 1004 when the picture is gone
-    // Setup record of this sheet (nullptr when the template has none).
-    Record* setupRecord();
 
     // Column width in points and row height in points as the writer's anchors see
     // them (Excel geometry at 96 dpi with the workbook's digit width).

@@ -86,6 +86,7 @@ const char* opcodeName(std::uint16_t opcode) {
         TAV_OPCODE_NAME(BOF)
         TAV_OPCODE_NAME(XFCRC)
         TAV_OPCODE_NAME(XFEXT)
+        TAV_OPCODE_NAME(PLV)
 #undef TAV_OPCODE_NAME
     case EOF_:
         return "EOF";

@@ -84,6 +84,7 @@ inline constexpr std::uint16_t SHRFMLA = 0x04BC;
 inline constexpr std::uint16_t BOF = 0x0809;
 inline constexpr std::uint16_t XFCRC = 0x087C;
 inline constexpr std::uint16_t XFEXT = 0x087D;
+inline constexpr std::uint16_t PLV = 0x088B; // page layout view settings, after WINDOW2
 
 // Name of a record identifier ("SST", "CONTINUE"), or "0xNNNN" for others.
 const char* opcodeName(std::uint16_t opcode);

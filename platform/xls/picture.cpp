@@ -1,6 +1,8 @@
 #include "platform/xls/picture.h"
 
 #include "platform/error.h"
+#include "platform/xls/biff.h"
+#include "platform/xls/drawing.h"
 #include "platform/xls/model.h"
 
 #include <QPainter>
@@ -141,9 +143,39 @@ void settlePicture(ShapeModel& shape) {
     }
     pic.jpeg = encodeJpeg(target == have ? pic.image : reduceImage(pic.image, target), JpegQuality);
     pic.jpegPixels = target;
-    pic.blipType = 5;
+    pic.blipType = blipType::Jpeg;
     pic.rawBlip.clear();
     pic.image = QImage();
+}
+
+QImage decodeRasterBlip(const PictureData& picture) {
+    const QByteArray& blip = picture.rawBlip;
+    if (blip.size() < 8 + 17 ||
+        (picture.blipType != blipType::Png && picture.blipType != blipType::Dib)) {
+        return {};
+    }
+    QByteArray data = blip.mid(blipDataOffset(blip));
+    if (picture.blipType == blipType::Dib) {
+        // A DIB lacks the 14-byte file header of a .bmp file: the file size, and where
+        // the pixels start after the info header, the colour masks and the palette.
+        if (data.size() < 40) {
+            return {};
+        }
+        const std::uint32_t headerSize = get32(data, 0);
+        const int bits = get16(data, 14);
+        std::uint32_t colours = get32(data, 32);
+        if (colours == 0 && bits <= 8) {
+            colours = 1u << bits;
+        }
+        const std::uint32_t masks = (get32(data, 16) == 3 && headerSize == 40) ? 12 : 0;
+        const std::uint32_t offset = 14 + headerSize + masks + 4 * colours;
+        QByteArray file("BM");
+        put32(file, static_cast<std::uint32_t>(14 + data.size()));
+        put32(file, 0);
+        put32(file, offset);
+        data.prepend(file);
+    }
+    return QImage::fromData(data);
 }
 
 } // namespace tav::xls

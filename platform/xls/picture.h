@@ -8,6 +8,12 @@
 
 namespace tav::xls {
 
+struct PictureData;
+
+// Picture JPEG settings: stored pixels per inch of the placed size, quality.
+inline constexpr double StoredPixelsPerInch = 220.0;
+inline constexpr int JpegQuality = 85;
+
 // Encodes `image` as a baseline JFIF JPEG with 4:2:0 subsampling at `quality`.
 // Transparent pixels are laid over white first. Failure throws 1004.
 QByteArray encodeJpeg(const QImage& image, int quality);
@@ -25,5 +31,9 @@ QSize storedPixelSize(double widthPoints, double heightPoints, QSize source);
 // Pixel size of JPEG file bytes from their start-of-frame marker; invalid when
 // none is found.
 QSize jpegPixelSize(const QByteArray& jpeg);
+
+// Pixels of a template picture kept as a PNG (blip type 6) or DIB (type 7) blip
+// record (PictureData::rawBlip); null for other types or undecodable bytes.
+QImage decodeRasterBlip(const PictureData& picture);
 
 } // namespace tav::xls

@@ -1,9 +1,12 @@
-// Reading a BIFF8 template into the model: records the engine regenerates are parsed
-// and replaced by marks, every other record is kept byte for byte.
+// Reading a BIFF8 template into the model: the compound file, the globals substream
+// and the sheets' substreams (a worksheet's records in sheet_reader.cpp). Records the
+// engine regenerates are parsed and replaced by marks, every other record is kept byte
+// for byte.
 #include "platform/error.h"
 #include "platform/xls/drawing.h"
 #include "platform/xls/ole.h"
 #include "platform/xls/opcodes.h"
+#include "platform/xls/sheet_reader.h"
 #include "platform/xls/workbook_io.h"
 
 #include <QFile>
@@ -25,26 +28,6 @@ namespace {
 }
 
 constexpr qint64 MaxTemplateBytes = 512LL * 1024 * 1024;
-
-Record markRecord(std::uint16_t mark) {
-    return Record{mark, {}};
-}
-
-// Characters of an XLUnicodeString-like field: `count` characters, 8- or 16-bit.
-QString readChars(ByteReader& in, int count, bool high) {
-    if (high) {
-        const QByteArray raw = in.bytes(static_cast<qsizetype>(count) * 2);
-        return QString(reinterpret_cast<const QChar*>(raw.constData()), count);
-    }
-    return QString::fromLatin1(in.bytes(count));
-}
-
-// ShortXLUnicodeString (1-byte count) or XLUnicodeString (2-byte count).
-QString readUnicodeString(ByteReader& in, bool shortCount) {
-    const int cch = shortCount ? in.u8() : in.u16();
-    const std::uint8_t flags = in.u8();
-    return readChars(in, cch, flags & 0x01);
-}
 
 // ---------------------------------------------------------------- SST
 
@@ -107,11 +90,7 @@ public:
                 refuse(QStringLiteral("shared string split inside a character"));
             }
             const int n = static_cast<int>(std::min<qsizetype>(fit, count));
-            if (high) {
-                out.append(QString(reinterpret_cast<const QChar*>(c.constData() + pos_), n));
-            } else {
-                out.append(QString::fromLatin1(c.constData() + pos_, n));
-            }
+            out.append(decodeChars(c.constData() + pos_, n, high));
             pos_ += static_cast<qsizetype>(n) * width;
             count -= n;
             if (count > 0) {
@@ -144,39 +123,19 @@ void parseSst(WorkbookModel& book, const std::vector<const QByteArray*>& chunks)
             // Some writers declare more strings than they store; keep what is there.
             break;
         }
-        const int cch = in.u16();
+        const int characters = in.u16();
         const std::uint8_t flags = in.u8();
         const int runs = (flags & 0x08) ? in.u16() : 0;
         const std::uint32_t ext = (flags & 0x04) ? in.u32() : 0;
         SstEntry entry;
-        entry.text = in.chars(cch, flags & 0x01);
+        entry.text = in.chars(characters, flags & 0x01);
         entry.runs = in.bytes(static_cast<qint64>(runs) * 4);
         entry.phonetic = in.bytes(ext);
         book.sst.push_back(std::move(entry));
     }
 }
 
-// ---------------------------------------------------------------- globals
-
-// Digit width in pixels of the Normal style font (FONT record 0), which is the unit
-// of column widths. Arial and ＭＳ Ｐゴシック 11 pt have an 8-pixel digit; the width is
-// estimated from the size (Arial 10 pt: 7 pixels).
-int digitWidthOf(const Record& font) {
-    ByteReader in(font.data, op::FONT);
-    const std::uint16_t twips = in.u16();
-    in.skip(12);
-    const QString name = readUnicodeString(in, true);
-    const double points = twips / 20.0;
-    const int estimate = static_cast<int>(std::lround(points * 96.0 / 72.0 * 0.55));
-    Q_UNUSED(name);
-    return std::clamp(estimate, 4, 30);
-}
-
-struct SheetEntry {
-    QString name;
-    std::uint32_t position = 0;
-    int type = 0; // BOUNDSHEET dt
-};
+// ---------------------------------------------------------------- records
 
 // Offset of every record in the stream.
 std::vector<qsizetype> recordOffsets(const std::vector<Record>& records) {
@@ -190,415 +149,186 @@ std::vector<qsizetype> recordOffsets(const std::vector<Record>& records) {
     return offsets;
 }
 
-bool isCellRecord(std::uint16_t type) {
-    switch (type) {
-    case op::LABELSST:
-    case op::LABEL:
-    case op::NUMBER:
-    case op::RK:
-    case op::MULRK:
-    case op::BLANK:
-    case op::MULBLANK:
-    case op::BOOLERR:
-    case op::FORMULA:
-        return true;
-    default:
-        return false;
-    }
+// ---------------------------------------------------------------- globals
+
+// Digit width in pixels of the Normal style font (FONT record 0), which is the unit
+// of column widths. Arial and ＭＳ Ｐゴシック 11 pt have an 8-pixel digit; the width is
+// estimated from the size (Arial 10 pt: 7 pixels).
+int digitWidthOf(const Record& font) {
+    ByteReader in(font.data, op::FONT);
+    const std::uint16_t twips = in.u16();
+    in.skip(12);
+    in.unicodeString(true); // the name: not used, but reading it checks the record is whole
+    const double points = twips / 20.0;
+    const int estimate = static_cast<int>(std::lround(points * 96.0 / 72.0 * 0.55));
+    return std::clamp(estimate, 4, 30);
 }
 
-bool isPageSetup(std::uint16_t type) {
-    switch (type) {
-    case op::HEADER:
-    case op::FOOTER:
-    case op::HCENTER:
-    case op::VCENTER:
-    case op::LEFTMARGIN:
-    case op::RIGHTMARGIN:
-    case op::TOPMARGIN:
-    case op::BOTTOMMARGIN:
-    case op::PLS:
-    case op::SETUP:
-        return true;
-    default:
-        return false;
-    }
-}
+struct SheetEntry {
+    QString name;
+    std::uint32_t position = 0;
+    int type = 0; // BOUNDSHEET dt
+};
 
-double decodeRk(std::uint32_t rk) {
-    double value;
-    if (rk & 0x02) {
-        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
-    } else {
-        const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&value, &bits, 8);
-    }
-    return (rk & 0x01) ? value / 100.0 : value;
-}
-
-// ---------------------------------------------------------------- sheets
-
-class SheetParser {
+// Reads the globals substream (BOF .. EOF at the start of the stream): the cell
+// formats, the sheets' names and positions, the shared strings and the picture store
+// are parsed; every other record is kept in `book.globals`, with marks where the
+// regenerated parts are written again.
+class GlobalsParser {
 public:
-    SheetParser(WorkbookModel& book, SheetModel& sheet, const std::vector<TemplateBlip>& blips)
-        : book_(book), sheet_(sheet), blips_(blips) {}
+    GlobalsParser(WorkbookModel& book, const std::vector<Record>& records,
+                  const std::vector<qsizetype>& offsets)
+        : book_(book), records_(records), offsets_(offsets) {}
 
-    void parse(const std::vector<Record>& records) {
-        std::vector<Record>& kept = sheet_.records;
-        QByteArray drawing;
-        bool sawWindow = false;
-        bool cellMark = false;
-        std::size_t drawingAt = SIZE_MAX;
-        std::size_t mergeAt = SIZE_MAX;
+    // Returns the index of the first record after the globals.
+    std::size_t parse() {
         std::uint16_t previous = 0;
-        int depth = 0;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const Record& r = records[i];
+        for (std::size_t i = 0; i < records_.size(); ++i) {
+            const Record& r = records_[i];
             const std::uint16_t before = previous;
             previous = r.type == op::CONTINUE ? before : r.type;
-            if (i == 0) {
-                kept.push_back(r); // BOF
-                kept.push_back(markRecord(mark::Index));
-                continue;
+            if (sawXf_ && !xfMarked_ && r.type != op::XF && r.type != op::CONTINUE) {
+                book_.globals.push_back(markRecord(mark::NewXfs)); // after the last XF
+                xfMarked_ = true;
             }
-            if (r.type == op::BOF) {
-                ++depth; // an embedded chart substream: kept as it is
-            }
-            if (depth > 0) {
-                if (r.type == op::EOF_) {
-                    --depth;
-                }
-                kept.push_back(r);
-                continue;
-            }
-            switch (r.type) {
-            case op::INDEX:
-            case op::DBCELL:
-                break;
-            case op::HORIZONTALPAGEBREAKS:
-                parseBreaks(r);
-                break;
-            case op::COLINFO:
-                parseColInfo(r);
-                break;
-            case op::DEFCOLWIDTH:
-                sheet_.defColWidth = ByteReader(r.data, r.type).u16();
-                kept.push_back(r);
-                kept.push_back(markRecord(mark::ColInfo));
-                break;
-            case op::DEFAULTROWHEIGHT: {
-                ByteReader in(r.data, r.type);
-                in.u16();
-                sheet_.defaultRowHeight = in.u16();
-                kept.push_back(r);
-                break;
-            }
-            case op::SETUP: {
-                ByteReader in(r.data, r.type);
-                in.skip(10);
-                sheet_.pageOrder = (in.u16() & 0x0001) ? 2 : 1;
-                kept.push_back(r);
-                break;
-            }
-            case op::DIMENSIONS:
-                if (!cellMark) {
-                    kept.push_back(markRecord(mark::CellTable));
-                    cellMark = true;
-                }
-                break;
-            case op::ROW:
-                parseRow(r);
-                break;
-            case op::MSODRAWING:
-                drawing.append(r.data);
-                drawingAt = std::min(drawingAt, kept.size());
-                break;
-            case op::OBJ:
-                checkObj(r);
-                drawingAt = std::min(drawingAt, kept.size());
-                break;
-            case op::TXO:
-            case op::NOTE:
-                refuse(QStringLiteral("sheet '%1' holds text boxes or comments, which the engine "
-                                      "does not keep")
-                           .arg(sheet_.name));
-            case op::MSODRAWINGSELECTION:
-                break;
-            case op::CONTINUE:
-                if (before == op::MSODRAWING) {
-                    drawing.append(r.data);
-                } else if (before == op::OBJ) {
-                    // continuation of an OBJ: part of the dropped drawing
-                } else if (before == op::FORMULA || before == op::STRING ||
-                           (isCellRecord(before) && lastCell_)) {
-                    attachToCell(r);
-                } else {
-                    kept.push_back(r);
-                }
-                break;
-            case op::MERGECELLS:
-                parseMerge(r);
-                break;
-            case op::WINDOW2:
-                sawWindow = true;
-                if (drawingAt == SIZE_MAX) {
-                    drawingAt = kept.size();
-                }
-                kept.push_back(r);
-                break;
-            case op::STRING:
-            case op::SHRFMLA:
-            case op::ARRAY:
-            case op::TABLE:
-                attachToCell(r);
-                break;
-            default:
-                if (isCellRecord(r.type)) {
-                    parseCell(r);
-                    break;
-                }
-                if (sawWindow && mergeAt == SIZE_MAX && r.type != 0x088B && r.type != op::SCL &&
-                    r.type != op::PANE && r.type != op::SELECTION) {
-                    mergeAt = kept.size();
-                }
-                kept.push_back(r);
-                break;
+            parseRecord(r, before, i);
+            if (r.type == op::EOF_) {
+                return i + 1;
             }
         }
-        // Insertion points of the regenerated parts.
-        if (kept.empty() || kept.back().type != op::EOF_) {
-            refuse(QStringLiteral("sheet '%1' has no end record").arg(sheet_.name));
-        }
-        if (mergeAt == SIZE_MAX) {
-            mergeAt = kept.size() - 1;
-        }
-        if (drawingAt == SIZE_MAX) {
-            drawingAt = kept.size() - 1;
-        }
-        // Insert from the back so that earlier positions stay valid.
-        const bool mergeFirst = mergeAt >= drawingAt;
-        auto insertAt = [&kept](std::size_t at, std::uint16_t m) {
-            kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(at), markRecord(m));
-        };
-        if (mergeFirst) {
-            insertAt(mergeAt, mark::MergeCells);
-            insertAt(drawingAt, mark::Drawing);
-        } else {
-            insertAt(drawingAt, mark::Drawing);
-            insertAt(mergeAt, mark::MergeCells);
-        }
-        auto indexOf = [&kept](std::uint16_t type) -> std::size_t {
-            for (std::size_t i = 0; i < kept.size(); ++i) {
-                if (kept[i].type == type) {
-                    return i;
-                }
-            }
-            return SIZE_MAX;
-        };
-        if (!cellMark) {
-            insertAt(indexOf(mark::Drawing), mark::CellTable);
-        }
-        if (indexOf(mark::ColInfo) == SIZE_MAX) {
-            insertAt(indexOf(mark::CellTable), mark::ColInfo);
-        }
-        std::size_t setupAt = SIZE_MAX;
-        for (std::size_t i = 0; i < kept.size(); ++i) {
-            if (isPageSetup(kept[i].type)) {
-                setupAt = i;
-                break;
-            }
-        }
-        insertAt(std::min(setupAt, indexOf(mark::ColInfo)), mark::PageBreaks);
-        if (!drawing.isEmpty()) {
-            parseSheetDrawing(sheet_, drawing, blips_);
-        }
-        if (objCount_ != static_cast<int>(sheet_.shapes.size())) {
-            refuse(QStringLiteral("sheet '%1': %2 drawing objects but %3 pictures")
-                       .arg(sheet_.name)
-                       .arg(objCount_)
-                       .arg(sheet_.shapes.size()));
-        }
+        return records_.size();
     }
+
+    // Checks what every workbook needs and reads the collected parts; returns the
+    // picture store's entries.
+    std::vector<TemplateBlip> finish() {
+        if (book_.globals.empty() || book_.globals.back().type != op::EOF_) {
+            refuse(QStringLiteral("the workbook globals have no end record"));
+        }
+        if (book_.xfs.size() < 16) {
+            refuse(QStringLiteral("the workbook has %1 cell formats; at least 16 are required")
+                       .arg(book_.xfs.size()));
+        }
+        if (!font0_) {
+            refuse(QStringLiteral("the workbook has no font"));
+        }
+        book_.digitWidth = digitWidthOf(*font0_);
+        book_.templateXfCount = static_cast<int>(book_.xfs.size());
+        if (!sstChunks_.empty()) {
+            parseSst(book_, sstChunks_); // LibreOffice writes no SST when there is no text
+        }
+        if (drawingGroup_.isEmpty()) {
+            return {};
+        }
+        return parseDrawingGroup(drawingGroup_);
+    }
+
+    // The sheets in BOUNDSHEET order.
+    const std::vector<SheetEntry>& sheets() const { return sheets_; }
 
 private:
-    int checkXf(int xf) const {
-        return xf >= 0 && xf < static_cast<int>(book_.xfs.size()) ? xf : 15;
-    }
-
-    void checkRowCol(int row, int col, std::uint16_t type) const {
-        if (row >= MaxRows || col >= MaxColumns) {
-            refuse(QStringLiteral("sheet '%1': record %2 addresses row %3 column %4")
-                       .arg(sheet_.name, QString::fromLatin1(op::opcodeName(type)))
-                       .arg(row)
-                       .arg(col));
-        }
-    }
-
-    void parseBreaks(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const int count = in.u16();
-        sheet_.breaks.clear();
-        for (int i = 0; i < count; ++i) {
-            const int row = in.u16();
-            in.skip(4);
-            if (row > 0 && row < MaxRows && (sheet_.breaks.empty() || row > sheet_.breaks.back())) {
-                sheet_.breaks.push_back(row);
-            }
-        }
-    }
-
-    void parseColInfo(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const int first = in.u16();
-        // LibreOffice writes 256 as the last column; the sheet ends at 255.
-        const int last = std::min<int>(in.u16(), MaxColumns - 1);
-        const std::uint16_t coldx = in.u16();
-        const std::uint16_t xf = in.u16();
-        const std::uint16_t flags = in.u16();
-        for (int c = first; c <= last; ++c) {
-            ColumnInfo& info = sheet_.columns[static_cast<std::size_t>(c)];
-            info.present = true;
-            info.coldx = coldx;
-            info.xf = static_cast<std::uint16_t>(checkXf(xf));
-            info.flags = flags;
-        }
-    }
-
-    void parseRow(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const int row = in.u16();
-        checkRowCol(row, 0, r.type);
-        in.skip(4);
-        RowInfo info;
-        info.height = in.u16() & 0x7FFF;
-        in.skip(4);
-        info.flags = static_cast<std::uint16_t>(in.u16() | 0x0100);
-        info.xfWord = in.u16();
-        if ((info.flags & 0x0080) && (info.xfWord & 0x0FFF) >= book_.xfs.size()) {
-            info.flags &= static_cast<std::uint16_t>(~0x0080);
-            info.xfWord = static_cast<std::uint16_t>((info.xfWord & 0xF000) | 15);
-        }
-        sheet_.rows[row] = info;
-    }
-
-    void parseMerge(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const int count = in.u16();
-        for (int i = 0; i < count; ++i) {
-            Area a;
-            a.r1 = in.u16();
-            a.r2 = in.u16();
-            a.c1 = in.u16();
-            a.c2 = in.u16();
-            if (a.r1 <= a.r2 && a.c1 <= a.c2 && a.c2 < MaxColumns) {
-                sheet_.merged.push_back(a);
-            }
-        }
-    }
-
-    void checkObj(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const std::uint16_t ft = in.u16();
-        in.u16();
-        const std::uint16_t ot = in.u16();
-        if (ft != 0x0015 || ot != 0x0008) {
-            refuse(QStringLiteral("sheet '%1' holds drawing objects other than pictures (type "
-                                  "%2), which the engine does not keep")
-                       .arg(sheet_.name)
-                       .arg(ot));
-        }
-        ++objCount_;
-    }
-
-    Cell& newCell(int row, int col, int xf, std::uint16_t type) {
-        checkRowCol(row, col, type);
-        Cell& cell = sheet_.cell(row, col);
-        cell = Cell{};
-        cell.xf = checkXf(xf);
-        lastCell_ = &cell;
-        return cell;
-    }
-
-    void parseCell(const Record& r) {
-        ByteReader in(r.data, r.type);
-        const int row = in.u16();
-        const int col = in.u16();
-        lastCell_ = nullptr;
+    void parseRecord(const Record& r, std::uint16_t before, std::size_t index) {
         switch (r.type) {
-        case op::LABELSST: {
-            Cell& cell = newCell(row, col, in.u16(), r.type);
-            const std::uint32_t index = in.u32();
-            if (index >= book_.sst.size()) {
-                refuse(QStringLiteral("sheet '%1': text cell refers to string %2 of %3")
-                           .arg(sheet_.name)
-                           .arg(index)
-                           .arg(book_.sst.size()));
+        case op::FONT:
+            if (!font0_) {
+                font0_ = &r;
             }
-            cell.kind = Cell::Kind::Text;
-            cell.text = book_.sst[index].text;
+            book_.globals.push_back(r);
             break;
-        }
-        case op::LABEL: {
-            Cell& cell = newCell(row, col, in.u16(), r.type);
-            cell.kind = Cell::Kind::Text;
-            cell.text = readUnicodeString(in, false);
+        case op::XF:
+            parseXf(r, index);
             break;
-        }
-        case op::NUMBER: {
-            Cell& cell = newCell(row, col, in.u16(), r.type);
-            cell.kind = Cell::Kind::Number;
-            cell.number = in.f64();
+        case op::XFCRC:
+        case op::XFEXT:
+            // Checksummed extensions of the XF list; the engine adds XFs, so they go.
             break;
-        }
-        case op::RK: {
-            Cell& cell = newCell(row, col, in.u16(), r.type);
-            cell.kind = Cell::Kind::Number;
-            cell.number = decodeRk(in.u32());
+        case op::BOUNDSHEET:
+            parseBoundsheet(r);
             break;
-        }
-        case op::BLANK:
-            newCell(row, col, in.u16(), r.type);
+        case op::MSODRAWINGGROUP:
+            drawingGroup_.append(r.data);
+            markDrawingGroup();
             break;
-        case op::MULBLANK:
-        case op::MULRK: {
-            const bool rk = r.type == op::MULRK;
-            const int width = rk ? 6 : 2;
-            const qsizetype count = (in.remaining() - 2) / width;
-            for (qsizetype k = 0; k < count; ++k) {
-                Cell& cell = newCell(row, col + static_cast<int>(k), in.u16(), r.type);
-                if (rk) {
-                    cell.kind = Cell::Kind::Number;
-                    cell.number = decodeRk(in.u32());
-                }
+        case op::SST:
+            sstChunks_.push_back(&r.data);
+            markDrawingGroup();
+            book_.globals.push_back(markRecord(mark::Sst));
+            sstMarked_ = true;
+            break;
+        case op::EXTSST:
+            break;
+        case op::CONTINUE:
+            if (before == op::SST) {
+                sstChunks_.push_back(&r.data);
+            } else if (before == op::MSODRAWINGGROUP) {
+                drawingGroup_.append(r.data);
+            } else {
+                book_.globals.push_back(r);
             }
-            lastCell_ = nullptr;
             break;
-        }
-        default: { // FORMULA, BOOLERR: kept as they are
-            Cell& cell = newCell(row, col, in.u16(), r.type);
-            cell.kind = Cell::Kind::Raw;
-            cell.raw.push_back(r);
+        case op::EOF_:
+            markDrawingGroup();
+            if (!sstMarked_) {
+                book_.globals.push_back(markRecord(mark::Sst));
+            }
+            book_.globals.push_back(r);
             break;
-        }
+        default:
+            book_.globals.push_back(r);
+            break;
         }
     }
 
-    void attachToCell(const Record& r) {
-        if (!lastCell_ || lastCell_->kind != Cell::Kind::Raw) {
-            // A companion record without its cell: it cannot be placed again.
-            return;
+    void parseXf(const Record& r, std::size_t index) {
+        if (r.data.size() != 20) {
+            refuse(QStringLiteral("%1 has %2 bytes instead of 20")
+                       .arg(recordWhere(r.type, offsets_[index]))
+                       .arg(r.data.size()));
         }
-        lastCell_->raw.push_back(r);
+        XfBytes bytes;
+        std::memcpy(bytes.data(), r.data.constData(), 20);
+        book_.xfs.push_back(bytes);
+        const QByteArray key(r.data);
+        if (!book_.xfLookup.contains(key)) {
+            book_.xfLookup.insert(key, static_cast<int>(book_.xfs.size() - 1));
+        }
+        sawXf_ = true;
+        book_.globals.push_back(r);
+    }
+
+    void parseBoundsheet(const Record& r) {
+        ByteReader in(r.data, r.type);
+        SheetEntry e;
+        e.position = in.u32();
+        in.u8();
+        e.type = in.u8();
+        e.name = in.unicodeString(true);
+        sheets_.push_back(e);
+        book_.boundsheetIndex.push_back(book_.globals.size());
+        book_.globals.push_back(r);
+    }
+
+    // The drawing group is written where the template had it, else before the shared
+    // strings, else before the globals' end.
+    void markDrawingGroup() {
+        if (!drawingGroupMarked_) {
+            book_.globals.push_back(markRecord(mark::DrawingGroup));
+            drawingGroupMarked_ = true;
+        }
     }
 
     WorkbookModel& book_;
-    SheetModel& sheet_;
-    const std::vector<TemplateBlip>& blips_;
-    Cell* lastCell_ = nullptr;
-    int objCount_ = 0;
+    const std::vector<Record>& records_;
+    const std::vector<qsizetype>& offsets_;
+    std::vector<SheetEntry> sheets_;
+    std::vector<const QByteArray*> sstChunks_; // SST and its CONTINUE records
+    QByteArray drawingGroup_;                  // MSODRAWINGGROUP and its CONTINUE records
+    const Record* font0_ = nullptr;
+    bool sawXf_ = false;
+    bool xfMarked_ = false;
+    bool sstMarked_ = false;
+    bool drawingGroupMarked_ = false;
 };
-
-} // namespace
 
 // The sheets' print areas: built-in names Print_Area (name character 0x06, scoped to
 // a sheet) whose formula is one 3-D area reference. Other names are only kept.
@@ -632,144 +362,19 @@ void readPrintAreas(WorkbookModel& book) {
     }
 }
 
-void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
-    const std::vector<Record> records = splitRecords(stream);
-    if (records.empty() || records.front().type != op::BOF || records.front().data.size() < 4 ||
-        get16(records.front().data, 0) != 0x0600 || get16(records.front().data, 2) != 0x0005) {
-        refuse(QStringLiteral("the workbook stream is not BIFF8 (Excel 97-2003)"));
-    }
-    const std::vector<qsizetype> offsets = recordOffsets(records);
+// ---------------------------------------------------------------- substreams
 
-    // Globals.
-    std::size_t i = 0;
-    std::vector<SheetEntry> entries;
-    std::vector<const QByteArray*> sstChunks;
-    QByteArray drawingGroup;
-    std::uint16_t previous = 0;
-    bool sawXf = false;
-    bool xfMarked = false;
-    bool sstMarked = false;
-    bool dggMarked = false;
-    const Record* font0 = nullptr;
-    for (; i < records.size(); ++i) {
-        const Record& r = records[i];
-        const std::uint16_t before = previous;
-        previous = r.type == op::CONTINUE ? before : r.type;
-        if (sawXf && !xfMarked && r.type != op::XF && r.type != op::CONTINUE) {
-            book.globals.push_back(markRecord(mark::NewXfs));
-            xfMarked = true;
-        }
-        switch (r.type) {
-        case op::FONT:
-            if (!font0) {
-                font0 = &r;
-            }
-            book.globals.push_back(r);
-            break;
-        case op::XF: {
-            if (r.data.size() != 20) {
-                refuse(QStringLiteral("%1 has %2 bytes instead of 20")
-                           .arg(recordWhere(r.type, offsets[i]))
-                           .arg(r.data.size()));
-            }
-            XfBytes bytes;
-            std::memcpy(bytes.data(), r.data.constData(), 20);
-            book.xfs.push_back(bytes);
-            const QByteArray key(r.data);
-            if (!book.xfLookup.contains(key)) {
-                book.xfLookup.insert(key, static_cast<int>(book.xfs.size() - 1));
-            }
-            sawXf = true;
-            book.globals.push_back(r);
-            break;
-        }
-        case op::XFCRC:
-        case op::XFEXT:
-            // Checksummed extensions of the XF list; the engine adds XFs, so they go.
-            break;
-        case op::BOUNDSHEET: {
-            ByteReader in(r.data, r.type);
-            SheetEntry e;
-            e.position = in.u32();
-            in.u8();
-            e.type = in.u8();
-            e.name = readUnicodeString(in, true);
-            entries.push_back(e);
-            book.boundsheetIndex.push_back(book.globals.size());
-            book.globals.push_back(r);
-            break;
-        }
-        case op::MSODRAWINGGROUP:
-            drawingGroup.append(r.data);
-            if (!dggMarked) {
-                book.globals.push_back(markRecord(mark::DrawingGroup));
-                dggMarked = true;
-            }
-            break;
-        case op::SST:
-            sstChunks.push_back(&r.data);
-            if (!dggMarked) {
-                book.globals.push_back(markRecord(mark::DrawingGroup));
-                dggMarked = true;
-            }
-            book.globals.push_back(markRecord(mark::Sst));
-            sstMarked = true;
-            break;
-        case op::EXTSST:
-            break;
-        case op::CONTINUE:
-            if (before == op::SST) {
-                sstChunks.push_back(&r.data);
-            } else if (before == op::MSODRAWINGGROUP) {
-                drawingGroup.append(r.data);
-            } else {
-                book.globals.push_back(r);
-            }
-            break;
-        case op::EOF_:
-            if (!dggMarked) {
-                book.globals.push_back(markRecord(mark::DrawingGroup));
-            }
-            if (!sstMarked) {
-                book.globals.push_back(markRecord(mark::Sst));
-            }
-            book.globals.push_back(r);
-            break;
-        default:
-            book.globals.push_back(r);
-            break;
-        }
-        if (r.type == op::EOF_) {
-            ++i;
-            break;
-        }
-    }
-    if (book.globals.empty() || book.globals.back().type != op::EOF_) {
-        refuse(QStringLiteral("the workbook globals have no end record"));
-    }
-    if (book.xfs.size() < 16) {
-        refuse(QStringLiteral("the workbook has %1 cell formats; at least 16 are required")
-                   .arg(book.xfs.size()));
-    }
-    if (!font0) {
-        refuse(QStringLiteral("the workbook has no font"));
-    }
-    book.digitWidth = digitWidthOf(*font0);
-    book.templateXfCount = static_cast<int>(book.xfs.size());
-    if (!sstChunks.empty()) {
-        parseSst(book, sstChunks); // LibreOffice writes no SST when there is no text
-    }
-    std::vector<TemplateBlip> blips;
-    if (!drawingGroup.isEmpty()) {
-        blips = parseDrawingGroup(drawingGroup);
-    }
+// Records [begin, end) of one substream after the globals: BOF .. EOF.
+struct Substream {
+    std::size_t begin;
+    std::size_t end;
+};
 
-    // Substreams after the globals, by their start offset.
-    struct Sub {
-        std::size_t begin;
-        std::size_t end; // one past EOF
-    };
-    std::vector<Sub> subs;
+// The substreams from `from` on, in stream order; records between them are skipped.
+std::vector<Substream> findSubstreams(const std::vector<Record>& records,
+                                      const std::vector<qsizetype>& offsets, std::size_t from) {
+    std::vector<Substream> subs;
+    std::size_t i = from;
     while (i < records.size()) {
         if (records[i].type != op::BOF) {
             ++i; // padding or junk between substreams
@@ -788,30 +393,51 @@ void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
             refuse(QStringLiteral("sheet substream at offset %1 has no end record")
                        .arg(offsets[begin]));
         }
-        subs.push_back(Sub{begin, ++i});
+        subs.push_back(Substream{begin, ++i});
     }
+    return subs;
+}
+
+// The substream of `sheet`: the unused one at its BOUNDSHEET position, else (a wrong
+// position) the next unused one in order.
+std::size_t substreamOf(const SheetEntry& sheet, const std::vector<Substream>& subs,
+                        const std::vector<bool>& used, const std::vector<qsizetype>& offsets) {
+    for (std::size_t k = 0; k < subs.size(); ++k) {
+        if (offsets[subs[k].begin] == static_cast<qsizetype>(sheet.position) && !used[k]) {
+            return k;
+        }
+    }
+    for (std::size_t k = 0; k < subs.size(); ++k) {
+        if (!used[k]) {
+            return k;
+        }
+    }
+    refuse(QStringLiteral("sheet '%1' has no substream").arg(sheet.name));
+}
+
+// A sheet the engine does not model (a chart, a macro sheet) keeps its records; its
+// text cells still count among the shared strings' references.
+void keepUnmodelledSheet(WorkbookModel& book, SheetModel& sheet,
+                         const std::vector<Record>& records) {
+    for (const Record& r : records) {
+        if (r.type == op::LABELSST) {
+            ++book.sstTotalOtherSheets;
+        }
+        if (r.type != op::INDEX && r.type != op::DBCELL) {
+            sheet.records.push_back(r);
+        }
+    }
+}
+
+// Reads every sheet of `entries` from its substream into `book.sheets`.
+void readSheets(WorkbookModel& book, const std::vector<Record>& records,
+                const std::vector<qsizetype>& offsets, std::size_t from,
+                const std::vector<SheetEntry>& entries, const std::vector<TemplateBlip>& blips) {
+    const std::vector<Substream> subs = findSubstreams(records, offsets, from);
     std::vector<bool> used(subs.size(), false);
     for (std::size_t s = 0; s < entries.size(); ++s) {
         const SheetEntry& e = entries[s];
-        std::size_t found = SIZE_MAX;
-        for (std::size_t k = 0; k < subs.size(); ++k) {
-            if (offsets[subs[k].begin] == static_cast<qsizetype>(e.position) && !used[k]) {
-                found = k;
-                break;
-            }
-        }
-        if (found == SIZE_MAX) {
-            // Position wrong: take the next unused substream in order.
-            for (std::size_t k = 0; k < subs.size(); ++k) {
-                if (!used[k]) {
-                    found = k;
-                    break;
-                }
-            }
-        }
-        if (found == SIZE_MAX) {
-            refuse(QStringLiteral("sheet '%1' has no substream").arg(e.name));
-        }
+        const std::size_t found = substreamOf(e, subs, used, offsets);
         used[found] = true;
         const std::vector<Record> sub(
             records.begin() + static_cast<std::ptrdiff_t>(subs[found].begin),
@@ -823,28 +449,40 @@ void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
         const bool worksheet =
             e.type == 0 && sub.front().data.size() >= 4 && get16(sub.front().data, 2) == 0x0010;
         if (worksheet) {
-            SheetParser(book, *sheet, blips).parse(sub);
+            parseWorksheet(book, *sheet, sub, blips);
         } else {
-            for (const Record& r : sub) {
-                if (r.type == op::LABELSST) {
-                    ++book.sstTotalOtherSheets;
-                }
-                if (r.type != op::INDEX && r.type != op::DBCELL) {
-                    sheet->records.push_back(r);
-                }
-            }
+            keepUnmodelledSheet(book, *sheet, sub);
         }
         book.sheets.push_back(std::move(sheet));
         book.modelled.push_back(worksheet);
     }
+}
+
+} // namespace
+
+void parseWorkbookStream(WorkbookModel& book, const QByteArray& stream) {
+    const std::vector<Record> records = splitRecords(stream);
+    if (records.empty() || records.front().type != op::BOF || records.front().data.size() < 4 ||
+        get16(records.front().data, 0) != 0x0600 || get16(records.front().data, 2) != 0x0005) {
+        refuse(QStringLiteral("the workbook stream is not BIFF8 (Excel 97-2003)"));
+    }
+    const std::vector<qsizetype> offsets = recordOffsets(records);
+    GlobalsParser globals(book, records, offsets);
+    const std::size_t sheetsFrom = globals.parse();
+    const std::vector<TemplateBlip> blips = globals.finish();
+    readSheets(book, records, offsets, sheetsFrom, globals.sheets(), blips);
     readPrintAreas(book);
 }
+
+namespace {
 
 // A refusal while `name` is read names the file for the user.
 [[noreturn]] void unreadable(const QString& name, const Error& cause) {
     throw Error(cause.number(), errorText(ErrorText::WorkbookUnreadable, name, cause.description()),
                 cause.detail());
 }
+
+} // namespace
 
 std::unique_ptr<WorkbookModel> readWorkbookFromMemory(const QByteArray& file, const QString& name) {
     OleFile ole;

@@ -73,6 +73,11 @@ public:
         return index;
     }
     void addReferences(std::uint32_t n) { total_ += n; }
+    // Index of a text added before.
+    std::uint32_t indexOf(const QString& text) const {
+        Q_ASSERT(lookup_.contains(text));
+        return lookup_.value(text);
+    }
     const std::vector<SstEntry>& entries() const { return entries_; }
     std::uint32_t total() const { return total_; }
 
@@ -101,90 +106,119 @@ void appendChars(QByteArray& out, const QString& text, qsizetype from, qsizetype
     }
 }
 
-// SST + CONTINUE records: a string's header never splits; its characters split only
-// between characters, and the CONTINUE record that resumes them starts with the
-// fHighByte flag; runs and phonetic data flow on without a flag. Then EXTSST with
-// the stream position of every bucket's first string.
-void writeSST(BiffWriter& w, const StringTable& table) {
-    const auto& entries = table.entries();
-    const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
-    const std::uint32_t perBucket = std::max<std::uint32_t>(8, (count + 127) / 128);
-    struct BucketStart {
-        std::uint32_t position;
-        std::uint16_t inRecord;
-    };
-    std::vector<BucketStart> buckets;
+// Where a string of the table starts: its stream position and its offset inside its
+// record (header included), as EXTSST lists them.
+struct StringStart {
+    std::uint32_t position;
+    std::uint16_t inRecord;
+};
 
-    QByteArray rec;
-    std::uint16_t type = op::SST;
-    put32(rec, table.total());
-    put32(rec, count);
-    auto flush = [&] {
-        w.write(type, rec);
-        rec.clear();
-        type = op::CONTINUE;
-    };
-    auto room = [&] { return MaxRecordData - rec.size(); };
+// Writes the SST record and the CONTINUE records it flows into: a string's header never
+// splits; its characters split only between characters, and the CONTINUE record that
+// resumes them starts with the fHighByte flag; runs and phonetic data flow on without a
+// flag.
+class SstWriter {
+public:
+    SstWriter(BiffWriter& w, std::uint32_t total, std::uint32_t count) : w_(w) {
+        put32(record_, total);
+        put32(record_, count);
+    }
 
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const SstEntry& e = entries[i];
+    StringStart add(const SstEntry& e) {
         const bool high = needsHighByte(e.text);
-        const int width = high ? 2 : 1;
         const qsizetype headerSize =
             3 + (e.runs.isEmpty() ? 0 : 2) + (e.phonetic.isEmpty() ? 0 : 4);
-        if (room() < headerSize + (e.text.isEmpty() ? 0 : width)) {
+        if (room() < headerSize + (e.text.isEmpty() ? 0 : (high ? 2 : 1))) {
             flush();
         }
-        if (i % perBucket == 0) {
-            buckets.push_back(BucketStart{w.pos() + 4 + static_cast<std::uint32_t>(rec.size()),
-                                          static_cast<std::uint16_t>(4 + rec.size())});
-        }
-        put16(rec, static_cast<std::uint16_t>(e.text.size()));
-        put8(rec, static_cast<std::uint8_t>((high ? 0x01 : 0) | (e.phonetic.isEmpty() ? 0 : 0x04) |
-                                            (e.runs.isEmpty() ? 0 : 0x08)));
+        const StringStart start{w_.pos() + 4 + static_cast<std::uint32_t>(record_.size()),
+                                static_cast<std::uint16_t>(4 + record_.size())};
+        put16(record_, static_cast<std::uint16_t>(e.text.size()));
+        put8(record_,
+             static_cast<std::uint8_t>((high ? 0x01 : 0) | (e.phonetic.isEmpty() ? 0 : 0x04) |
+                                       (e.runs.isEmpty() ? 0 : 0x08)));
         if (!e.runs.isEmpty()) {
-            put16(rec, static_cast<std::uint16_t>(e.runs.size() / 4));
+            put16(record_, static_cast<std::uint16_t>(e.runs.size() / 4));
         }
         if (!e.phonetic.isEmpty()) {
-            put32(rec, static_cast<std::uint32_t>(e.phonetic.size()));
+            put32(record_, static_cast<std::uint32_t>(e.phonetic.size()));
         }
+        addCharacters(e.text, high);
+        addFlowing(e.runs, 4); // rich-text runs of 4 bytes, never split
+        addFlowing(e.phonetic, 1);
+        return start;
+    }
+
+    void finish() { flush(); }
+
+private:
+    void addCharacters(const QString& text, bool high) {
+        const int width = high ? 2 : 1;
         qsizetype done = 0;
-        while (done < e.text.size()) {
-            const qsizetype fit = std::min<qsizetype>(room() / width, e.text.size() - done);
-            appendChars(rec, e.text, done, fit, high);
+        while (done < text.size()) {
+            const qsizetype fit = std::min<qsizetype>(room() / width, text.size() - done);
+            appendChars(record_, text, done, fit, high);
             done += fit;
-            if (done < e.text.size()) {
+            if (done < text.size()) {
                 flush();
-                put8(rec, high ? 0x01 : 0x00);
+                put8(record_, high ? 0x01 : 0x00);
             }
         }
-        for (qsizetype at = 0; at < e.runs.size();) {
-            if (room() < 4) {
+    }
+
+    // Bytes that continue in the next record without a flag, in whole units.
+    void addFlowing(const QByteArray& bytes, int unit) {
+        for (qsizetype at = 0; at < bytes.size();) {
+            if (room() < unit) {
                 flush();
             }
-            const qsizetype n = std::min<qsizetype>(room() / 4 * 4, e.runs.size() - at);
-            rec.append(e.runs.constData() + at, n);
-            at += n;
-        }
-        for (qsizetype at = 0; at < e.phonetic.size();) {
-            if (room() == 0) {
-                flush();
-            }
-            const qsizetype n = std::min<qsizetype>(room(), e.phonetic.size() - at);
-            rec.append(e.phonetic.constData() + at, n);
+            const qsizetype n = std::min<qsizetype>(room() / unit * unit, bytes.size() - at);
+            record_.append(bytes.constData() + at, n);
             at += n;
         }
     }
-    flush();
 
+    void flush() {
+        w_.write(type_, record_);
+        record_.clear();
+        type_ = op::CONTINUE;
+    }
+
+    qsizetype room() const { return MaxRecordData - record_.size(); }
+
+    BiffWriter& w_;
+    QByteArray record_;
+    std::uint16_t type_ = op::SST;
+};
+
+// EXTSST: the stream position of the first string of every bucket of `perBucket`
+// strings.
+void writeEXTSST(BiffWriter& w, std::uint32_t perBucket, const std::vector<StringStart>& buckets) {
     QByteArray ext;
     put16(ext, static_cast<std::uint16_t>(perBucket));
-    for (const BucketStart& b : buckets) {
+    for (const StringStart& b : buckets) {
         put32(ext, b.position);
         put16(ext, b.inRecord);
         put16(ext, 0);
     }
     w.write(op::EXTSST, ext);
+}
+
+// SST + CONTINUE records, then EXTSST.
+void writeSST(BiffWriter& w, const StringTable& table) {
+    const auto& entries = table.entries();
+    const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
+    const std::uint32_t perBucket = std::max<std::uint32_t>(8, (count + 127) / 128);
+    std::vector<StringStart> buckets;
+    SstWriter sst(w, table.total(), count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const StringStart start = sst.add(entries[i]);
+        if (i % perBucket == 0) {
+            buckets.push_back(start);
+        }
+    }
+    sst.finish();
+    writeEXTSST(w, perBucket, buckets);
 }
 
 // The link table that carries the sheets' print areas: an internal SUPBOOK (this
@@ -382,7 +416,7 @@ void writeROW(BiffWriter& w, const SheetModel& sheet, const CellPlan& plan, int 
 }
 
 void writeCell(BiffWriter& w, int row, int col, const Cell& cell, std::uint16_t xf,
-               StringTable& strings) {
+               const StringTable& strings) {
     QByteArray d;
     put16(d, static_cast<std::uint16_t>(row));
     put16(d, static_cast<std::uint16_t>(col));
@@ -392,7 +426,7 @@ void writeCell(BiffWriter& w, int row, int col, const Cell& cell, std::uint16_t 
         w.write(op::BLANK, d);
         break;
     case Cell::Kind::Text:
-        put32(d, strings.add(cell.text));
+        put32(d, strings.indexOf(cell.text));
         w.write(op::LABELSST, d);
         break;
     case Cell::Kind::Number:
@@ -430,8 +464,9 @@ int cellXf(WorkbookModel& book, const Cell& cell) {
 
 // ROW blocks of up to 32 rows: the rows, their cells, one DBCELL. Returns the stream
 // position of every DBCELL (for INDEX).
-std::vector<std::uint32_t> writeCellTable(BiffWriter& w, SheetModel& sheet, const CellPlan& plan,
-                                          XfTable& xfs, StringTable& strings,
+std::vector<std::uint32_t> writeCellTable(BiffWriter& w, const SheetModel& sheet,
+                                          const CellPlan& plan, XfTable& xfs,
+                                          const StringTable& strings,
                                           const std::vector<int>& cellXfs) {
     std::vector<std::uint32_t> dbcells;
     std::size_t cellIndex = 0;
@@ -482,39 +517,45 @@ void writeDrawing(BiffWriter& w, const SheetDrawing* drawing) {
     }
 }
 
-void writeSheet(BiffWriter& w, WorkbookModel& book, SheetModel& sheet, XfTable& xfs,
-                StringTable& strings, const SheetDrawing* drawing) {
-    // Cell XFs first: they may add XFs that the globals must already hold. (The
-    // globals are written after all sheets have been planned; see below.)
-    Q_UNUSED(book);
-    const CellPlan plan = planCells(sheet);
+// A worksheet as it is written: its model, the XF index (in the model's list) of each
+// of its cells in cell order, and its drawing (null without pictures).
+struct SheetToWrite {
+    SheetModel* sheet = nullptr;
     std::vector<int> cellXfs;
-    cellXfs.reserve(sheet.cells.size());
-    for (const auto& [key, cell] : sheet.cells) {
-        Q_UNUSED(key);
-        cellXfs.push_back(cellXf(book, cell));
+    const SheetDrawing* drawing = nullptr;
+};
+
+// INDEX with room for the DEFCOLWIDTH and DBCELL positions, which are patched once
+// they are known. Returns its stream position.
+std::uint32_t writeINDEX(BiffWriter& w, const CellPlan& plan, std::size_t blocks) {
+    const std::uint32_t at = w.pos();
+    QByteArray d;
+    put32(d, 0);
+    // The first row and the row after the last that hold cells (rows that only carry a
+    // height have ROW records, but no cells).
+    const bool cells = plan.lastRow >= 0;
+    put32(d, cells ? static_cast<std::uint32_t>(plan.firstRow) : 0);
+    put32(d, cells ? static_cast<std::uint32_t>(plan.lastRow + 1) : 0);
+    put32(d, 0); // DEFCOLWIDTH position
+    for (std::size_t k = 0; k < blocks; ++k) {
+        put32(d, 0); // DBCELL positions
     }
+    w.write(op::INDEX, d);
+    return at;
+}
+
+// The sheet's kept records with the regenerated parts at their marks.
+void writeSheet(BiffWriter& w, const SheetToWrite& toWrite, XfTable& xfs,
+                const StringTable& strings) {
+    const SheetModel& sheet = *toWrite.sheet;
+    const CellPlan plan = planCells(sheet);
     std::uint32_t indexPos = 0;
     std::uint32_t defColWidthPos = 0;
-    const std::size_t blocks = (plan.rows.size() + 31) / 32;
     for (const Record& r : sheet.records) {
         switch (r.type) {
-        case mark::Index: {
-            indexPos = w.pos();
-            QByteArray d;
-            put32(d, 0);
-            // The first row and the row after the last that hold cells (rows that only
-            // carry a height have ROW records, but no cells).
-            const bool cells = plan.lastRow >= 0;
-            put32(d, cells ? static_cast<std::uint32_t>(plan.firstRow) : 0);
-            put32(d, cells ? static_cast<std::uint32_t>(plan.lastRow + 1) : 0);
-            put32(d, 0); // DEFCOLWIDTH position, patched below
-            for (std::size_t k = 0; k < blocks; ++k) {
-                put32(d, 0); // DBCELL positions, patched below
-            }
-            w.write(op::INDEX, d);
+        case mark::Index:
+            indexPos = writeINDEX(w, plan, (plan.rows.size() + 31) / 32);
             break;
-        }
         case mark::PageBreaks:
             writeHORIZONTALPAGEBREAKS(w, sheet.breaks);
             break;
@@ -523,14 +564,14 @@ void writeSheet(BiffWriter& w, WorkbookModel& book, SheetModel& sheet, XfTable& 
             break;
         case mark::CellTable: {
             writeDIMENSIONS(w, plan);
-            const auto dbcells = writeCellTable(w, sheet, plan, xfs, strings, cellXfs);
+            const auto dbcells = writeCellTable(w, sheet, plan, xfs, strings, toWrite.cellXfs);
             for (std::size_t k = 0; k < dbcells.size(); ++k) {
                 w.patch32(indexPos + 4 + 16 + static_cast<std::uint32_t>(4 * k), dbcells[k]);
             }
             break;
         }
         case mark::Drawing:
-            writeDrawing(w, drawing);
+            writeDrawing(w, toWrite.drawing);
             break;
         case mark::MergeCells:
             writeMERGECELLS(w, sheet.merged);
@@ -555,73 +596,88 @@ void writeSheet(BiffWriter& w, WorkbookModel& book, SheetModel& sheet, XfTable& 
     }
 }
 
-} // namespace
-
-QByteArray writeWorkbookStream(WorkbookModel& book) {
-    std::vector<SheetModel*> modelled;
+// The worksheets, each with its pictures settled and its cells' formats decided: text
+// written with an apostrophe may need a format of its own, which must exist before
+// the globals list the formats.
+std::vector<SheetToWrite> prepareSheets(WorkbookModel& book) {
+    std::vector<SheetToWrite> sheets;
     for (std::size_t i = 0; i < book.sheets.size(); ++i) {
-        if (book.modelled[i]) {
-            for (ShapeModel& s : book.sheets[i]->shapes) {
-                settlePicture(s);
-            }
-            // Cells written with an apostrophe may need their prefixed XF: create it
-            // now so that the globals list it.
-            for (auto& [key, cell] : book.sheets[i]->cells) {
-                Q_UNUSED(key);
-                cellXf(book, cell);
-            }
-            modelled.push_back(book.sheets[i].get());
+        if (!book.modelled[i]) {
+            continue;
         }
-    }
-    const DrawingPlan drawings = planDrawings(modelled);
-
-    // Sheets are written into their own buffer first: their cells decide which XFs
-    // and strings exist, and the globals must list those before the sheets.
-    // Positions inside a sheet are relative to the sheet's own start, so each sheet
-    // is written a second time once its absolute position is known.
-    XfTable xfs(book);
-    for (SheetModel* sheet : modelled) {
-        for (const auto& [key, cell] : sheet->cells) {
+        SheetToWrite s;
+        s.sheet = book.sheets[i].get();
+        for (ShapeModel& shape : s.sheet->shapes) {
+            settlePicture(shape);
+        }
+        s.cellXfs.reserve(s.sheet->cells.size());
+        for (const auto& [key, cell] : s.sheet->cells) {
             Q_UNUSED(key);
-            xfs.use(cellXf(book, cell));
+            s.cellXfs.push_back(cellXf(book, cell));
         }
-        for (const ColumnInfo& c : sheet->columns) {
+        sheets.push_back(std::move(s));
+    }
+    return sheets;
+}
+
+// The formats the cells and columns use, numbered in the order they are first used.
+XfTable usedFormats(WorkbookModel& book, const std::vector<SheetToWrite>& sheets) {
+    XfTable xfs(book);
+    for (const SheetToWrite& s : sheets) {
+        for (int xf : s.cellXfs) {
+            xfs.use(xf);
+        }
+        for (const ColumnInfo& c : s.sheet->columns) {
             if (c.present) {
                 xfs.use(c.xf);
             }
         }
     }
+    return xfs;
+}
+
+// The shared strings: the template's, then every text of the cells, counting each
+// reference (also those of the sheets the engine does not model).
+StringTable sharedStrings(const WorkbookModel& book, const std::vector<SheetToWrite>& sheets) {
     StringTable strings(book);
     strings.addReferences(book.sstTotalOtherSheets);
-    for (SheetModel* sheet : modelled) {
-        for (const auto& [key, cell] : sheet->cells) {
+    for (const SheetToWrite& s : sheets) {
+        for (const auto& [key, cell] : s.sheet->cells) {
             Q_UNUSED(key);
             if (cell.kind == Cell::Kind::Text) {
                 strings.add(cell.text);
             }
         }
     }
-    // The string table counts every reference; the pass above counted them once,
-    // and writing the cells adds them again through a separate table.
-    const StringTable finalStrings = strings;
+    return strings;
+}
 
-    // The print areas go after COUNTRY (else after the last BOUNDSHEET), where the
-    // link table belongs; a template with a link table of its own keeps it as it is.
-    std::size_t linkTableAfter = SIZE_MAX;
-    for (std::size_t i = 0; i < book.globals.size(); ++i) {
-        const std::uint16_t type = book.globals[i].type;
+// Index of the globals record after which the print areas' link table goes: COUNTRY
+// (else the last BOUNDSHEET); SIZE_MAX when the template has a link table of its own,
+// which is kept as it is.
+std::size_t linkTablePosition(const std::vector<Record>& globals) {
+    std::size_t after = SIZE_MAX;
+    for (std::size_t i = 0; i < globals.size(); ++i) {
+        const std::uint16_t type = globals[i].type;
         if (type == op::SUPBOOK || type == op::EXTERNSHEET || type == op::NAME) {
-            linkTableAfter = SIZE_MAX;
-            break;
+            return SIZE_MAX;
         }
-        if (type == op::BOUNDSHEET || (type == op::COUNTRY && linkTableAfter != SIZE_MAX &&
-                                       book.globals[linkTableAfter].type == op::BOUNDSHEET)) {
-            linkTableAfter = i;
+        if (type == op::BOUNDSHEET ||
+            (type == op::COUNTRY && after != SIZE_MAX && globals[after].type == op::BOUNDSHEET)) {
+            after = i;
         }
     }
+    return after;
+}
 
-    BiffWriter w;
-    std::vector<std::uint32_t> boundsheetPatch;
+// The globals' kept records with the regenerated parts at their marks. Returns the
+// stream position of each BOUNDSHEET's sheet position field, patched once the sheets
+// are written.
+std::vector<std::uint32_t> writeGlobals(BiffWriter& w, const WorkbookModel& book,
+                                        const XfTable& xfs, const StringTable& strings,
+                                        const DrawingPlan& drawings) {
+    const std::size_t linkTableAfter = linkTablePosition(book.globals);
+    std::vector<std::uint32_t> sheetPositions;
     for (std::size_t i = 0; i < book.globals.size(); ++i) {
         const Record& r = book.globals[i];
         switch (r.type) {
@@ -639,10 +695,10 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
             }
             break;
         case mark::Sst:
-            writeSST(w, finalStrings);
+            writeSST(w, strings);
             break;
         case op::BOUNDSHEET:
-            boundsheetPatch.push_back(w.pos() + 4);
+            sheetPositions.push_back(w.pos() + 4);
             w.write(r);
             break;
         default:
@@ -653,22 +709,47 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
             writePrintAreaNames(w, book);
         }
     }
-    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
-        if (i < boundsheetPatch.size()) {
-            w.patch32(boundsheetPatch[i], w.pos());
+    return sheetPositions;
+}
+
+const SheetDrawing* drawingOf(const DrawingPlan& drawings, const SheetModel* sheet) {
+    for (const SheetDrawing& d : drawings.sheets) {
+        if (d.sheet == sheet) {
+            return &d;
         }
-        SheetModel& sheet = *book.sheets[i];
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QByteArray writeWorkbookStream(WorkbookModel& book) {
+    // The cells decide which formats and strings exist, and the globals list them
+    // before the sheets: every cell's format and text is settled first, then the
+    // globals are written, then each sheet, where its BOUNDSHEET record points.
+    std::vector<SheetToWrite> sheets = prepareSheets(book);
+    std::vector<SheetModel*> models;
+    for (const SheetToWrite& s : sheets) {
+        models.push_back(s.sheet);
+    }
+    const DrawingPlan drawings = planDrawings(models);
+    for (SheetToWrite& s : sheets) {
+        s.drawing = drawingOf(drawings, s.sheet);
+    }
+    XfTable xfs = usedFormats(book, sheets);
+    const StringTable strings = sharedStrings(book, sheets);
+
+    BiffWriter w;
+    const std::vector<std::uint32_t> sheetPositions = writeGlobals(w, book, xfs, strings, drawings);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < book.sheets.size(); ++i) {
+        if (i < sheetPositions.size()) {
+            w.patch32(sheetPositions[i], w.pos());
+        }
         if (book.modelled[i]) {
-            const SheetDrawing* drawing = nullptr;
-            for (const SheetDrawing& d : drawings.sheets) {
-                if (d.sheet == &sheet) {
-                    drawing = &d;
-                }
-            }
-            StringTable sheetStrings = finalStrings; // lookups only: all texts are present
-            writeSheet(w, book, sheet, xfs, sheetStrings, drawing);
+            writeSheet(w, sheets[next++], xfs, strings);
         } else {
-            for (const Record& r : sheet.records) {
+            for (const Record& r : book.sheets[i]->records) {
                 w.write(r);
             }
         }

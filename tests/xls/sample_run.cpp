@@ -1,8 +1,8 @@
 #include "tests/xls/sample_run.h"
 
 #include "platform/error.h"
+#include "tests/xls/workbook_records.h"
 
-#include <QFile>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -64,25 +64,29 @@ void fitSelection(Application& app, double boxWidth, double boxHeight) {
     }
 }
 
-namespace {
-void formatCell(Range cell, int h, int v) {
-    cell.setHorizontalAlignment(h);
-    cell.setVerticalAlignment(v);
+void convertToJpegPictures(Application& app, Worksheet& sheet) {
+    for (Shape shape : sheet.shapes()) {
+        Range cell = shape.topLeftCell();
+        shape.select();
+        app.selection().cut();
+        cell.select();
+        sheet.pasteSpecial(xl::PasteJpeg);
+    }
+}
+
+void formatCell(Range cell, int horizontal, int vertical) {
+    cell.setHorizontalAlignment(horizontal);
+    cell.setVerticalAlignment(vertical);
     cell.setWrapText(false);
     cell.setOrientation(0);
     cell.setAddIndent(false);
     cell.setShrinkToFit(false);
     cell.setMergeCells(false);
 }
-} // namespace
 
 void writeSample(const QString& templatePath, const QString& outPath, const SampleOptions& options,
                  const std::function<QImage(int)>& picture) {
-    QFile::remove(outPath);
-    if (!QFile::copy(templatePath, outPath)) {
-        throw Error(err::PathFileAccess, QStringLiteral("cannot copy the template"));
-    }
-    QFile::setPermissions(outPath, QFile::ReadOwner | QFile::WriteOwner);
+    copyFile(templatePath, outPath);
     Application app;
     Workbook& book = app.workbooks().open(outPath);
     Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
@@ -152,13 +156,7 @@ void writeSample(const QString& templatePath, const QString& outPath, const Samp
     sheet.setHorizontalPageBreaksEvery(pageRows, rows);
     sheet.range(QStringLiteral("A1")).select();
     if (options.jpegPass) {
-        for (Shape shape : sheet.shapes()) {
-            Range cell = shape.topLeftCell();
-            shape.select();
-            app.selection().cut();
-            cell.select();
-            sheet.pasteSpecial(xl::PasteJpeg);
-        }
+        convertToJpegPictures(app, sheet);
     }
     book.save();
     app.quit();

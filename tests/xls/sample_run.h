@@ -40,6 +40,14 @@ QString sampleAnchor(const SampleOptions& options, int i);
 // portrait pictures get the box height, others the box width, then the height capped.
 void fitSelection(Application& app, double boxWidth, double boxHeight);
 
+// Formats a text cell as the layouts do: alignments `horizontal` and `vertical` (xl::
+// values), no wrapping, horizontal, no indent, no shrinking, not merged.
+void formatCell(Range cell, int horizontal, int vertical);
+
+// The JPEG pass: every picture of `sheet` is cut and pasted back at its cell as a
+// JPEG picture ("図 (JPEG)"), in the order of the sheet's shapes.
+void convertToJpegPictures(Application& app, Worksheet& sheet);
+
 // Opens `templatePath`, lays out the sample and saves it as `outPath` (the template
 // is copied first). `picture` supplies the pixels (default samplePicture).
 void writeSample(const QString& templatePath, const QString& outPath, const SampleOptions& options,

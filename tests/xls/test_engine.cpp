@@ -12,7 +12,9 @@
 #include "platform/xls/picture.h"
 #include "platform/xls/workbook_io.h"
 #include "tests/xls/sample_run.h"
+#include "tests/xls/workbook_records.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -32,9 +34,7 @@ protected:
 
     QString copyTemplate(const QString& name = QStringLiteral("book.xls")) {
         const QString path = dir_.filePath(name);
-        QFile::remove(path);
-        EXPECT_TRUE(QFile::copy(TemplatePath, path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        testing::copyFile(TemplatePath, path);
         return path;
     }
 
@@ -53,24 +53,9 @@ int errorNumber(const std::function<void()>& fn) {
     return 0;
 }
 
-// Records of the Workbook stream of a saved file.
-std::vector<Record> workbookRecords(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    const OleFile ole = readOleFile(file.readAll(), path);
-    for (const OleStream& s : ole.streams) {
-        if (s.name == QLatin1String("Workbook")) {
-            return splitRecords(s.data);
-        }
-    }
-    ADD_FAILURE() << "no Workbook stream";
-    return {};
-}
-
-int countRecords(const std::vector<Record>& records, std::uint16_t type) {
-    return static_cast<int>(std::count_if(records.begin(), records.end(),
-                                          [type](const Record& r) { return r.type == type; }));
-}
+using testing::countRecords;
+using testing::fileBytes;
+using testing::workbookRecords;
 
 // ---------------------------------------------------------------- opening
 
@@ -93,11 +78,7 @@ TEST_F(Engine, OpenFailuresCarryTheClassicNumbers) {
     EXPECT_EQ(errorNumber([&] { open(dir_.filePath(QStringLiteral("no/such/folder/a.xls"))); }),
               err::PathNotFound);
     const QString text = dir_.filePath(QStringLiteral("text.xls"));
-    {
-        QFile f(text);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("just some text, not a workbook\n");
-    }
+    testing::writeFile(text, "just some text, not a workbook\n");
     EXPECT_EQ(errorNumber([&] { open(text); }), err::EngineRefused);
     EXPECT_EQ(errorNumber([&] { open(dir_.path()); }), err::EngineRefused); // a folder
     if (::geteuid() != 0) {
@@ -205,13 +186,7 @@ TEST_F(Engine, FormatsMapToTheAutomationConstantsAndAreReused) {
     for (int row = 1; row <= 100; ++row) {
         Range cell = sheet.range(QStringLiteral("AH%1").arg(row));
         cell.setFormulaR1C1(QStringLiteral("Page.%1").arg(row));
-        cell.setHorizontalAlignment(xl::HAlignRight);
-        cell.setVerticalAlignment(xl::VAlignTop);
-        cell.setWrapText(false);
-        cell.setOrientation(0);
-        cell.setAddIndent(false);
-        cell.setShrinkToFit(false);
-        cell.setMergeCells(false);
+        testing::formatCell(cell, xl::HAlignRight, xl::VAlignTop);
     }
     Range cell = sheet.range(QStringLiteral("AH50"));
     EXPECT_EQ(cell.horizontalAlignment(), xl::HAlignRight);
@@ -442,13 +417,48 @@ TEST_F(Engine, InsertedPictureFilesAreNotSelectedUntilSelected) {
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(dir_.filePath(QStringLiteral("none.jpg"))); }),
               err::FileNotFound);
     const QString broken = dir_.filePath(QStringLiteral("broken.jpg"));
-    {
-        QFile f(broken);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("\xFF\xD8\xFF\xE0 not really a jpeg");
-    }
+    testing::writeFile(broken, "\xFF\xD8\xFF\xE0 not really a jpeg");
     EXPECT_EQ(errorNumber([&] { sheet.picturesInsert(broken); }), err::InvalidPicture);
     EXPECT_EQ(sheet.shapeCount(), 1);
+}
+
+// A template's PNG or DIB picture is decoded from its blip record (one or two UIDs
+// before the bytes; a DIB without the .bmp file header) when it becomes a JPEG picture.
+TEST(TemplatePictures, PngAndDibBlipsDecodeToTheirPixels) {
+    QImage source(7, 5, QImage::Format_RGB32);
+    source.fill(qRgb(10, 200, 30));
+    source.setPixel(6, 4, qRgb(250, 0, 120));
+    const auto encoded = [](const QImage& image, const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
+    };
+    const QByteArray png = encoded(source, "PNG");
+    const QByteArray dib24 = encoded(source, "BMP").mid(14);
+    const QByteArray dib8 = encoded(source.convertToFormat(QImage::Format_Indexed8), "BMP").mid(14);
+    const struct {
+        int blipType;
+        int inst; // odd: two UIDs
+        QByteArray data;
+    } cases[] = {{6, 0x6E0, png}, {6, 0x6E1, png}, {7, 0x7A8, dib24}, {7, 0x7A9, dib8}};
+    for (const auto& c : cases) {
+        PictureData picture;
+        picture.blipType = c.blipType;
+        put16(picture.rawBlip, static_cast<std::uint16_t>(c.inst << 4));
+        put16(picture.rawBlip, static_cast<std::uint16_t>(0xF018 + c.blipType));
+        const int uids = (c.inst & 1) ? 2 : 1;
+        put32(picture.rawBlip, static_cast<std::uint32_t>(16 * uids + 1 + c.data.size()));
+        picture.rawBlip.append(QByteArray(16 * uids, 'u')).append('\xFF').append(c.data);
+        const QImage decoded = decodeRasterBlip(picture);
+        ASSERT_EQ(decoded.size(), source.size()) << c.inst;
+        EXPECT_EQ(decoded.pixel(0, 0), source.pixel(0, 0)) << c.inst;
+        EXPECT_EQ(decoded.pixel(6, 4), source.pixel(6, 4)) << c.inst;
+    }
+    PictureData jpeg;
+    jpeg.rawBlip = QByteArray(40, 'x'); // blip type 5: not decoded here
+    EXPECT_TRUE(decodeRasterBlip(jpeg).isNull());
 }
 
 TEST(PictureReduction, AreaAveragingKeepsColoursAndExactSizes) {
@@ -585,15 +595,9 @@ TEST_F(Engine, SavedWorkbookReadsBackThroughTheEngine) {
     EXPECT_NEAR(shapes[1].height(), 297, 0.6);
     EXPECT_TRUE(shapes[0].isJpeg());
     // Saving again without changes gives the same bytes.
-    QFile first(path);
-    ASSERT_TRUE(first.open(QIODevice::ReadOnly));
-    const QByteArray bytes = first.readAll();
-    first.close();
+    const QByteArray bytes = fileBytes(path);
     book.save();
-    QFile second(path);
-    ASSERT_TRUE(second.open(QIODevice::ReadOnly));
-    const QByteArray resaved = second.readAll();
-    EXPECT_EQ(resaved.size(), bytes.size());
+    EXPECT_EQ(fileBytes(path), bytes);
 }
 
 TEST_F(Engine, TheSameRunTwiceGivesIdenticalFiles) {
@@ -603,10 +607,7 @@ TEST_F(Engine, TheSameRunTwiceGivesIdenticalFiles) {
     const QString b = dir_.filePath(QStringLiteral("b.xls"));
     testing::writeSample(TemplatePath, a, options);
     testing::writeSample(TemplatePath, b, options);
-    QFile fa(a), fb(b);
-    ASSERT_TRUE(fa.open(QIODevice::ReadOnly));
-    ASSERT_TRUE(fb.open(QIODevice::ReadOnly));
-    EXPECT_EQ(fa.readAll(), fb.readAll());
+    EXPECT_EQ(fileBytes(a), fileBytes(b));
 }
 
 TEST_F(Engine, SummaryInformationHoldsJapaneseTextInUtf16) {
@@ -646,9 +647,7 @@ TEST_F(Engine, DocumentSummaryAndIndexBounds) {
     EXPECT_EQ(get32(index->data, 8), 20u); // one past row 20
     EXPECT_EQ(countRecords(records, op::ROW), 88);
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const OleFile ole = readOleFile(file.readAll(), path);
+    const OleFile ole = readOleFile(fileBytes(path), path);
     const auto stream =
         std::find_if(ole.streams.begin(), ole.streams.end(), [](const OleStream& s) {
             return s.name == QLatin1String("\x05DocumentSummaryInformation");
@@ -716,12 +715,8 @@ TEST_F(Engine, IdenticalPicturesShareOneStoreEntry) {
 // run's template) is never written back; copies of it are.
 TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
     const QString path = copyTemplate();
-    const auto bytes = [](const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const auto files = [&] { return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden); };
-    const QByteArray before = bytes(path);
+    const QByteArray before = fileBytes(path);
     tav::testing::FailingFileWriter writer;
     Application app(writer);
     Workbook& book = app.workbooks().open(path);
@@ -742,23 +737,23 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
         writer.failCommit = f.failCommit;
         writer.osError = f.osError;
         EXPECT_EQ(errorNumber([&] { book.save(); }), f.number) << f.osError;
-        EXPECT_EQ(bytes(path), before);
+        EXPECT_EQ(fileBytes(path), before);
         EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
     }
     writer.failCreate = writer.failWrite = writer.failCommit = 0;
     EXPECT_EQ(errorNumber([&] { book.saveCopyAs(dir_.filePath(QStringLiteral("gone/x.xls"))); }),
               err::PathNotFound);
     book.save();
-    EXPECT_NE(bytes(path), before);
+    EXPECT_NE(fileBytes(path), before);
     EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
 
-    const QByteArray saved = bytes(path);
+    const QByteArray saved = fileBytes(path);
     Workbook& readOnly = app.workbooks().open(path, /*readOnly=*/true);
     EXPECT_TRUE(readOnly.readOnly());
     EXPECT_EQ(errorNumber([&] { readOnly.save(); }), err::EngineRefused);
     readOnly.saveCopyAs(dir_.filePath(QStringLiteral("copy.xls")));
-    EXPECT_EQ(bytes(path), saved);
-    EXPECT_EQ(bytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
+    EXPECT_EQ(fileBytes(path), saved);
+    EXPECT_EQ(fileBytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
 }
 
 class FakeShell : public Shell {
@@ -806,9 +801,7 @@ TEST_F(Engine, UnchangedTemplateIsWrittenBackRecordForRecord) {
 TEST_F(Engine, TemplateResavedByLibreOfficeGetsOneDrawingNotTwo) {
     // LibreOffice writes an empty drawing (group + patriarch) into every sheet.
     const QString path = dir_.filePath(QStringLiteral("lo.xls"));
-    ASSERT_TRUE(
-        QFile::copy(QStringLiteral(TAVOLIN_XLS_DATA_DIR "/lo_resaved_ExcelBook.xls"), path));
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::copyFile(QStringLiteral(TAVOLIN_XLS_DATA_DIR "/lo_resaved_ExcelBook.xls"), path);
     Workbook& book = open(path);
     Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
     EXPECT_EQ(sheet.shapeCount(), 0);
@@ -837,8 +830,7 @@ TEST(SharedStrings, ContinueAcrossTheRecordLimitAtCharacterBoundaries) {
     // 16-bit strings straddling the 8224-byte boundaries at odd and even offsets.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sst.xls"));
-    QFile::copy(TemplatePath, path);
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    testing::copyFile(TemplatePath, path);
     QStringList texts;
     for (int i = 0; i < 40; ++i) {
         QString t = (i % 3 == 0) ? QString(997 + i, QChar(u'a' + i % 26))

@@ -9,6 +9,7 @@
 #include "platform/xls/workbook_io.h"
 #include "tests/xls/fuzz/fuzz_entry.h"
 #include "tests/xls/sample_run.h"
+#include "tests/xls/workbook_records.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,11 +27,8 @@ namespace {
 const QString TemplatePath = QStringLiteral(TAVOLIN_XLS_TEMPLATE);
 const QString BadDir = QStringLiteral(TAVOLIN_XLS_BAD_DIR);
 
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
+using testing::fileBytes;
+using testing::workbookStreamOf;
 
 // A small valid workbook with text, formats and two pictures: the seed of the
 // mutations.
@@ -43,18 +41,9 @@ const QByteArray& sampleFile() {
         const QString path = dir.filePath(QStringLiteral("seed.xls"));
         testing::writeSample(TemplatePath, path, options,
                              [](int i) { return testing::samplePicture(i, 40); });
-        return readFile(path);
+        return fileBytes(path);
     }();
     return bytes;
-}
-
-QByteArray workbookStreamOf(const QByteArray& file) {
-    for (const OleStream& s : readOleFile(file, QStringLiteral("seed")).streams) {
-        if (s.name == QLatin1String("Workbook")) {
-            return s.data;
-        }
-    }
-    return {};
 }
 
 QByteArray withWorkbookStream(const QByteArray& stream) {
@@ -243,10 +232,7 @@ TEST(MalformedTemplate, EveryDamagedFileIsRefusedWithError1004) {
 TEST(MalformedTemplate, OpeningADamagedTemplateThroughTheApplication) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("ExcelBook.xls"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(sampleFile().left(3000));
-    f.close();
+    testing::writeFile(path, sampleFile().left(3000));
     Application app;
     try {
         app.workbooks().open(path);
@@ -263,7 +249,7 @@ TEST(MalformedTemplate, RegressionCorpusEndsInErrors) {
     const QStringList files = QDir(BadDir).entryList(QDir::Files);
     ASSERT_FALSE(files.isEmpty());
     for (const QString& name : files) {
-        const QByteArray bytes = readFile(BadDir + u'/' + name);
+        const QByteArray bytes = fileBytes(BadDir + u'/' + name);
         const bool read =
             fuzz::readTemplate(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                static_cast<std::size_t>(bytes.size()));
