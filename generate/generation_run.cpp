@@ -22,11 +22,6 @@ namespace tav {
 
 namespace {
 
-// Internal error number for a failure that carries no number of its own.
-constexpr int kErrInternal = 51;
-// The selection list lost the row being placed (rows removed while the run yielded).
-constexpr int kErrSubscriptOutOfRange = 9;
-
 void writeCell(xls::Worksheet& sheet, const QString& address, const QString& text,
                CellAlignment alignment) {
     xls::Range cell = sheet.range(address);
@@ -139,7 +134,7 @@ QString asText(const QString& text) {
 // The selection list lost the row being placed (rows removed while the run yielded).
 void requireRow(GenerationHost& host, int i) {
     if (i >= host.rowCount()) {
-        throw Error(kErrSubscriptOutOfRange,
+        throw Error(err::SubscriptOutOfRange,
                     errorText(ErrorText::RowRemovedDuringRun, QString::number(i + 1)));
     }
 }
@@ -242,7 +237,7 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         lastFailure_.number = err::OutOfMemory;
         lastFailure_.description = errorText(ErrorText::NoMemory);
     } catch (const std::exception& e) {
-        lastFailure_.number = kErrInternal;
+        lastFailure_.number = err::InternalError;
         lastFailure_.description = errorText(ErrorText::InternalError);
         qWarning("generation run: %s", e.what());
     }

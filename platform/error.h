@@ -17,18 +17,23 @@
 
 namespace tav {
 
-// Classic error numbers. Keep in sync with errnoToErrorNumber().
+// The program's error numbers and their names: the one table of them. File errors keep
+// the classic numbers that errnoToErrorNumber() maps errno values to; the rest are
+// raised by the layers named beside them.
 namespace err {
-inline constexpr int BadFileName = 52;       // too long, invalid characters
-inline constexpr int FileNotFound = 53;      // the file itself is missing
-inline constexpr int FileAlreadyOpen = 55;   // busy, in use
-inline constexpr int FileAlreadyExists = 58; // rename target exists
+inline constexpr int OutOfMemory = 7;
+inline constexpr int SubscriptOutOfRange = 9; // the run's list row went while it yielded
+inline constexpr int InternalError = 51;      // a failure that carries no number of its own
+inline constexpr int BadFileName = 52;        // too long, invalid characters
+inline constexpr int FileNotFound = 53;       // the file itself is missing
+inline constexpr int FileAlreadyOpen = 55;    // busy, in use
+inline constexpr int FileAlreadyExists = 58;  // rename target exists
 inline constexpr int DiskFull = 61;
 inline constexpr int DeviceUnavailable = 68; // volume gone, medium missing
 inline constexpr int PermissionDenied = 70;  // or locked by an office suite
 inline constexpr int PathFileAccess = 75;
-inline constexpr int PathNotFound = 76; // a folder of the path is missing
-inline constexpr int OutOfMemory = 7;
+inline constexpr int PathNotFound = 76;        // a folder of the path is missing
+inline constexpr int CannotShowWorkbook = 429; // no program on the desktop can show it
 inline constexpr int InvalidPicture = 481;
 inline constexpr int EngineRefused = 1004; // the spreadsheet engine refused an operation
 } // namespace err
@@ -65,8 +70,8 @@ private:
     std::string what_;
 };
 
-// Maps a POSIX errno value to the classic error number (see the table in
-// docs/overview.md). Unknown values map to PathFileAccess.
+// Maps a POSIX errno value to the classic file error number above. Unknown values map
+// to PathFileAccess.
 int errnoToErrorNumber(int errnoValue) noexcept;
 
 // Throws tav::Error for errnoValue (kept as its osError) with a description naming the

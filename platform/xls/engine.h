@@ -95,7 +95,7 @@ inline const QString PasteJpeg = QStringLiteral("図 (JPEG)");
 
 // Error number thrown by Application::setVisible when no desktop program can show
 // the workbook ("the application cannot be created").
-inline constexpr int ErrCannotShow = 429;
+inline constexpr int ErrCannotShow = err::CannotShowWorkbook;
 
 // Geometry of the default font of the shipped template (Arial 11 pt, like the Japanese
 // ＭＳ Ｐゴシック 11 pt the layouts were designed with): its
