@@ -37,7 +37,7 @@ public:
     // The selection list (0-based rows).
     virtual int rowCount() const = 0;
     virtual QString rowPath(int row) const = 0;
-    virtual QString rowRotation(int row) const = 0;    // a RotationCode, any text
+    virtual QString rowRotation(int row) const = 0;    // a rotation code, any text
     virtual QString rowDisplayName(int row) const = 0; // "ファイル名と同じ" or a name
     virtual void setRowPath(int row, const QString& path) = 0;
     // Makes the row current, exactly as if the user had chosen it (the preview follows).

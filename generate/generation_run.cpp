@@ -410,8 +410,8 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
         const QString path = host_.rowPath(i);
         site_ = FailureSite::Picture;
         subject_ = path;
-        placePicture(app, sheet, path, host_.rowRotation(i), layout.boxWidth, layout.boxHeight,
-                     layout.withNotes, placement_);
+        placePicture(app, sheet, path, RotationCode::parseLenient(host_.rowRotation(i)),
+                     layout.boxWidth, layout.boxHeight, layout.withNotes, placement_);
         site_ = FailureSite::Engine;
         subject_.clear();
         if (captionAfterPicture) {

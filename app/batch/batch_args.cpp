@@ -20,14 +20,16 @@ QString absolute(const QString& path, const QString& workingFolder) {
 // split whose path names an existing file. An argument naming an existing file as a
 // whole is that file.
 bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row, QString& error) {
-    row.rotation = rotationCodeFor(QStringLiteral("0"));
+    row.rotation = RotationCode();
     row.displayName = kSameAsFileName;
     if (QFileInfo(absolute(arg, workingFolder)).isFile() || !arg.contains(QLatin1Char(':'))) {
         row.path = absolute(arg, workingFolder);
         return !arg.isEmpty();
     }
     struct Split {
-        QString path, rotation, name;
+        QString path;
+        RotationCode rotation;
+        QString name;
         bool hasName;
     };
     std::vector<Split> splits;
@@ -35,10 +37,11 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
          p = arg.indexOf(QLatin1Char(':'), p + 1)) {
         const QString rest = arg.mid(p + 1);
         const qsizetype colon = rest.indexOf(QLatin1Char(':'));
-        const QString rotation = colon < 0 ? rest : rest.left(colon);
-        if (!rotationCodeFor(rotation).isEmpty()) {
+        const std::optional<RotationCode> rotation =
+            RotationCode::fromDegrees(colon < 0 ? rest : rest.left(colon));
+        if (rotation) {
             splits.push_back(
-                {arg.left(p), rotation, colon < 0 ? QString() : rest.mid(colon + 1), colon >= 0});
+                {arg.left(p), *rotation, colon < 0 ? QString() : rest.mid(colon + 1), colon >= 0});
         }
     }
     if (splits.empty()) {
@@ -61,7 +64,7 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
         return false;
     }
     row.path = absolute(chosen->path, workingFolder);
-    row.rotation = rotationCodeFor(chosen->rotation);
+    row.rotation = chosen->rotation;
     if (chosen->hasName && !chosen->name.isEmpty()) {
         row.displayName = chosen->name;
     }
@@ -69,19 +72,6 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
 }
 
 } // namespace
-
-QString rotationCodeFor(const QString& degrees) {
-    if (degrees == QLatin1String("0")) {
-        return QStringLiteral("  0");
-    }
-    if (degrees == QLatin1String("90")) {
-        return QStringLiteral(" 90");
-    }
-    if (degrees == QLatin1String("180") || degrees == QLatin1String("270")) {
-        return degrees;
-    }
-    return {};
-}
 
 BatchArguments parseBatchArguments(const QStringList& arguments, const QString& workingFolder) {
     BatchArguments a;

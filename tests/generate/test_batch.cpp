@@ -38,11 +38,11 @@ TEST(BatchArguments, FullCommandLine) {
     EXPECT_EQ(a.job.comment, QStringLiteral("C"));
     ASSERT_EQ(a.rows.size(), 4u);
     EXPECT_EQ(a.rows[0].path, QStringLiteral("/w/a.jpg"));
-    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[0].rotation, RotationCode());
     EXPECT_EQ(a.rows[0].displayName, QStringLiteral("ファイル名と同じ"));
     EXPECT_EQ(a.rows[1].path, QStringLiteral("/p/b.jpg"));
-    EXPECT_EQ(a.rows[1].rotation, QStringLiteral(" 90"));
-    EXPECT_EQ(a.rows[2].rotation, QStringLiteral("270"));
+    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(1));
+    EXPECT_EQ(a.rows[2].rotation, RotationCode::fromQuarterTurns(3));
     EXPECT_EQ(a.rows[2].displayName, QStringLiteral("名前"));
     EXPECT_EQ(a.rows[3].displayName, QStringLiteral("x:y"));
 }
@@ -74,9 +74,9 @@ TEST(BatchArguments, PathWithColon) {
         kWork);
     ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
     EXPECT_EQ(a.rows[0].path, odd);
-    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[0].rotation, RotationCode());
     EXPECT_EQ(a.rows[1].path, odd);
-    EXPECT_EQ(a.rows[1].rotation, QStringLiteral("180"));
+    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(2));
     EXPECT_EQ(a.rows[1].displayName, QStringLiteral("n"));
 }
 
