@@ -4,11 +4,10 @@
 #include "platform/image/exif_orientation.h"
 #include "platform/image/metafile.h"
 #include "platform/image/picture_formats.h"
+#include "platform/image/turbojpeg_handle.h"
 
 #include <QBuffer>
 #include <QImageReader>
-
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -68,17 +67,6 @@ PictureFormat sniff(const QByteArray& data, const QString& name) {
 }
 
 // ---- JPEG through libturbojpeg ---------------------------------------------------
-
-struct TjHandle {
-    tjhandle h = tjInitDecompress();
-    ~TjHandle() {
-        if (h != nullptr)
-            tjDestroy(h);
-    }
-    TjHandle() = default;
-    TjHandle(const TjHandle&) = delete;
-    TjHandle& operator=(const TjHandle&) = delete;
-};
 
 struct JpegHeader {
     int width = 0; // stored, before the orientation
@@ -164,17 +152,18 @@ std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray&
 }
 
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
-    TjHandle tj;
-    if (tj.h == nullptr)
+    const TjHandle tj = newTjDecompressor();
+    if (!tj)
         throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
-    const JpegHeader header = readJpegHeader(tj.h, data, name);
+    const JpegHeader header = readJpegHeader(tj.get(), data, name);
     checkPixelCount(header.width, header.height, data.size(), name);
 
     QSize need = options.minimumSize;
     if (orientationSwapsSides(header.orientation))
         need.transpose();
     if (options.allowEmbeddedThumbnail && (need.width() > 0 || need.height() > 0)) {
-        if (std::optional<LoadedPicture> thumb = loadEmbeddedThumbnail(tj.h, data, header, need))
+        if (std::optional<LoadedPicture> thumb =
+                loadEmbeddedThumbnail(tj.get(), data, header, need))
             return std::move(*thumb);
     }
     const tjscalingfactor sf = chooseScale(header, need);
@@ -195,18 +184,18 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         if (!buffer)
             throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture,
                                                     QString::number(w), QString::number(h)));
-        rc = tjDecompress2(tj.h, bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
-        if (rc == 0 || tjGetErrorCode(tj.h) == TJERR_WARNING)
+        rc = tjDecompress2(tj.get(), bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
+        if (rc == 0 || tjGetErrorCode(tj.get()) == TJERR_WARNING)
             cmykToRgb32(buffer.get(), w, h, stored);
     } else {
-        rc = tjDecompress2(tj.h, bytes, size, stored.bits(), w, int(stored.bytesPerLine()), h,
+        rc = tjDecompress2(tj.get(), bytes, size, stored.bits(), w, int(stored.bytesPerLine()), h,
                            TJPF_BGRX, flags);
     }
     if (rc != 0) {
-        const QString message = QString::fromLocal8Bit(tjGetErrorStr2(tj.h));
+        const QString message = QString::fromLocal8Bit(tjGetErrorStr2(tj.get()));
         // Warnings such as extraneous bytes before a marker are common in camera files and
         // harmless; a file that ends before its picture does is not a picture.
-        if (tjGetErrorCode(tj.h) != TJERR_WARNING ||
+        if (tjGetErrorCode(tj.get()) != TJERR_WARNING ||
             message.contains(QLatin1String("Premature end")))
             invalid(name, ErrorText::PictureDataDamaged, message);
     }
@@ -359,17 +348,17 @@ PictureInfo probePicture(const QString& path) {
     info.format = sniff(data, path);
     switch (info.format) {
     case PictureFormat::Jpeg: {
-        TjHandle tj;
-        if (tj.h == nullptr)
+        const TjHandle tj = newTjDecompressor();
+        if (!tj)
             throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
         JpegHeader header;
         try {
-            header = readJpegHeader(tj.h, data, path);
+            header = readJpegHeader(tj.get(), data, path);
         } catch (const Error&) {
             if (data.size() < kProbeBytes)
                 throw;
             data = file.bytesAt(0, file.size()); // very large APP segments before the frame
-            header = readJpegHeader(tj.h, data, path);
+            header = readJpegHeader(tj.get(), data, path);
         }
         checkPixelCount(header.width, header.height, file.size(), path);
         info.pixelSize = info.logicalSize = uprightSize(header);
