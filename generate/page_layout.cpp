@@ -89,17 +89,17 @@ int PageLayout::pageCount(int pictureCount) const {
 }
 
 CellAlignment PageLayout::pageNumberAlignment() const {
-    return {align::Right, align::Center, false};
+    return {xls::xl::HAlignRight, xls::xl::VAlignCenter, false};
 }
 
 CellAlignment PageLayout::titleAlignment() const {
     if (withNotes) {
-        return {align::Right, align::Center, false};
+        return {xls::xl::HAlignRight, xls::xl::VAlignCenter, false};
     }
     // Two pictures a row put the title into the left picture's column, less than two
     // characters wide at the page's left edge: right-aligned there, a title spills to
     // the left off the printed page, so it starts at the column instead.
-    return {align::Left, align::Center, imageColumns == 1};
+    return {xls::xl::HAlignLeft, xls::xl::VAlignCenter, imageColumns == 1};
 }
 
 PageLayout pageLayout(LayoutChoice choice, bool captions) {
