@@ -20,14 +20,15 @@ struct GenerationJob {
     QString folder;   // `LblFolderName`: target folder
     QString fileName; // `txtExcelName`: workbook file name
     LayoutChoice layout;
-    bool makeFileName = true; // `ChkMakeFileName`: captions
-    bool makeKaku = true;     // `ChkMakeKaku`: captions keep the extension
-    bool nameChange = false;  // `ChkNameChange`: rename image files to their display names
-    QString title;            // `txtExcelTitle`
-    QString subject;          // `txtHyoudai`
-    QString author;           // `txtOwnerName`
-    QString comment;          // `txtComment`
-    QString programFolder;    // where ExcelBook.org lies
+    bool withCaptions = true;          // `ChkMakeFileName`: a caption with every picture
+    bool captionsKeepExtension = true; // `ChkMakeKaku`: captions keep the file's extension
+    bool renameToDisplayNames = false; // `ChkNameChange`: offer to rename image files to
+                                       // their display names
+    QString title;                     // `txtExcelTitle`
+    QString subject;                   // `txtHyoudai`
+    QString author;                    // `txtOwnerName`
+    QString comment;                   // `txtComment`
+    QString programFolder;             // where ExcelBook.org lies
 };
 
 class GenerationHost {
@@ -56,8 +57,8 @@ public:
 
     // The busy (hourglass) or the default mouse pointer.
     virtual void setBusyPointer(bool busy) = 0;
-    virtual void setExecEnabled(bool enabled) = 0;
-    virtual void setShowExcelEnabled(bool enabled) = 0;
+    virtual void setStartEnabled(bool enabled) = 0;
+    virtual void setShowWorkbookEnabled(bool enabled) = 0;
     // Pictures placed so far of all; called with (0, n) when the placing starts and
     // with (-1, -1) when the run is over, however it ended.
     virtual void setProgress(int done, int total) = 0;

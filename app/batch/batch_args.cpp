@@ -75,9 +75,9 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
 
 BatchArguments parseBatchArguments(const QStringList& arguments, const QString& workingFolder) {
     BatchArguments a;
-    a.job.makeFileName = true;
-    a.job.makeKaku = true;
-    a.job.nameChange = false;
+    a.job.withCaptions = true;
+    a.job.captionsKeepExtension = true;
+    a.job.renameToDisplayNames = false;
     bool haveOut = false;
     bool haveLayout = false;
     bool optionsEnded = false;
@@ -124,11 +124,11 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
                 a.job.layout = *choice;
                 haveLayout = true;
             } else if (arg == QLatin1String("--no-captions")) {
-                a.job.makeFileName = false;
+                a.job.withCaptions = false;
             } else if (arg == QLatin1String("--no-extension")) {
-                a.job.makeKaku = false;
+                a.job.captionsKeepExtension = false;
             } else if (arg == QLatin1String("--rename")) {
-                a.job.nameChange = true;
+                a.job.renameToDisplayNames = true;
                 a.rename = true;
             } else if (arg == QLatin1String("--title")) {
                 if (!value(a.job.title)) {

@@ -63,8 +63,8 @@ public:
     bool stopRequested() const override;
     Dialogs& dialogs() override { return dialogs_; }
     void setBusyPointer(bool) override {}
-    void setExecEnabled(bool) override {}
-    void setShowExcelEnabled(bool) override {}
+    void setStartEnabled(bool) override {}
+    void setShowWorkbookEnabled(bool) override {}
     void setProgress(int done, int total) override;
     void setResultWorkbookPath(const QString& path) override { resultPath_ = path; }
     void writeSettings() override {}

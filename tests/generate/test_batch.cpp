@@ -30,9 +30,9 @@ TEST(BatchArguments, FullCommandLine) {
     EXPECT_EQ(a.job.folder, QStringLiteral("/w/out"));
     EXPECT_EQ(a.job.fileName, QStringLiteral("report"));
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 4}));
-    EXPECT_FALSE(a.job.makeFileName);
-    EXPECT_FALSE(a.job.makeKaku);
-    EXPECT_TRUE(a.job.nameChange);
+    EXPECT_FALSE(a.job.withCaptions);
+    EXPECT_FALSE(a.job.captionsKeepExtension);
+    EXPECT_TRUE(a.job.renameToDisplayNames);
     EXPECT_TRUE(a.rename);
     EXPECT_EQ(a.job.title, QStringLiteral("題"));
     EXPECT_EQ(a.job.comment, QStringLiteral("C"));
@@ -55,9 +55,9 @@ TEST(BatchArguments, Defaults) {
     ASSERT_TRUE(a.error.isEmpty());
     EXPECT_EQ(a.job.folder, QStringLiteral("/tmp"));
     EXPECT_EQ(a.job.fileName, QStringLiteral("x.xls"));
-    EXPECT_TRUE(a.job.makeFileName);
-    EXPECT_TRUE(a.job.makeKaku);
-    EXPECT_FALSE(a.job.nameChange);
+    EXPECT_TRUE(a.job.withCaptions);
+    EXPECT_TRUE(a.job.captionsKeepExtension);
+    EXPECT_FALSE(a.job.renameToDisplayNames);
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithNotes, 0}));
 }
 

@@ -17,19 +17,19 @@ namespace {
 using testing::FakeHost;
 using testing::ScriptedDialogs;
 
-TEST(FileNamePart, TextAfterLastSlash) {
-    EXPECT_EQ(FileNamePart(QStringLiteral("/img/p1.jpg")), QStringLiteral("p1.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/a/b/c.d.jpg")), QStringLiteral("c.d.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/p1.jpg")), QStringLiteral("p1.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/img/")), QString());
-    EXPECT_EQ(FileNamePart(QStringLiteral("p1.jpg")), QString());
-    EXPECT_EQ(FileNamePart(QString()), QString());
+TEST(Captions, TextAfterLastSlash) {
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/img/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/a/b/c.d.jpg")), QStringLiteral("c.d.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/img/")), QString());
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("p1.jpg")), QString());
+    EXPECT_EQ(textAfterLastSlash(QString()), QString());
 }
 
 struct PlanCase {
     const char* displayName;
-    bool makeKaku;
-    bool nameChange;
+    bool keepExtension;
+    bool offerRename;
     const char* caption;
     const char* newPath; // "" when no rename is offered
     const char* path = "/img/p1.jpg";
@@ -74,19 +74,20 @@ const PlanCase kPlans[] = {
     {"ファイル名と同じ", false, false, "scan", "", "/img/scan.png"},
 };
 
-TEST(MakeCaption, PlanTable) {
+TEST(Captions, PlanTable) {
     for (const PlanCase& c : kPlans) {
-        SCOPED_TRACE(std::string(c.path) + " " + c.displayName + (c.makeKaku ? " kaku" : "") +
-                     (c.nameChange ? " rename" : ""));
-        const CaptionPlan plan = planCaption(
-            QString::fromUtf8(c.path), QString::fromUtf8(c.displayName), c.makeKaku, c.nameChange);
+        SCOPED_TRACE(std::string(c.path) + " " + c.displayName + (c.keepExtension ? " kaku" : "") +
+                     (c.offerRename ? " rename" : ""));
+        const CaptionPlan plan =
+            planCaption(QString::fromUtf8(c.path), QString::fromUtf8(c.displayName),
+                        c.keepExtension, c.offerRename);
         EXPECT_EQ(plan.caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(plan.offerRename, *c.newPath != 0);
         EXPECT_EQ(plan.newPath, QString::fromUtf8(c.newPath));
     }
 }
 
-TEST(MakeCaption, QuestionText) {
+TEST(Captions, QuestionText) {
     EXPECT_EQ(
         renameQuestion(QStringLiteral("/img/p1.jpg"), QStringLiteral("/img/cat.jpg")),
         QStringLiteral("元のファイル名を変更してよろしいですか？\r\n\r\nファイル名は、/img/p1.jpg "
@@ -128,11 +129,11 @@ protected:
     RenamePlan renames;
 };
 
-// The worked example on disk: MakeCaption gives the caption and only plans the rename;
+// The worked example on disk: captionForRow gives the caption and only plans the rename;
 // the photo has its new name once the plan is applied, and its old one after undo.
 TEST_F(RenameTest, WorkedExample) {
     struct Row {
-        bool makeKaku, nameChange, answer;
+        bool keepExtension, offerRename, answer;
         const char* caption;
         const char* fileAfter;
     } rows[] = {
@@ -146,7 +147,7 @@ TEST_F(RenameTest, WorkedExample) {
         host.scripted.shown.clear();
         host.scripted.yesNoAnswers = {r.answer};
 
-        EXPECT_EQ(MakeCaption(host, 0, r.makeKaku, r.nameChange, plan),
+        EXPECT_EQ(captionForRow(host, 0, r.keepExtension, r.offerRename, plan),
                   QString::fromUtf8(r.caption));
         EXPECT_EQ(files(), QStringList{QStringLiteral("p1.jpg")}); // nothing renamed yet
         EXPECT_EQ(host.rows[0].path, path);
@@ -156,8 +157,8 @@ TEST_F(RenameTest, WorkedExample) {
         EXPECT_EQ(files().size(), 1);
         EXPECT_TRUE(plan.undo().isEmpty());
         EXPECT_EQ(read(path), QByteArray("photo"));
-        EXPECT_EQ(host.scripted.shown.size(), r.nameChange ? 1 : 0);
-        if (r.nameChange) {
+        EXPECT_EQ(host.scripted.shown.size(), r.offerRename ? 1 : 0);
+        if (r.offerRename) {
             EXPECT_EQ(host.scripted.shown[0].kind, ScriptedDialogs::Shown::Question);
             EXPECT_EQ(host.scripted.shown[0].title, kRenameQuestionTitle);
             EXPECT_EQ(host.scripted.shown[0].text,
@@ -173,7 +174,7 @@ TEST_F(RenameTest, RefusedNewNames) {
     write(dir.filePath(QStringLiteral("taken.jpg")), "another photo");
     const struct {
         const char* displayName;
-        bool makeKaku;
+        bool keepExtension;
         int error;
     } cases[] = {
         {"taken", true, err::FileAlreadyExists},
@@ -187,7 +188,8 @@ TEST_F(RenameTest, RefusedNewNames) {
         SCOPED_TRACE(c.displayName);
         host.rows[0].displayName = QString::fromUtf8(c.displayName);
         host.scripted.yesNoAnswers = {true};
-        EXPECT_EQ(errorOf([&] { MakeCaption(host, 0, c.makeKaku, true, renames); }), c.error);
+        EXPECT_EQ(errorOf([&] { captionForRow(host, 0, c.keepExtension, true, renames); }),
+                  c.error);
         EXPECT_TRUE(renames.empty());
     }
     EXPECT_EQ(read(dir.filePath(QStringLiteral("taken.jpg"))), QByteArray("another photo"));
@@ -200,14 +202,14 @@ TEST_F(RenameTest, SecondRunRenamesToOwnPath) {
     const QString renamed = dir.filePath(QStringLiteral("cat.jpg"));
     QFile::rename(path, renamed);
     host.rows[0].path = renamed;
-    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("cat"));
+    EXPECT_EQ(captionForRow(host, 0, false, true, renames), QStringLiteral("cat"));
     EXPECT_TRUE(renames.empty());
     EXPECT_EQ(host.scripted.shown.at(0).text, renameQuestion(renamed, renamed));
 }
 
 TEST_F(RenameTest, SameAsFileNameIsNeverRenamed) {
     host.rows[0].displayName = kSameAsFileName;
-    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("p1"));
+    EXPECT_EQ(captionForRow(host, 0, false, true, renames), QStringLiteral("p1"));
     EXPECT_TRUE(host.scripted.shown.isEmpty());
     EXPECT_TRUE(renames.empty());
 }
