@@ -4,6 +4,8 @@
 #include "generate/page_layout.h"
 #include "platform/image/picture_types.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 
@@ -71,87 +73,94 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
     return true;
 }
 
+// The target folder and file name of --out DIR/NAME.
+bool readTarget(const QString& out, const QString& workingFolder, GenerationJob& job,
+                QString& error) {
+    if (out.isEmpty() || out.endsWith(QLatin1Char('/'))) {
+        error = QStringLiteral("--out needs DIR/NAME, not '%1'").arg(out);
+        return false;
+    }
+    const QString full = absolute(out, workingFolder);
+    const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+    job.folder = slash == 0 ? QStringLiteral("/") : full.left(slash);
+    job.fileName = full.mid(slash + 1);
+    return true;
+}
+
+// The options of the command line, as batchUsage() describes them.
+struct BatchOptions {
+    QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR/NAME")};
+    QCommandLineOption layout{QStringLiteral("layout"), QString(), QStringLiteral("KEY")};
+    QCommandLineOption noCaptions{QStringLiteral("no-captions")};
+    QCommandLineOption noExtension{QStringLiteral("no-extension")};
+    QCommandLineOption rename{QStringLiteral("rename")};
+    QCommandLineOption title{QStringLiteral("title"), QString(), QStringLiteral("T")};
+    QCommandLineOption subject{QStringLiteral("subject"), QString(), QStringLiteral("S")};
+    QCommandLineOption author{QStringLiteral("author"), QString(), QStringLiteral("A")};
+    QCommandLineOption comment{QStringLiteral("comment"), QString(), QStringLiteral("C")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions(
+            {out, layout, noCaptions, noExtension, rename, title, subject, author, comment, help});
+    }
+};
+
+// The job's options from a parsed command line; false with `error` set when --out or
+// --layout is missing or wrong.
+bool readJob(const QCommandLineParser& parser, const BatchOptions& options,
+             const QString& workingFolder, BatchArguments& a) {
+    if (!parser.isSet(options.out)) {
+        a.error = QStringLiteral("--out DIR/NAME is required");
+        return false;
+    }
+    if (!readTarget(parser.value(options.out), workingFolder, a.job, a.error)) {
+        return false;
+    }
+    if (!parser.isSet(options.layout)) {
+        a.error = QStringLiteral("--layout KEY is required");
+        return false;
+    }
+    const QString key = parser.value(options.layout);
+    const std::optional<LayoutChoice> choice = layoutFromKey(key);
+    if (!choice) {
+        a.error = QStringLiteral("unknown layout '%1'").arg(key);
+        return false;
+    }
+    a.job.layout = *choice;
+    a.job.withCaptions = !parser.isSet(options.noCaptions);
+    a.job.captionsKeepExtension = !parser.isSet(options.noExtension);
+    a.job.renameToDisplayNames = a.rename = parser.isSet(options.rename);
+    a.job.title = parser.value(options.title);
+    a.job.subject = parser.value(options.subject);
+    a.job.author = parser.value(options.author);
+    a.job.comment = parser.value(options.comment);
+    return true;
+}
+
 } // namespace
 
 BatchArguments parseBatchArguments(const QStringList& arguments, const QString& workingFolder) {
     BatchArguments a;
-    a.job.withCaptions = true;
-    a.job.captionsKeepExtension = true;
-    a.job.renameToDisplayNames = false;
-    bool haveOut = false;
-    bool haveLayout = false;
-    bool optionsEnded = false;
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        const auto value = [&](QString& into) {
-            if (i + 1 >= arguments.size()) {
-                a.error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            into = arguments[++i];
-            return true;
-        };
-        if (!optionsEnded && arg.startsWith(QLatin1String("--"))) {
-            if (arg == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-                a.help = true;
-            } else if (arg == QLatin1String("--out")) {
-                QString out;
-                if (!value(out)) {
-                    return a;
-                }
-                if (out.isEmpty() || out.endsWith(QLatin1Char('/'))) {
-                    a.error = QStringLiteral("--out needs DIR/NAME, not '%1'").arg(out);
-                    return a;
-                }
-                const QString full = absolute(out, workingFolder);
-                const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
-                a.job.folder = slash == 0 ? QStringLiteral("/") : full.left(slash);
-                a.job.fileName = full.mid(slash + 1);
-                haveOut = true;
-            } else if (arg == QLatin1String("--layout")) {
-                QString key;
-                if (!value(key)) {
-                    return a;
-                }
-                const std::optional<LayoutChoice> choice = layoutFromKey(key);
-                if (!choice) {
-                    a.error = QStringLiteral("unknown layout '%1'").arg(key);
-                    return a;
-                }
-                a.job.layout = *choice;
-                haveLayout = true;
-            } else if (arg == QLatin1String("--no-captions")) {
-                a.job.withCaptions = false;
-            } else if (arg == QLatin1String("--no-extension")) {
-                a.job.captionsKeepExtension = false;
-            } else if (arg == QLatin1String("--rename")) {
-                a.job.renameToDisplayNames = true;
-                a.rename = true;
-            } else if (arg == QLatin1String("--title")) {
-                if (!value(a.job.title)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--subject")) {
-                if (!value(a.job.subject)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--author")) {
-                if (!value(a.job.author)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--comment")) {
-                if (!value(a.job.comment)) {
-                    return a;
-                }
-            } else {
-                a.error = QStringLiteral("unknown option '%1'").arg(arg);
-                return a;
-            }
-            continue;
-        }
+    const BatchOptions options;
+    QCommandLineParser parser;
+    // "-h" is the one short option; any other argument starting with one dash is an
+    // unknown option, not a file (files come after "--" then).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    options.addTo(parser);
+    const bool parsed = parser.parse(QStringList{QStringLiteral("tavolin-batch")} + arguments);
+    if (parser.isSet(options.help)) {
+        a.help = true;
+        return a;
+    }
+    if (!parsed) {
+        a.error = parser.errorText();
+        return a;
+    }
+    if (!readJob(parser, options, workingFolder, a)) {
+        return a;
+    }
+    for (const QString& arg : parser.positionalArguments()) {
         BatchRow row;
         if (!parseImage(arg, workingFolder, row, a.error)) {
             if (a.error.isEmpty()) {
@@ -161,14 +170,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
         }
         a.rows.push_back(row);
     }
-    if (a.help) {
-        return a;
-    }
-    if (!haveOut) {
-        a.error = QStringLiteral("--out DIR/NAME is required");
-    } else if (!haveLayout) {
-        a.error = QStringLiteral("--layout KEY is required");
-    } else if (a.rows.empty()) {
+    if (a.rows.empty()) {
         a.error = QStringLiteral("no image given");
     }
     return a;

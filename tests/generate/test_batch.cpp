@@ -59,6 +59,15 @@ TEST(BatchArguments, Defaults) {
     EXPECT_TRUE(a.job.captionsKeepExtension);
     EXPECT_FALSE(a.job.renameToDisplayNames);
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithNotes, 0}));
+
+    // After "--" an argument that looks like an option is an image.
+    const BatchArguments dashed = parseBatchArguments(
+        {QStringLiteral("--out"), QStringLiteral("x"), QStringLiteral("--layout"),
+         QStringLiteral("notes-2"), QStringLiteral("--"), QStringLiteral("--a.jpg")},
+        kWork);
+    ASSERT_TRUE(dashed.error.isEmpty()) << dashed.error.toStdString();
+    ASSERT_EQ(dashed.rows.size(), 1u);
+    EXPECT_EQ(dashed.rows[0].path, QStringLiteral("/w/--a.jpg"));
 }
 
 // A path holding ":" is taken whole when such a file exists.
