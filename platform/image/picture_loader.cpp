@@ -21,17 +21,10 @@ namespace {
 using picture::checkPixelCount;
 using picture::flattenOverWhite;
 using picture::invalid;
-
-std::uint32_t le32(const QByteArray& d, qsizetype offset) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t le16(const QByteArray& d, qsizetype offset) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
-    return std::uint16_t(p[0] | p[1] << 8);
-}
+using picture::le16;
+using picture::le32;
+using picture::rasterInfo;
+using picture::rasterPicture;
 
 // The picture type by content. The file list offers the types by extension, but a
 // file's name says nothing reliable about what is inside it.
@@ -143,12 +136,9 @@ std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray&
     if (stored.isNull() || tjDecompress2(h, t, tsize, stored.bits(), tw, int(stored.bytesPerLine()),
                                          th, TJPF_BGRX, 0) != 0)
         return std::nullopt;
-    LoadedPicture result;
-    result.image = applyExifOrientation(std::move(stored), header.orientation);
-    result.logicalSize = uprightSize(header);
-    result.isVector = false;
-    result.format = PictureFormat::Jpeg;
-    return result;
+    return rasterPicture(PictureFormat::Jpeg,
+                         applyExifOrientation(std::move(stored), header.orientation),
+                         uprightSize(header));
 }
 
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
@@ -199,12 +189,9 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
             message.contains(QLatin1String("Premature end")))
             invalid(name, ErrorText::PictureDataDamaged, message);
     }
-    LoadedPicture result;
-    result.image = applyExifOrientation(std::move(stored), header.orientation);
-    result.logicalSize = uprightSize(header);
-    result.isVector = false;
-    result.format = PictureFormat::Jpeg;
-    return result;
+    return rasterPicture(PictureFormat::Jpeg,
+                         applyExifOrientation(std::move(stored), header.orientation),
+                         uprightSize(header));
 }
 
 // ---- bmp and gif through Qt's readers ----------------------------------------------
@@ -268,12 +255,9 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
     QImage image;
     if (!reader.read(&image) || image.isNull())
         invalid(name, ErrorText::PictureDataDamaged, reader.errorString());
-    LoadedPicture result;
-    result.image = flattenOverWhite(image);
-    result.logicalSize = result.image.size();
-    result.isVector = false;
-    result.format = format;
-    return result;
+    QImage flat = flattenOverWhite(image);
+    const QSize size = flat.size();
+    return rasterPicture(format, std::move(flat), size);
 }
 
 // ---- metafiles ---------------------------------------------------------------------
@@ -361,9 +345,7 @@ PictureInfo probePicture(const QString& path) {
             header = readJpegHeader(tj.get(), data, path);
         }
         checkPixelCount(header.width, header.height, file.size(), path);
-        info.pixelSize = info.logicalSize = uprightSize(header);
-        info.isVector = false;
-        return info;
+        return rasterInfo(info.format, uprightSize(header));
     }
     case PictureFormat::Bmp:
     case PictureFormat::Gif: {
@@ -376,9 +358,7 @@ PictureInfo probePicture(const QString& path) {
         if (size.isEmpty())
             invalid(path, ErrorText::PictureHeaderDamaged);
         checkPixelCount(size.width(), size.height(), file.size(), path);
-        info.pixelSize = info.logicalSize = size;
-        info.isVector = false;
-        return info;
+        return rasterInfo(info.format, size);
     }
     case PictureFormat::Wmf:
     case PictureFormat::Emf: {
