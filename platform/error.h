@@ -1,11 +1,12 @@
 // Error numbers shared by every layer of Tavolin.
 //
-// The platform layer reports a failure by throwing tav::Error, which carries one of
-// the classic error numbers below and a human-readable description. Callers that
-// trap failures (the generation run's failure report, the preview) classify them by
-// number only; the description is shown to the user verbatim in the generic report, so
-// it is Japanese, built from the table of platform/error_texts.h. What only a developer
-// needs (a decoder's own message, a record offset) goes into the detail.
+// Every layer reports a failure by throwing tav::Error, which carries one of the error
+// numbers below, a description for the user and, for file errors, the errno. Callers
+// that trap failures classify them by that number (the generation run's failure report
+// also by where the run was and by the errno); the description is shown to the user
+// verbatim in the generic report, so it is Japanese, built from the table of
+// platform/error_texts.h. What only a developer needs (a decoder's own message, a record
+// offset) goes into the detail.
 #pragma once
 
 #include "platform/error_texts.h"
@@ -17,9 +18,9 @@
 
 namespace tav {
 
-// The program's error numbers and their names: the one table of them. File errors keep
-// the classic numbers that errnoToErrorNumber() maps errno values to; the rest are
-// raised by the layers named beside them.
+// The program's error numbers and their names, the one table of them: file errors with
+// the classic numbers that errnoToErrorNumber() maps errno values to, and the numbers
+// the run, the picture loader and the spreadsheet engine raise of their own.
 namespace err {
 inline constexpr int OutOfMemory = 7;
 inline constexpr int SubscriptOutOfRange = 9; // the run's list row went while it yielded
