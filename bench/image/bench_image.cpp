@@ -139,16 +139,14 @@ void benchQuarterTurn(const QImage& picture, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tav::bench::useOffscreenDisplay();
     QGuiApplication app(argc, argv);
-    const bool reuseHeap = tav::bench::takeReuseHeapFlag(argc, argv);
-    const BenchPhoto photo = readPhoto(argc > 1 ? argv[1] : nullptr);
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+    const tav::bench::CommandLine line = tav::bench::readCommandLine(argc, argv, 7);
+    const BenchPhoto photo = readPhoto(line.photo);
     std::printf("photo: %s, %lld bytes, best of %d runs (thread CPU time)%s\n\n",
-                qPrintable(photo.label), static_cast<long long>(photo.jpeg.size()), rounds,
-                reuseHeap ? ", heap reused" : "");
-    const QImage decoded = benchDecoding(photo.jpeg, rounds);
-    benchQuarterTurn(decoded, rounds);
+                qPrintable(photo.label), static_cast<long long>(photo.jpeg.size()), line.rounds,
+                line.reuseHeap ? ", heap reused" : "");
+    const QImage decoded = benchDecoding(photo.jpeg, line.rounds);
+    benchQuarterTurn(decoded, line.rounds);
     return 0;
 }
