@@ -129,7 +129,9 @@ def expected_pictures(layout, n, pictures):
 
 
 def col_px(raw_256, mdw=8):
-    # Excel: pixels = Truncate(((256 * width + Truncate(128 / mdw)) / 256) * mdw)
+    """Pixels of a column stored as `raw_256` 256ths of a character, for a font whose digit
+    is `mdw` pixels wide: the width rounded to the pixel grid as spreadsheet programs do,
+    fractions of a pixel dropped."""
     return int(((raw_256 + int(128 / mdw)) / 256.0) * mdw)
 
 
