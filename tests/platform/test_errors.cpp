@@ -63,6 +63,36 @@ QString damagedCopy(const char* source, int percent, const QString& path) {
     return path;
 }
 
+// A piece of work that fails, the error number it fails with, the paths its description
+// names.
+struct FailureCase {
+    const char* name;
+    std::function<void()> fail;
+    int number;
+    QStringList named;
+    bool detailed = false; // a developer's detail is expected
+};
+
+// The case fails with its number, its description names its paths and, without them,
+// holds no English; a detail is there where one is expected.
+void expectJapaneseNaming(const FailureCase& c) {
+    try {
+        c.fail();
+        ADD_FAILURE() << c.name << ": no error";
+    } catch (const tav::Error& e) {
+        EXPECT_EQ(e.number(), c.number) << c.name;
+        QString rest = e.description();
+        for (const QString& path : c.named) {
+            EXPECT_TRUE(rest.contains(path)) << c.name << ": " << e.what();
+            rest.remove(path);
+        }
+        EXPECT_FALSE(holdsEnglish(rest)) << c.name << ": " << e.what();
+        if (c.detailed) {
+            EXPECT_FALSE(e.detail().isEmpty()) << c.name << ": " << e.what();
+        }
+    }
+}
+
 // Real failures of each layer: the description names the path (which is taken out
 // before looking for English) and says the rest in Japanese.
 TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
@@ -84,14 +114,7 @@ TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
         damagedCopy("webp/photo_storm_DERIVED.webp", 60, dir.filePath(QStringLiteral("空.webp")));
     const QString png =
         damagedCopy("png/toucan_palette.png", 60, dir.filePath(QStringLiteral("鳥.png")));
-    struct Case {
-        const char* name;
-        std::function<void()> fail;
-        int number;
-        QStringList named;
-        bool detailed = false; // a developer's detail is expected
-    };
-    const Case cases[] = {
+    const FailureCase cases[] = {
         {"rename onto an existing file",
          [&] { tav::renameNoReplace(existing, other); },
          tav::err::FileAlreadyExists,
@@ -135,22 +158,8 @@ TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
          tav::err::EngineRefused,
          {QStringLiteral("A0")}},
     };
-    for (const Case& c : cases) {
-        try {
-            c.fail();
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const tav::Error& e) {
-            EXPECT_EQ(e.number(), c.number) << c.name;
-            QString rest = e.description();
-            for (const QString& path : c.named) {
-                EXPECT_TRUE(rest.contains(path)) << c.name << ": " << e.what();
-                rest.remove(path);
-            }
-            EXPECT_FALSE(holdsEnglish(rest)) << c.name << ": " << e.what();
-            if (c.detailed) {
-                EXPECT_FALSE(e.detail().isEmpty()) << c.name << ": " << e.what();
-            }
-        }
+    for (const FailureCase& c : cases) {
+        expectJapaneseNaming(c);
     }
 }
 
