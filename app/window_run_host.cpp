@@ -34,9 +34,9 @@ GenerationJob readGenerationJob(MainWindow& w) {
             }
         }
     }
-    job.makeFileName = w.ChkMakeFileName->isChecked();
-    job.makeKaku = w.ChkMakeKaku->isChecked();
-    job.nameChange = w.ChkNameChange->isChecked();
+    job.withCaptions = w.ChkMakeFileName->isChecked();
+    job.captionsKeepExtension = w.ChkMakeKaku->isChecked();
+    job.renameToDisplayNames = w.ChkNameChange->isChecked();
     job.title = w.txtExcelTitle->text();
     job.subject = w.txtHyoudai->text();
     job.author = w.txtOwnerName->text();
@@ -92,10 +92,10 @@ void WindowRunHost::setBusyPointer(bool busy) {
     }
 }
 
-void WindowRunHost::setExecEnabled(bool enabled) {
+void WindowRunHost::setStartEnabled(bool enabled) {
     window_.CmdExec->setEnabled(enabled);
 }
-void WindowRunHost::setShowExcelEnabled(bool enabled) {
+void WindowRunHost::setShowWorkbookEnabled(bool enabled) {
     window_.CmdShowExcel->setEnabled(enabled);
 }
 

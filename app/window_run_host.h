@@ -40,8 +40,8 @@ public:
     Dialogs& dialogs() override;
     QWidget* dialogParent() override;
     void setBusyPointer(bool busy) override;
-    void setExecEnabled(bool enabled) override;
-    void setShowExcelEnabled(bool enabled) override;
+    void setStartEnabled(bool enabled) override;
+    void setShowWorkbookEnabled(bool enabled) override;
     void setProgress(int done, int total) override;
     void setResultWorkbookPath(const QString& path) override { resultWorkbookPath_ = path; }
     // The window's shutdown writes the settings file first, then ends the program.

@@ -37,14 +37,14 @@ QString beforeFirstDot(const QString& text) {
     return text.left(text.indexOf(QLatin1Char('.')));
 }
 
-QString fileNameCaption(const QString& path, bool makeKaku) {
-    const QString name = FileNamePart(path);
-    return makeKaku ? name : withoutExtensionOf(name, path);
+QString fileNameCaption(const QString& path, bool keepExtension) {
+    const QString name = textAfterLastSlash(path);
+    return keepExtension ? name : withoutExtensionOf(name, path);
 }
 
 } // namespace
 
-QString FileNamePart(const QString& path) {
+QString textAfterLastSlash(const QString& path) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (slash < 0) {
         return {};
@@ -52,16 +52,16 @@ QString FileNamePart(const QString& path) {
     return path.mid(slash + 1);
 }
 
-CaptionPlan planCaption(const QString& path, const QString& displayName, bool makeKaku,
-                        bool nameChange) {
+CaptionPlan planCaption(const QString& path, const QString& displayName, bool keepExtension,
+                        bool offerRename) {
     CaptionPlan plan;
     if (displayName == kSameAsFileName) {
-        plan.caption = fileNameCaption(path, makeKaku);
+        plan.caption = fileNameCaption(path, keepExtension);
         return plan; // such a row is never renamed
     }
 
     const bool hasDot = displayName.contains(QLatin1Char('.'));
-    if (makeKaku) {
+    if (keepExtension) {
         if (sameEnding(displayName, path) || !hasDot) {
             plan.caption = displayName;
         } else {
@@ -75,7 +75,7 @@ CaptionPlan planCaption(const QString& path, const QString& displayName, bool ma
         plan.caption = displayName;
     }
 
-    if (nameChange) {
+    if (offerRename) {
         QString newName;
         if (sameEnding(plan.caption, path)) {
             newName = plan.caption;
@@ -84,7 +84,7 @@ CaptionPlan planCaption(const QString& path, const QString& displayName, bool ma
         } else {
             newName = plan.caption + extensionOf(path);
         }
-        const QString folderPart = path.left(path.size() - FileNamePart(path).size());
+        const QString folderPart = path.left(path.size() - textAfterLastSlash(path).size());
         plan.offerRename = true;
         plan.newPath = folderPart + newName;
     }
@@ -105,7 +105,7 @@ void RenamePlan::add(const QString& from, const QString& to) {
     // A name holding "/" would move the file into another folder, one holding a NUL
     // cannot name a file, and one starting with a dot (empty, only dots, ".jpg") would
     // hide the photo or not name a file at all.
-    const QString newName = FileNamePart(to);
+    const QString newName = textAfterLastSlash(to);
     if (folderOf(to) != folderOf(from) || newName.contains(QLatin1Char('/')) ||
         newName.contains(QChar(0)) || newName.isEmpty() || newName.startsWith(QLatin1Char('.'))) {
         throw Error(err::BadFileName,
@@ -158,10 +158,11 @@ QStringList RenamePlan::undo() noexcept {
     return left;
 }
 
-QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChange,
-                    RenamePlan& renames) {
+QString captionForRow(GenerationHost& host, int row, bool keepExtension, bool offerRename,
+                      RenamePlan& renames) {
     const QString path = host.rowPath(row);
-    const CaptionPlan plan = planCaption(path, host.rowDisplayName(row), makeKaku, nameChange);
+    const CaptionPlan plan =
+        planCaption(path, host.rowDisplayName(row), keepExtension, offerRename);
     if (!plan.offerRename) {
         return plan.caption;
     }
@@ -170,7 +171,7 @@ QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChang
         return plan.caption;
     }
     renames.add(path, plan.newPath);
-    return fileNameCaption(plan.newPath, makeKaku);
+    return fileNameCaption(plan.newPath, keepExtension);
 }
 
 } // namespace tav

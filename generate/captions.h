@@ -15,9 +15,9 @@ class GenerationHost;
 inline const QString kSameAsFileName = QStringLiteral("ファイル名と同じ");
 
 // The text after the last "/" of `path`; empty when the path is empty or holds no "/".
-QString FileNamePart(const QString& path);
+QString textAfterLastSlash(const QString& path);
 
-// What MakeCaption decides before it asks anything.
+// What captionForRow decides before it asks anything.
 struct CaptionPlan {
     QString caption; // empty: the display name cannot be used
     bool offerRename = false;
@@ -25,9 +25,10 @@ struct CaptionPlan {
 };
 
 // The caption of a row with this path and display name, and the rename to offer.
-// `makeKaku` is `ChkMakeKaku` (keep the extension), `nameChange` is `ChkNameChange`.
-CaptionPlan planCaption(const QString& path, const QString& displayName, bool makeKaku,
-                        bool nameChange);
+// `keepExtension`: the caption keeps the file's extension; `offerRename`: a display
+// name other than the file's own name is offered as the file's new name.
+CaptionPlan planCaption(const QString& path, const QString& displayName, bool keepExtension,
+                        bool offerRename);
 
 // The confirmation question and its title.
 QString renameQuestion(const QString& currentPath, const QString& newPath);
@@ -38,7 +39,7 @@ inline const QString kRenameQuestionTitle = QStringLiteral("ファイル名の�
 //
 // Usage (the run):
 //     RenamePlan renames;
-//     caption = MakeCaption(host, i, makeKaku, nameChange, renames);  // per row
+//     caption = captionForRow(host, i, keepExtension, offerRename, renames);  // per row
 //     ... the workbook is written into its temporary file ...
 //     renames.apply();     // on failure it has renamed back what it did, and throws
 //     pending->commit();   // on failure: renames.undo()
@@ -82,7 +83,7 @@ private:
 // asks the host's user; on Yes it adds the rename to `renames` (see RenamePlan::add for
 // what is refused, and when) and takes the caption from the new file name. Nothing is
 // renamed here.
-QString MakeCaption(GenerationHost& host, int row, bool makeKaku, bool nameChange,
-                    RenamePlan& renames);
+QString captionForRow(GenerationHost& host, int row, bool keepExtension, bool offerRename,
+                      RenamePlan& renames);
 
 } // namespace tav

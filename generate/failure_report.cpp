@@ -48,9 +48,6 @@ constexpr ClassRule kClassRules[] = {
     {FailureSite::Rename, err::FileNotFound, kAnyOsError, FailureClass::PicturesUnusable},
 
     {std::nullopt, err::DiskFull, kAnyOsError, FailureClass::DiskFull},
-    {std::nullopt, kErrCannotCreateObject, kAnyOsError, FailureClass::NoSpreadsheet},
-    {std::nullopt, kErrAutomationFileNotFound, kAnyOsError, FailureClass::NoSpreadsheet},
-    {std::nullopt, kErrProjectProtected, kAnyOsError, FailureClass::ProjectProtected},
 };
 
 FailureClass classify(std::optional<FailureSite> site, int number, int osError) {
@@ -89,11 +86,6 @@ constexpr ClassText kClassTexts[] = {
     {FailureClass::TemplateMissing,
      u"Excel元ファイルが存在しません。\rExcelBook.orgを同一フォルダに格納下さい。",
      MessageIcon::None, false, Names::Nothing},
-    {FailureClass::NoSpreadsheet, u"Excelが見つかりません。Excelが起動不可能の状態です",
-     MessageIcon::Exclamation, false, Names::Nothing},
-    {FailureClass::ProjectProtected,
-     u"プロジェクトが保護されています。\r保護を解除してから選択下さい。\r本ソフトを終了します。",
-     MessageIcon::None, true, Names::Nothing},
     {FailureClass::TargetFolderMissing,
      u"保存先のフォルダが見つかりません。\r%1\r\rフォルダを指定し直して下さい。",
      MessageIcon::Exclamation, false, Names::Folder},

@@ -25,10 +25,8 @@ enum class TargetProblem;
 inline const QString kGenerationTitle = QStringLiteral("Tavolin、画像ファイル生成");
 
 enum class FailureClass {
-    TargetOpen,       // the target workbook is open or locked elsewhere (ends the program)
-    TemplateMissing,  // ExcelBook.org is missing beside the program
-    NoSpreadsheet,    // 429, -2147024894: the spreadsheet cannot be started
-    ProjectProtected, // 50289 (ends the program)
+    TargetOpen,      // the target workbook is open or locked elsewhere (ends the program)
+    TemplateMissing, // ExcelBook.org is missing beside the program
     TargetFolderMissing,
     TargetFolderNotWritable,
     ReadOnlyMedium,
@@ -48,11 +46,6 @@ enum class FailureSite {
     Rename,   // renaming a photo to its display name
     Engine,   // anything the spreadsheet engine refused
 };
-
-// Error numbers of the automation layer that the report knows by name.
-inline constexpr int kErrCannotCreateObject = 429;
-inline constexpr int kErrAutomationFileNotFound = -2147024894; // 0x80070002
-inline constexpr int kErrProjectProtected = 50289;
 
 // A failure ready for the report.
 struct RunFailure {

@@ -20,14 +20,15 @@ struct GenerationJob {
     QString folder;   // `LblFolderName`: target folder
     QString fileName; // `txtExcelName`: workbook file name
     LayoutChoice layout;
-    bool makeFileName = true; // `ChkMakeFileName`: captions
-    bool makeKaku = true;     // `ChkMakeKaku`: captions keep the extension
-    bool nameChange = false;  // `ChkNameChange`: rename image files to their display names
-    QString title;            // `txtExcelTitle`
-    QString subject;          // `txtHyoudai`
-    QString author;           // `txtOwnerName`
-    QString comment;          // `txtComment`
-    QString programFolder;    // where ExcelBook.org lies
+    bool withCaptions = true;          // `ChkMakeFileName`: a caption with every picture
+    bool captionsKeepExtension = true; // `ChkMakeKaku`: captions keep the file's extension
+    bool renameToDisplayNames = false; // `ChkNameChange`: offer to rename image files to
+                                       // their display names
+    QString title;                     // `txtExcelTitle`
+    QString subject;                   // `txtHyoudai`
+    QString author;                    // `txtOwnerName`
+    QString comment;                   // `txtComment`
+    QString programFolder;             // where ExcelBook.org lies
 };
 
 class GenerationHost {
@@ -37,7 +38,7 @@ public:
     // The selection list (0-based rows).
     virtual int rowCount() const = 0;
     virtual QString rowPath(int row) const = 0;
-    virtual QString rowRotation(int row) const = 0;    // a RotationCode, any text
+    virtual QString rowRotation(int row) const = 0;    // a rotation code, any text
     virtual QString rowDisplayName(int row) const = 0; // "ファイル名と同じ" or a name
     virtual void setRowPath(int row, const QString& path) = 0;
     // Makes the row current, exactly as if the user had chosen it (the preview follows).
@@ -56,8 +57,8 @@ public:
 
     // The busy (hourglass) or the default mouse pointer.
     virtual void setBusyPointer(bool busy) = 0;
-    virtual void setExecEnabled(bool enabled) = 0;
-    virtual void setShowExcelEnabled(bool enabled) = 0;
+    virtual void setStartEnabled(bool enabled) = 0;
+    virtual void setShowWorkbookEnabled(bool enabled) = 0;
     // Pictures placed so far of all; called with (0, n) when the placing starts and
     // with (-1, -1) when the run is over, however it ended.
     virtual void setProgress(int done, int total) = 0;

@@ -22,11 +22,6 @@ namespace tav {
 
 namespace {
 
-// Internal error number for a failure that carries no number of its own.
-constexpr int kErrInternal = 51;
-// The selection list lost the row being placed (rows removed while the run yielded).
-constexpr int kErrSubscriptOutOfRange = 9;
-
 void writeCell(xls::Worksheet& sheet, const QString& address, const QString& text,
                CellAlignment alignment) {
     xls::Range cell = sheet.range(address);
@@ -129,6 +124,23 @@ QString printAreaAddress(xls::Worksheet& sheet, const PageLayout& layout, int n)
         .arg(layout.pageCount(n) * layout.pageRows);
 }
 
+// The sheet's last steps once every picture is placed: pages printed over, then down,
+// the printed range, the selection back at A1, every picture turned into a JPEG one.
+void finishSheet(xls::Application& app, xls::Worksheet& sheet, const PageLayout& layout, int n) {
+    sheet.pageSetup().setOrder(xls::xl::OrderOverThenDown);
+    sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n));
+    sheet.range(QStringLiteral("A1")).select();
+    convertPicturesToJpeg(app, sheet);
+}
+
+// The workbook's title, subject, author and comments.
+void writeDocumentProperties(xls::Workbook& book, const GenerationJob& job) {
+    book.builtinDocumentProperties(1).setValue(job.title);
+    book.builtinDocumentProperties(2).setValue(job.subject);
+    book.builtinDocumentProperties(3).setValue(job.author);
+    book.builtinDocumentProperties(5).setValue(job.comment);
+}
+
 // The caption rule's leading apostrophe for every text the run writes, so that a title
 // such as "0012", "2024.10" or "1e3" stays that text instead of becoming a number. An
 // empty text stays empty (the cell keeps its format and holds nothing).
@@ -139,7 +151,7 @@ QString asText(const QString& text) {
 // The selection list lost the row being placed (rows removed while the run yielded).
 void requireRow(GenerationHost& host, int i) {
     if (i >= host.rowCount()) {
-        throw Error(kErrSubscriptOutOfRange,
+        throw Error(err::SubscriptOutOfRange,
                     errorText(ErrorText::RowRemovedDuringRun, QString::number(i + 1)));
     }
 }
@@ -191,49 +203,60 @@ RunOutcome GenerationRun::start(const GenerationJob& job) {
 }
 
 RunOutcome GenerationRun::run(const GenerationJob& job) {
-    Dialogs& dialogs = host_.dialogs();
-    QWidget* parent = host_.dialogParent();
-
-    // Nothing is read or written before these pass.
-    if (job.folder.isEmpty()) {
-        dialogs.message(parent, QStringLiteral("フォルダを指定して下さい。"), kProgramTitle,
-                        MessageIcon::None);
+    const PageLayout layout = pageLayout(job.layout, job.withCaptions);
+    if (!acceptJob(job, layout)) {
         return RunOutcome::Refused;
     }
-    if (job.fileName.isEmpty()) {
-        dialogs.message(parent, QStringLiteral("ファイル名を指定して下さい。"), kProgramTitle,
-                        MessageIcon::None);
-        return RunOutcome::Refused;
-    }
-    if (host_.rowCount() == 0) {
-        dialogs.message(parent, QStringLiteral("ファイルを選択して下さい。"), kProgramTitle,
-                        MessageIcon::None);
-        return RunOutcome::Refused;
-    }
-
-    const PageLayout layout = pageLayout(job.layout, job.makeFileName);
-    const int n = host_.rowCount();
-
-    // A job that does not fit one sheet is refused before anything is read, rather
-    // than failing half way.
-    const QString capacity = sheetCapacityProblem(layout, n);
-    if (!capacity.isEmpty()) {
-        dialogs.message(parent, capacity, kProgramTitle, MessageIcon::Exclamation);
-        return RunOutcome::Refused;
-    }
-
     host_.setBusyPointer(true);
-    host_.setShowExcelEnabled(false);
+    host_.setShowWorkbookEnabled(false);
     const QString target = targetWorkbookPath(job.folder, job.fileName);
     RenamePlan renames;
+    switch (writeWorkbookCatchingFailures(job, layout, target, renames)) {
+    case Ending::Completed:
+        return completeRun(target, renames);
+    case Ending::Stopped:
+        undoAfterFailure(renames);
+        return RunOutcome::Stopped;
+    case Ending::Failed:
+        break;
+    }
+    undoAfterFailure(renames);
+    return reportFailure();
+}
+
+bool GenerationRun::acceptJob(const GenerationJob& job, const PageLayout& layout) {
+    // Nothing is read or written before these pass.
+    QString problem;
+    MessageIcon icon = MessageIcon::None;
+    if (job.folder.isEmpty()) {
+        problem = QStringLiteral("フォルダを指定して下さい。");
+    } else if (job.fileName.isEmpty()) {
+        problem = QStringLiteral("ファイル名を指定して下さい。");
+    } else if (host_.rowCount() == 0) {
+        problem = QStringLiteral("ファイルを選択して下さい。");
+    } else {
+        // A job that does not fit one sheet is refused before anything is read, rather
+        // than failing half way.
+        problem = sheetCapacityProblem(layout, host_.rowCount());
+        icon = MessageIcon::Exclamation;
+    }
+    if (problem.isEmpty()) {
+        return true;
+    }
+    host_.dialogs().message(host_.dialogParent(), problem, kProgramTitle, icon);
+    return false;
+}
+
+GenerationRun::Ending GenerationRun::writeWorkbookCatchingFailures(const GenerationJob& job,
+                                                                   const PageLayout& layout,
+                                                                   const QString& target,
+                                                                   RenamePlan& renames) {
     lastFailure_ = RunFailure{};
-    bool completed = false;
-    bool stopped = false;
     try {
-        writeWorkbook(job, layout, n, target, renames);
-        completed = true;
+        writeWorkbook(job, layout, host_.rowCount(), target, renames);
+        return Ending::Completed;
     } catch (const Stopped&) {
-        stopped = true;
+        return Ending::Stopped;
     } catch (const Refusal& refusal) {
         lastFailure_ = refusal.failure;
     } catch (const Error& e) {
@@ -242,42 +265,46 @@ RunOutcome GenerationRun::run(const GenerationJob& job) {
         lastFailure_.number = err::OutOfMemory;
         lastFailure_.description = errorText(ErrorText::NoMemory);
     } catch (const std::exception& e) {
-        lastFailure_.number = kErrInternal;
+        lastFailure_.number = err::InternalError;
         lastFailure_.description = errorText(ErrorText::InternalError);
         qWarning("generation run: %s", e.what());
     }
+    return Ending::Failed;
+}
 
-    if (completed) {
-        // The photos have their new names: every row that showed an old path shows the
-        // new one (a photo listed twice is renamed once, and both rows follow it).
-        for (const RenamePlan::Rename& r : renames.renames()) {
-            for (int row = 0; row < host_.rowCount(); ++row) {
-                if (host_.rowPath(row) == r.from) {
-                    host_.setRowPath(row, r.to);
-                }
+RunOutcome GenerationRun::completeRun(const QString& target, const RenamePlan& renames) {
+    // The photos have their new names: every row that showed an old path shows the new
+    // one (a photo listed twice is renamed once, and both rows follow it).
+    for (const RenamePlan::Rename& r : renames.renames()) {
+        for (int row = 0; row < host_.rowCount(); ++row) {
+            if (host_.rowPath(row) == r.from) {
+                host_.setRowPath(row, r.to);
             }
         }
-        resultWorkbookPath_ = target;
-        host_.setResultWorkbookPath(target);
-        host_.setBusyPointer(false);
-        host_.setExecEnabled(true);
-        dialogs.message(parent, kCompletionMessage, kGenerationTitle, MessageIcon::None);
-        host_.setShowExcelEnabled(true);
-        return RunOutcome::Completed;
     }
+    resultWorkbookPath_ = target;
+    host_.setResultWorkbookPath(target);
+    host_.setBusyPointer(false);
+    host_.setStartEnabled(true);
+    host_.dialogs().message(host_.dialogParent(), kCompletionMessage, kGenerationTitle,
+                            MessageIcon::None);
+    host_.setShowWorkbookEnabled(true);
+    return RunOutcome::Completed;
+}
 
+void GenerationRun::undoAfterFailure(RenamePlan& renames) {
     // The temporary file and the lock file went when writeWorkbook() unwound; photos
     // renamed before a failure get their old names back. (A stop comes before any
     // rename.)
     lastFailure_.notRestored = renames.notRestored() + renames.undo();
-    host_.setExecEnabled(true);
+    host_.setStartEnabled(true);
     host_.setBusyPointer(false);
-    host_.setShowExcelEnabled(!resultWorkbookPath_.isEmpty());
-    if (stopped) {
-        return RunOutcome::Stopped;
-    }
+    host_.setShowWorkbookEnabled(!resultWorkbookPath_.isEmpty());
+}
+
+RunOutcome GenerationRun::reportFailure() {
     const FailureMessage report = failureMessage(lastFailure_);
-    dialogs.message(parent, report.text, report.title, report.icon);
+    host_.dialogs().message(host_.dialogParent(), report.text, report.title, report.icon);
     if (report.endsProgram) {
         host_.writeSettings();
         host_.endProgram();
@@ -332,20 +359,42 @@ void GenerationRun::checkPictures() {
 
 void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& layout, int n,
                                   const QString& target, RenamePlan& renames) {
-    Dialogs& dialogs = host_.dialogs();
-    QWidget* parent = host_.dialogParent();
-
     // The template, read whole; it is only ever saved as a copy, never written back.
     const QString templatePath = joinPath(job.programFolder, kTemplateFileName);
-    site_ = FailureSite::Template;
-    subject_ = templatePath;
+    enterSite(FailureSite::Template, templatePath);
     xls::Application app(writer_);
     xls::Workbook& book = app.workbooks().open(templatePath, /*readOnly=*/true);
     xls::Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
 
     // Before anything is written: the target can be replaced, every photo can be read.
-    site_ = FailureSite::Target;
-    subject_ = target;
+    checkTarget(target);
+    checkPictures();
+    checkStop();
+
+    // From here on the target's lock file tells LibreOffice and other runs that the
+    // workbook is in use; what a killed run left for this target goes.
+    enterSite(FailureSite::Target, target);
+    const std::unique_ptr<WorkbookLock> lock = WorkbookLock::acquire(target);
+    removeLeftoverTemporaries(target);
+
+    enterSite(FailureSite::Engine);
+    writeDocumentProperties(book, job);
+    sheet.select();
+    prepareGrid(app, sheet, layout, n);
+    placePictures(app, sheet, job, layout, n, renames);
+    finishSheet(app, sheet, layout, n);
+    checkStop();
+    saveOverTarget(book, target, renames);
+    app.quit();
+}
+
+void GenerationRun::enterSite(FailureSite site, const QString& subject) {
+    site_ = site;
+    subject_ = subject;
+}
+
+void GenerationRun::checkTarget(const QString& target) {
+    enterSite(FailureSite::Target, target);
     if (const TargetCheck check = checkTargetReplaceable(target)) {
         RunFailure failure;
         failure.failureClass = classifyTargetProblem(check.problem);
@@ -355,89 +404,73 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
         failure.subject = target;
         throw Refusal{failure};
     }
-    checkPictures();
-    checkStop();
+}
 
-    // From here on the target's lock file tells LibreOffice and other runs that the
-    // workbook is in use; what a killed run left for this target goes.
-    site_ = FailureSite::Target;
-    subject_ = target;
-    const std::unique_ptr<WorkbookLock> lock = WorkbookLock::acquire(target);
-    removeLeftoverTemporaries(target);
-
-    site_ = FailureSite::Engine;
-    subject_.clear();
-    book.builtinDocumentProperties(1).setValue(job.title);
-    book.builtinDocumentProperties(2).setValue(job.subject);
-    book.builtinDocumentProperties(3).setValue(job.author);
-    book.builtinDocumentProperties(5).setValue(job.comment);
-
-    sheet.select();
-    prepareGrid(app, sheet, layout, n);
-
-    // The pictures, each family in its own order of steps.
+void GenerationRun::placePictures(xls::Application& app, xls::Worksheet& sheet,
+                                  const GenerationJob& job, const PageLayout& layout, int n,
+                                  RenamePlan& renames) {
+    // The layouts without notes and two pictures a row write a caption after its
+    // picture, the others before it.
     const bool captionAfterPicture = !layout.withNotes && layout.imageColumns == 2;
     host_.setProgress(0, n);
     for (int i = 0; i < n; ++i) {
         requireRow(host_, i);
         const PictureCells cells = pictureCells(layout, i);
-
         if (cells.headerDue) {
             writeCell(sheet, cells.pageNumberCell, asText(pageNumberText(cells.page)),
                       layout.pageNumberAlignment());
             writeCell(sheet, cells.titleCell, asText(job.title), layout.titleAlignment());
         }
-        const auto caption = [&]() {
-            if (!job.makeFileName) {
-                return;
-            }
-            site_ = FailureSite::Rename;
-            subject_ = host_.rowPath(i);
-            const QString text = MakeCaption(host_, i, job.makeKaku, job.nameChange, renames);
-            site_ = FailureSite::Engine;
-            subject_.clear();
-            if (text.isEmpty()) {
-                dialogs.message(parent, kCaptionWarning, kProgramTitle, MessageIcon::Exclamation);
-            }
-            checkStop();
-            writeCell(sheet, cells.caption, QLatin1Char('\'') + text,
-                      PageLayout::captionAlignment());
-        };
-
         if (!captionAfterPicture) {
-            caption();
+            writeCaption(sheet, job, cells.caption, i, renames);
         }
-        sheet.range(cells.anchor).select();
-        host_.makeRowCurrent(i);
-        host_.processEvents();
-        checkStop();
-        requireRow(host_, i);
-        const QString path = host_.rowPath(i);
-        site_ = FailureSite::Picture;
-        subject_ = path;
-        placePicture(app, sheet, path, host_.rowRotation(i), layout.boxWidth, layout.boxHeight,
-                     layout.withNotes, placement_);
-        site_ = FailureSite::Engine;
-        subject_.clear();
+        placeRowPicture(app, sheet, layout, cells.anchor, i);
         if (captionAfterPicture) {
-            caption();
+            writeCaption(sheet, job, cells.caption, i, renames);
         }
         if (layout.withNotes) {
             ruleNotes(sheet, cells.notes);
         }
         host_.setProgress(i + 1, n);
     }
+}
 
-    sheet.pageSetup().setOrder(xls::xl::OrderOverThenDown);
-    sheet.pageSetup().setPrintArea(printAreaAddress(sheet, layout, n));
-    sheet.range(QStringLiteral("A1")).select();
-    convertPicturesToJpeg(app, sheet);
+void GenerationRun::writeCaption(xls::Worksheet& sheet, const GenerationJob& job,
+                                 const QString& cell, int row, RenamePlan& renames) {
+    if (!job.withCaptions) {
+        return;
+    }
+    enterSite(FailureSite::Rename, host_.rowPath(row));
+    const QString text =
+        captionForRow(host_, row, job.captionsKeepExtension, job.renameToDisplayNames, renames);
+    enterSite(FailureSite::Engine);
+    if (text.isEmpty()) {
+        host_.dialogs().message(host_.dialogParent(), kCaptionWarning, kProgramTitle,
+                                MessageIcon::Exclamation);
+    }
     checkStop();
+    writeCell(sheet, cell, QLatin1Char('\'') + text, PageLayout::captionAlignment());
+}
 
+void GenerationRun::placeRowPicture(xls::Application& app, xls::Worksheet& sheet,
+                                    const PageLayout& layout, const QString& anchor, int row) {
+    sheet.range(anchor).select();
+    host_.makeRowCurrent(row);
+    host_.processEvents();
+    checkStop();
+    requireRow(host_, row);
+    const QString path = host_.rowPath(row);
+    enterSite(FailureSite::Picture, path);
+    placePicture(app, sheet, path, RotationCode::parseLenient(host_.rowRotation(row)),
+                 layout.boxWidth, layout.boxHeight, layout.withNotes, placement_);
+    enterSite(FailureSite::Engine);
+}
+
+void GenerationRun::saveOverTarget(xls::Workbook& book, const QString& target,
+                                   RenamePlan& renames) {
     // The finished workbook goes into a temporary file beside the target; the photos
     // get their new names; then the temporary file replaces the target in one rename.
-    site_ = FailureSite::Target;
-    subject_ = target;
+    enterSite(FailureSite::Target, target);
     const std::unique_ptr<PendingFile> pending = writer_.create(target);
     book.writeTo(*pending);
     site_ = FailureSite::Rename;
@@ -449,10 +482,8 @@ void GenerationRun::writeWorkbook(const GenerationJob& job, const PageLayout& la
         }
         throw;
     }
-    site_ = FailureSite::Target;
-    subject_ = target;
+    enterSite(FailureSite::Target, target);
     pending->commit();
-    app.quit();
 }
 
 } // namespace tav

@@ -32,6 +32,12 @@ namespace tav {
 
 class RenamePlan;
 
+namespace xls {
+class Application;
+class Workbook;
+class Worksheet;
+} // namespace xls
+
 inline const QString kTemplateFileName = QStringLiteral("ExcelBook.org");
 inline const QString kCompletionMessage = QStringLiteral("画像貼り付け処理が終了しました");
 inline const QString kCaptionWarning = QStringLiteral("ファイル名に異常があります。");
@@ -72,14 +78,39 @@ public:
     const QString& resultWorkbookPath() const { return resultWorkbookPath_; }
 
 private:
+    // How writeWorkbook() ended.
+    enum class Ending { Completed, Stopped, Failed };
+
     RunOutcome run(const GenerationJob& job);
+    // Shows why the job cannot start (no folder, no file name, no rows, more pictures
+    // than one sheet holds); true when it can.
+    bool acceptJob(const GenerationJob& job, const PageLayout& layout);
+    // writeWorkbook(), with a failure classified into lastFailure_.
+    Ending writeWorkbookCatchingFailures(const GenerationJob& job, const PageLayout& layout,
+                                         const QString& target, RenamePlan& renames);
+    RunOutcome completeRun(const QString& target, const RenamePlan& renames);
+    // After a failure or a stop: renames undone, the window's buttons as before.
+    void undoAfterFailure(RenamePlan& renames);
+    RunOutcome reportFailure();
+
     // Everything that touches files, from reading the template to replacing the
     // target. The engine, the lock and the temporary file are released when it returns
     // or throws; `renames` is left applied on return.
     void writeWorkbook(const GenerationJob& job, const PageLayout& layout, int n,
                        const QString& target, RenamePlan& renames);
+    // The steps of writeWorkbook().
+    void checkTarget(const QString& target);
     void checkPictures();
+    void placePictures(xls::Application& app, xls::Worksheet& sheet, const GenerationJob& job,
+                       const PageLayout& layout, int n, RenamePlan& renames);
+    void writeCaption(xls::Worksheet& sheet, const GenerationJob& job, const QString& cell, int row,
+                      RenamePlan& renames);
+    void placeRowPicture(xls::Application& app, xls::Worksheet& sheet, const PageLayout& layout,
+                         const QString& anchor, int row);
+    void saveOverTarget(xls::Workbook& book, const QString& target, RenamePlan& renames);
     void checkStop() const;
+    // Where writeWorkbook() is now, and the file it works on there.
+    void enterSite(FailureSite site, const QString& subject = QString());
 
     GenerationHost& host_;
     PlacementOptions placement_;

@@ -9,52 +9,59 @@ namespace tav {
 
 namespace {
 
-struct PlainRow {
+// What both families' rows give: pictures a page (rows and columns), the columns of
+// the pictures' left edges (the right one empty for one picture a row), the sheet row
+// of the first picture, the rows from one picture row to the next, and the caption's
+// offset from its picture's top row.
+struct Grid {
     int rows, columns;
     const char* left;
     const char* right;
-    int firstRow, rowPitch, captionOffset, headerOffset;
+    int firstRow, rowPitch, captionOffset;
+};
+
+struct PlainRow {
+    Grid grid;
+    int headerOffset;
     float boxWidth, boxHeight;
 };
 
 // Layouts without notes: rows 13.5 pt, 59 rows a page. Index 0..4, then the
 // captions-off rows of OptNoList(2..4) at 5..7.
 constexpr PlainRow kPlain[] = {
-    {2, 1, "H", "", 6, 29, 23, 5, 370.0f, 278.0f},
-    {3, 1, "J", "", 2, 20, 17, 1, 300.0f, 225.0f},
-    {2, 2, "C", "W", 6, 32, 16, 5, 233.25f, 215.25f},
-    {3, 2, "C", "W", 6, 20, 13, 5, 233.25f, 174.75f},
-    {4, 2, "F", "Z", 3, 15, 11, 2, 190.0f, 143.0f},
+    {{2, 1, "H", "", 6, 29, 23}, 5, 370.0f, 278.0f},
+    {{3, 1, "J", "", 2, 20, 17}, 1, 300.0f, 225.0f},
+    {{2, 2, "C", "W", 6, 32, 16}, 5, 233.25f, 215.25f},
+    {{3, 2, "C", "W", 6, 20, 13}, 5, 233.25f, 174.75f},
+    {{4, 2, "F", "Z", 3, 15, 11}, 2, 190.0f, 143.0f},
     // Captions off. The square 4 and 6 boxes fill their pages so far that the page
     // header takes row 1 and the pictures start in row 2: no picture starts on a
     // page's first row, where readers that round the page's end show a strip of it at
     // the foot of the page before. Two rows of 379.5 pt boxes then fit at a 29-row
     // pitch (rows 2 and 31; the second ends in row 59).
-    {2, 2, "C", "W", 2, 29, 0, 1, 244.5f, 379.5f},
+    {{2, 2, "C", "W", 2, 29, 0}, 1, 244.5f, 379.5f},
     // Three rows of 252.3 pt boxes fit a 59-row page only at a 19-row pitch (rows 2,
     // 21, 40; the last box ends in row 58); a 21-row pitch would push the third row
     // into the next page.
-    {3, 2, "C", "W", 2, 19, 0, 1, 244.5f, 252.3f},
+    {{3, 2, "C", "W", 2, 19, 0}, 1, 244.5f, 252.3f},
     // Four rows of 155 pt boxes from row 4 fit a 59-row page only at a 14-row pitch
     // (the last box ends in row 58); at 15 rows it would reach into the next page.
-    {4, 2, "F", "Z", 4, 14, 0, 2, 190.0f, 155.0f},
+    {{4, 2, "F", "Z", 4, 14, 0}, 2, 190.0f, 155.0f},
 };
 
 struct NotesRow {
-    int rows, columns;
-    const char* left;
-    const char* right;
-    int firstRow, rowPitch, captionOffset, notesLines;
+    Grid grid;
+    int notesLines;
     double pictureWidthCm, pictureHeightCm, notesWidthCm;
 };
 
 // Layouts with notes: rows 18 pt, 44 rows a page.
 constexpr NotesRow kNotes[] = {
-    {2, 1, "B", "", 3, 23, 0, 16, 13.12, 10.53, 4.6},
-    {3, 1, "B", "", 3, 14, 0, 13, 11.01, 8.26, 6.0},
-    {4, 1, "B", "", 2, 11, 0, 10, 9.1, 6.32, 8.53},
-    {2, 2, "B", "D", 3, 22, 11, 9, 8.6, 6.6, 8.6},
-    {3, 2, "B", "D", 3, 14, 11, 2, 8.6, 6.6, 8.6},
+    {{2, 1, "B", "", 3, 23, 0}, 16, 13.12, 10.53, 4.6},
+    {{3, 1, "B", "", 3, 14, 0}, 13, 11.01, 8.26, 6.0},
+    {{4, 1, "B", "", 2, 11, 0}, 10, 9.1, 6.32, 8.53},
+    {{2, 2, "B", "D", 3, 22, 11}, 9, 8.6, 6.6, 8.6},
+    {{3, 2, "B", "D", 3, 14, 11}, 2, 8.6, 6.6, 8.6},
 };
 
 constexpr const char* kKeys[2][5] = {
@@ -64,6 +71,17 @@ constexpr const char* kKeys[2][5] = {
 
 int intOf(double x) {
     return static_cast<int>(std::floor(x));
+}
+
+void applyGrid(PageLayout& l, const Grid& grid, bool withNotes, int pageRows) {
+    l.withNotes = withNotes;
+    l.imageRows = grid.rows;
+    l.imageColumns = grid.columns;
+    l.pictureColumns = {QString::fromLatin1(grid.left), QString::fromLatin1(grid.right)};
+    l.firstRow = grid.firstRow;
+    l.rowPitch = grid.rowPitch;
+    l.pageRows = pageRows;
+    l.captionOffset = grid.captionOffset;
 }
 
 QString cell(const QString& column, int row) {
@@ -89,17 +107,17 @@ int PageLayout::pageCount(int pictureCount) const {
 }
 
 CellAlignment PageLayout::pageNumberAlignment() const {
-    return {align::Right, align::Center, false};
+    return {xls::xl::HAlignRight, xls::xl::VAlignCenter, false};
 }
 
 CellAlignment PageLayout::titleAlignment() const {
     if (withNotes) {
-        return {align::Right, align::Center, false};
+        return {xls::xl::HAlignRight, xls::xl::VAlignCenter, false};
     }
     // Two pictures a row put the title into the left picture's column, less than two
     // characters wide at the page's left edge: right-aligned there, a title spills to
     // the left off the printed page, so it starts at the column instead.
-    return {align::Left, align::Center, imageColumns == 1};
+    return {xls::xl::HAlignLeft, xls::xl::VAlignCenter, imageColumns == 1};
 }
 
 PageLayout pageLayout(LayoutChoice choice, bool captions) {
@@ -109,30 +127,16 @@ PageLayout pageLayout(LayoutChoice choice, bool captions) {
     if (choice.family == LayoutFamily::WithoutNotes) {
         const int row = (!captions && index >= 2) ? index + 3 : index;
         const PlainRow& p = kPlain[row];
-        l.withNotes = false;
-        l.imageRows = p.rows;
-        l.imageColumns = p.columns;
-        l.pictureColumns = {QString::fromLatin1(p.left), QString::fromLatin1(p.right)};
-        l.firstRow = p.firstRow;
-        l.rowPitch = p.rowPitch;
-        l.pageRows = 59;
-        l.captionOffset = p.captionOffset;
+        applyGrid(l, p.grid, false, 59);
         l.headerOffset = p.headerOffset;
-        l.pageNumberColumn = p.columns == 1 ? QStringLiteral("AH") : QStringLiteral("AM");
+        l.pageNumberColumn = p.grid.columns == 1 ? QStringLiteral("AH") : QStringLiteral("AM");
         l.titleColumn = l.pictureColumns[0];
         l.boxWidth = p.boxWidth;
         l.boxHeight = p.boxHeight;
         return l;
     }
     const NotesRow& n = kNotes[index];
-    l.withNotes = true;
-    l.imageRows = n.rows;
-    l.imageColumns = n.columns;
-    l.pictureColumns = {QString::fromLatin1(n.left), QString::fromLatin1(n.right)};
-    l.firstRow = n.firstRow;
-    l.rowPitch = n.rowPitch;
-    l.pageRows = 44;
-    l.captionOffset = n.captionOffset;
+    applyGrid(l, n.grid, true, 44);
     l.headerOffset = 1;
     l.pageNumberColumn = QStringLiteral("D");
     l.titleColumn = QStringLiteral("B");

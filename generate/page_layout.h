@@ -6,6 +6,7 @@
 // columns are letters ("B", "AH"). Box sizes are in points.
 #pragma once
 
+#include "platform/xls/engine.h"
 #include "platform/xls/limits.h"
 
 #include <QList>
@@ -28,18 +29,10 @@ struct LayoutChoice {
     bool operator==(const LayoutChoice&) const = default;
 };
 
-// Spreadsheet alignment constants used for the header and caption cells.
-namespace align {
-inline constexpr int Right = -4152;
-inline constexpr int Left = -4131;
-inline constexpr int Top = -4160;
-inline constexpr int Center = -4108;
-inline constexpr int Bottom = -4107;
-} // namespace align
-
+// How a header or caption cell aligns its text (the engine's xls::xl alignments).
 struct CellAlignment {
-    int horizontal = align::Left;
-    int vertical = align::Top;
+    int horizontal = xls::xl::HAlignLeft;
+    int vertical = xls::xl::VAlignTop;
     bool verticalFirst = false; // the title of the one-picture layouts without notes
 };
 
@@ -65,11 +58,13 @@ struct PageLayout {
     int picturesPerPage() const { return imageRows * imageColumns; }
 
     // Notes layouts: column widths in characters of the picture columns ("B", "G") and
-    // the notes columns ("D", "I"): Int(cm x 4.78) + 1.
+    // the notes columns ("D", "I"): 4.78 characters a centimetre, the whole characters
+    // of the width and one more.
     int pictureColumnWidth() const;
     int notesColumnWidth() const;
 
-    // Rows 1..preparedRows(n) get the layout's row height: Int((n / perPage + 1) x pageRows).
+    // Rows 1 to preparedRows(n) get the layout's row height: the rows of the pages the
+    // pictures fill, counted in fractions of a page, and one page more, rounded down.
     int preparedRows(int pictureCount) const;
     // Layout pages that n pictures fill (the last one possibly partly).
     int pageCount(int pictureCount) const;
@@ -81,7 +76,9 @@ struct PageLayout {
     // cut them off at the row's lower edge; centred, the text is whole in both.
     CellAlignment pageNumberAlignment() const;
     CellAlignment titleAlignment() const;
-    static CellAlignment captionAlignment() { return {align::Left, align::Center, false}; }
+    static CellAlignment captionAlignment() {
+        return {xls::xl::HAlignLeft, xls::xl::VAlignCenter, false};
+    }
 };
 
 // The layout of a run. `captions` is `ChkMakeFileName`; it matters for OptNoList(2..4).
@@ -129,7 +126,7 @@ ColumnSpan centredColumns(double mustLeft, double mustRight, double centre, doub
                           const std::function<double(int)>& columnLeft, int lastColumn);
 
 // Sheet rows after which a manual page break goes: the boundaries between the layout
-// pages that the pictures fill (pageRows, 2 x pageRows, ...).
+// pages that the pictures fill (every pageRows rows).
 QList<int> pageBreakRows(const PageLayout& layout, int pictureCount);
 
 // An empty text when n pictures fit one sheet in this layout (its rows, its page breaks

@@ -9,38 +9,6 @@
 
 namespace tav {
 
-int rotationAngle(const QString& code) {
-    qsizetype i = 0;
-    while (i < code.size() && (code[i] == QLatin1Char(' ') || code[i] == QLatin1Char('\t'))) {
-        ++i;
-    }
-    qsizetype end = i;
-    if (end < code.size() && (code[end] == QLatin1Char('+') || code[end] == QLatin1Char('-'))) {
-        ++end;
-    }
-    const qsizetype digits = end;
-    while (end < code.size() && code[end] >= QLatin1Char('0') && code[end] <= QLatin1Char('9')) {
-        ++end;
-    }
-    if (end == digits || end - digits > 9) {
-        return 0;
-    }
-    return code.mid(i, end - i).toInt();
-}
-
-int quarterTurns(const QString& code) {
-    switch (rotationAngle(code)) {
-    case 90:
-        return 1;
-    case 180:
-        return 2;
-    case 270:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
 QSizeF fitToBox(QSizeF natural, double boxWidth, double boxHeight) {
     const double w = natural.width();
     const double h = natural.height();
@@ -73,11 +41,10 @@ QSize storedPixels(QSizeF points) {
             static_cast<int>(std::ceil(points.height() * scale - 1e-9))};
 }
 
-PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF box,
+PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF box,
                                const PlacementOptions& options) {
-    const int turns = quarterTurns(code);
     // Sizes of the upright picture as the turned one sees them, and back.
-    const auto turned = [quarter = turns % 2 == 1](auto size) {
+    const auto turned = [quarter = turn.exchangesSides()](auto size) {
         if (quarter) {
             size.transpose();
         }
@@ -109,7 +76,7 @@ PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF 
             image = xls::reduceImage(image, stored);
         }
     }
-    switch (turns) {
+    switch (turn.quarterTurns()) {
     case 1:
         image = rotateQuarterClockwise(image);
         break;
@@ -125,9 +92,9 @@ PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF 
     return {image, turned(QSizeF(picture.logicalSize) * 0.75)};
 }
 
-void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
-                            QSizeF box, const PlacementOptions& options) {
-    const PreparedPicture picture = preparePicture(code, path, box, options);
+void copyTurnedPictureToClipboard(xls::Clipboard& clipboard, RotationCode turn, const QString& path,
+                                  QSizeF box, const PlacementOptions& options) {
+    const PreparedPicture picture = preparePicture(turn, path, box, options);
     clipboard.clear();
     clipboard.setImage(picture.image, picture.natural);
 }
@@ -153,14 +120,14 @@ void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool w
 }
 
 void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
-                  const QString& code, float boxWidth, float boxHeight, bool withNotes,
+                  std::optional<RotationCode> turn, float boxWidth, float boxHeight, bool withNotes,
                   const PlacementOptions& options) {
-    if (code.isEmpty()) {
+    if (!turn) {
         xls::Shape inserted = sheet.picturesInsert(path);
         inserted.select();
     } else {
-        CopyRotatedToClipboard(
-            app.clipboard(), code, path,
+        copyTurnedPictureToClipboard(
+            app.clipboard(), *turn, path,
             QSizeF(boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)), options);
         sheet.pasteSpecial(xls::xl::PasteBitmap, false, false);
     }

@@ -2,6 +2,8 @@
 // box, and the final pass that turns every picture into a JPEG picture.
 #pragma once
 
+#include "platform/rotation_code.h"
+
 #include <QImage>
 #include <QSize>
 #include <QSizeF>
@@ -14,12 +16,6 @@ class Worksheet;
 } // namespace tav::xls
 
 namespace tav {
-
-// The angle of a rotation code: its numeric value with leading blanks ignored
-// ("  0" is 0, " 90" is 90). Any text that does not start with a number gives 0.
-int rotationAngle(const QString& code);
-// Quarter turns clockwise for a rotation code: 1 for 90, 2 for 180, 3 for 270, else 0.
-int quarterTurns(const QString& code);
 
 // The size a picture of natural size `natural` (points) ends at after the fit:
 // portrait pictures (taller than wide) get the box height; landscape and square
@@ -42,27 +38,28 @@ struct PlacementOptions {
     bool reducedDecode = true;
 };
 
-// The picture of one row as it goes onto the clipboard: loaded upright, turned by the
-// rotation code; `natural` is its size in points (the turned logical size at 96 dpi),
-// which the pixels may exceed or fall short of.
+// The picture of one row as it goes onto the clipboard: loaded upright, then turned;
+// `natural` is its size in points (the turned logical size at 96 dpi), which the pixels
+// may exceed or fall short of.
 struct PreparedPicture {
     QImage image;
     QSizeF natural;
 };
-PreparedPicture preparePicture(const QString& code, const QString& path, QSizeF box,
+PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF box,
                                const PlacementOptions& options = {});
 
-// Loads the image file, turns it by the rotation code and puts it on the engine's
-// clipboard with its natural size. `box` is the layout's box in points (used to
-// decode no more pixels than the placed picture needs). Throws the loader's errors.
-void CopyRotatedToClipboard(xls::Clipboard& clipboard, const QString& code, const QString& path,
-                            QSizeF box, const PlacementOptions& options = {});
+// Loads the image file, turns it and puts it on the engine's clipboard with its
+// natural size. `box` is the layout's box in points (used to decode no more pixels
+// than the placed picture needs). Throws the loader's errors.
+void copyTurnedPictureToClipboard(xls::Clipboard& clipboard, RotationCode turn, const QString& path,
+                                  QSizeF box, const PlacementOptions& options = {});
 
 // Places the picture of one selection-list row at the active cell of `sheet` and fits
-// it; the picture is the selection afterwards. An empty rotation code inserts the file
-// as it is; any other code goes through CopyRotatedToClipboard and a bitmap paste.
+// it; the picture is the selection afterwards. Without a turn (the row's rotation text
+// is empty, RotationCode::parseLenient) the file is inserted as it is; with one it goes
+// through copyTurnedPictureToClipboard and a bitmap paste.
 void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
-                  const QString& code, float boxWidth, float boxHeight, bool withNotes,
+                  std::optional<RotationCode> turn, float boxWidth, float boxHeight, bool withNotes,
                   const PlacementOptions& options = {});
 
 // The fit on the selected picture (see fitToBox).

@@ -45,14 +45,13 @@ QString temporaryStem(const QString& target) {
     return QLatin1Char('.') + cut + QLatin1Char('~') + QString::fromLatin1(digest) + kMarker;
 }
 
+// The permissions of the file that `target` replaces, or those of a new file.
 mode_t modeForNewFile(const QString& target) {
     struct stat old {};
     if (::stat(native(target).constData(), &old) == 0) {
         return old.st_mode & 07777;
     }
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    return newFilePermissions();
 }
 
 class LocalPendingFile final : public PendingFile {
@@ -159,6 +158,12 @@ public:
 };
 
 } // namespace
+
+mode_t newFilePermissions() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
 
 FileWriter& localFileWriter() {
     static LocalFileWriter writer;

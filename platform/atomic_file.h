@@ -22,6 +22,8 @@
 
 #include <memory>
 
+#include <sys/types.h>
+
 namespace tav {
 
 // One replacement of a target file in progress.
@@ -59,6 +61,10 @@ FileWriter& localFileWriter();
 
 // Writes `bytes` to `path` through `writer`: create, write, commit.
 void writeFileAtomically(FileWriter& writer, const QString& path, const QByteArray& bytes);
+
+// The permissions a new file of this process gets: 0666 less the umask. (The umask can
+// only be read by setting it; it is set back at once.)
+mode_t newFilePermissions();
 
 // The file name pattern of the temporary files for `target`, as a regular expression
 // over names in the target's folder.

@@ -180,12 +180,6 @@ void writeAll(int fd, const QByteArray& bytes, const QString& path) {
     }
 }
 
-mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 constexpr int kTaken = -1;  // a lock file of that name exists already
 constexpr int kNoName = -2; // the file system cannot hold the lock file's name
 
@@ -204,7 +198,7 @@ int createLockFile(const QString& lock, const QString& workbook) {
         throwErrno(errno, FileOperation::Lock, workbook);
     }
     try {
-        ::fchmod(fd.get(), newFileMode());
+        ::fchmod(fd.get(), newFilePermissions());
         writeAll(fd.get(), line, workbook);
         ::flock(fd.get(), LOCK_EX | LOCK_NB); // a fresh file: nobody else holds it
     } catch (...) {
@@ -226,8 +220,8 @@ int createLockFile(const QString& lock, const QString& workbook) {
     if (e != EPERM && e != EOPNOTSUPP && e != ENOSYS && e != EMLINK) {
         throwErrno(e, FileOperation::Lock, workbook);
     }
-    Fd direct(
-        ::open(native(lock).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode()));
+    Fd direct(::open(native(lock).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                     newFilePermissions()));
     if (direct.get() < 0) {
         if (errno == EEXIST) {
             return kTaken;

@@ -1,9 +1,10 @@
 #include "platform/profile_strings.h"
 
+#include "platform/error.h"
+
 #include <QFile>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
@@ -320,42 +321,6 @@ QByteArray setValue(const QByteArray& file, const QByteArray& section, const QBy
 
 } // namespace ini
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray pattern = target + ".XXXXXX";
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        return false;
-    }
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat old {};
-    if (stat(target.constData(), &old) == 0) {
-        fchmod(fd, old.st_mode & 07777);
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-    }
-    bool ok = true;
-    qsizetype written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        written += ok ? n : 0;
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(pattern.constData(), target.constData()) == 0;
-    if (!ok) {
-        ::unlink(pattern.constData());
-    }
-    return ok;
-}
-
 namespace {
 
 // What became of reading a profile file.
@@ -458,7 +423,12 @@ bool IniProfileStrings::writeValues(const QString& file, const QString& section,
     if (updated == old.bytes && old.state == ProfileFile::State::Read) {
         return true;
     }
-    return writeFileAtomically(file, updated);
+    try {
+        writeFileAtomically(writer_, file, updated);
+    } catch (const Error&) {
+        return false; // the writer has removed its temporary file; the old file stands
+    }
+    return true;
 }
 
 } // namespace tav

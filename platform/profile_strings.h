@@ -7,6 +7,8 @@
 // written by the Windows version of the program reads unchanged and vice versa.
 #pragma once
 
+#include "platform/atomic_file.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -64,16 +66,22 @@ public:
 // exactly as it was. A file that exists but is not a regular file, or cannot be read,
 // is not replaced either.
 //
-// Writes go to a temporary file in the same folder that then replaces the old one, so
-// a crash or a full disk never leaves a half-written settings file behind.
+// Writes go through `writer` (platform/atomic_file.h) to a temporary file in the same
+// folder that then replaces the old one, so a crash or a full disk never leaves a
+// half-written settings file behind.
 class IniProfileStrings final : public ProfileStrings {
 public:
     static constexpr qsizetype kMaxProfileFileBytes = 1024 * 1024;
+
+    explicit IniProfileStrings(FileWriter& writer = localFileWriter()) : writer_(writer) {}
 
     void readValues(const QString& file, const QString& section, std::vector<ProfileValue>& values,
                     int bufferBytes) override;
     bool writeValues(const QString& file, const QString& section,
                      const std::vector<ProfileValue>& values) override;
+
+private:
+    FileWriter& writer_;
 };
 
 // The text-level operations behind IniProfileStrings, on the raw bytes of a file.
@@ -104,9 +112,5 @@ QByteArray setValue(const QByteArray& file, const QByteArray& section, const QBy
                     const QByteArray& value);
 
 } // namespace ini
-
-// Replaces `path` with `bytes` through a temporary file in the same folder and a
-// rename. False (and the old file untouched, no temporary left behind) on failure.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 } // namespace tav

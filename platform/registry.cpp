@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/replaceable_default.h"
+
 #include <QFileInfo>
 
 #include <utility>
@@ -81,16 +83,15 @@ void SystemInfoRegistry::closeKey(Key key) {
 }
 
 namespace {
-Registry* g_registry = nullptr;
+ReplaceableDefault<Registry, SystemInfoRegistry> g_registry;
 }
 
 Registry& defaultRegistry() {
-    static SystemInfoRegistry system;
-    return g_registry ? *g_registry : system;
+    return g_registry.get();
 }
 
 void setDefaultRegistry(Registry* registry) {
-    g_registry = registry;
+    g_registry.replace(registry);
 }
 
 } // namespace tav

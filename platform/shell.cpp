@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 
+#include "platform/replaceable_default.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -60,16 +62,15 @@ bool DesktopShell::startProgram(const QString& path) {
 }
 
 namespace {
-Shell* g_shell = nullptr;
+ReplaceableDefault<Shell, DesktopShell> g_shell;
 }
 
 Shell& defaultShell() {
-    static DesktopShell desktop;
-    return g_shell ? *g_shell : desktop;
+    return g_shell.get();
 }
 
 void setDefaultShell(Shell* shell) {
-    g_shell = shell;
+    g_shell.replace(shell);
 }
 
 } // namespace tav

@@ -1,6 +1,7 @@
 #include "preview/preview_controller.h"
 
 #include "platform/error.h"
+#include "platform/rotation_code.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -165,7 +166,7 @@ PreviewController::Outcome PreviewController::displayOnce(const QString& file,
     applyCanvasGeometry();
 
     // 3 and 5: load into the holder (which puts up the wait window) and turn it.
-    const int turns = quarterTurnsForCode(code);
+    const int turns = RotationCode::parseExact(code).quarterTurns();
     loadIntoHolder(file, turns);
     try {
         // Two or three quarter turns in one pass: the same picture as successive turns.

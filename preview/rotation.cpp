@@ -116,14 +116,4 @@ void picRotations(PictureBox& box, int quarterTurns) {
     });
 }
 
-int quarterTurnsForCode(const QString& code) {
-    if (code == QLatin1String(" 90"))
-        return 1;
-    if (code == QLatin1String("180"))
-        return 2;
-    if (code == QLatin1String("270"))
-        return 3;
-    return 0;
-}
-
 } // namespace tav

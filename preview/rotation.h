@@ -91,8 +91,4 @@ void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& tu
 // one. Throws like picRotation; the box is then restored as it was.
 void picRotations(PictureBox& box, int quarterTurns);
 
-// Number of quarter turns a rotation code asks for: " 90" 1, "180" 2, "270" 3; "  0"
-// and any other text 0. The code is compared exactly.
-int quarterTurnsForCode(const QString& code);
-
 } // namespace tav

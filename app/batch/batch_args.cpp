@@ -4,6 +4,8 @@
 #include "generate/page_layout.h"
 #include "platform/image/picture_types.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
 
@@ -20,14 +22,16 @@ QString absolute(const QString& path, const QString& workingFolder) {
 // split whose path names an existing file. An argument naming an existing file as a
 // whole is that file.
 bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row, QString& error) {
-    row.rotation = rotationCodeFor(QStringLiteral("0"));
+    row.rotation = RotationCode();
     row.displayName = kSameAsFileName;
     if (QFileInfo(absolute(arg, workingFolder)).isFile() || !arg.contains(QLatin1Char(':'))) {
         row.path = absolute(arg, workingFolder);
         return !arg.isEmpty();
     }
     struct Split {
-        QString path, rotation, name;
+        QString path;
+        RotationCode rotation;
+        QString name;
         bool hasName;
     };
     std::vector<Split> splits;
@@ -35,10 +39,11 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
          p = arg.indexOf(QLatin1Char(':'), p + 1)) {
         const QString rest = arg.mid(p + 1);
         const qsizetype colon = rest.indexOf(QLatin1Char(':'));
-        const QString rotation = colon < 0 ? rest : rest.left(colon);
-        if (!rotationCodeFor(rotation).isEmpty()) {
+        const std::optional<RotationCode> rotation =
+            RotationCode::fromDegrees(colon < 0 ? rest : rest.left(colon));
+        if (rotation) {
             splits.push_back(
-                {arg.left(p), rotation, colon < 0 ? QString() : rest.mid(colon + 1), colon >= 0});
+                {arg.left(p), *rotation, colon < 0 ? QString() : rest.mid(colon + 1), colon >= 0});
         }
     }
     if (splits.empty()) {
@@ -61,107 +66,101 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
         return false;
     }
     row.path = absolute(chosen->path, workingFolder);
-    row.rotation = rotationCodeFor(chosen->rotation);
+    row.rotation = chosen->rotation;
     if (chosen->hasName && !chosen->name.isEmpty()) {
         row.displayName = chosen->name;
     }
     return true;
 }
 
-} // namespace
-
-QString rotationCodeFor(const QString& degrees) {
-    if (degrees == QLatin1String("0")) {
-        return QStringLiteral("  0");
+// The target folder and file name of --out DIR/NAME.
+bool readTarget(const QString& out, const QString& workingFolder, GenerationJob& job,
+                QString& error) {
+    if (out.isEmpty() || out.endsWith(QLatin1Char('/'))) {
+        error = QStringLiteral("--out needs DIR/NAME, not '%1'").arg(out);
+        return false;
     }
-    if (degrees == QLatin1String("90")) {
-        return QStringLiteral(" 90");
-    }
-    if (degrees == QLatin1String("180") || degrees == QLatin1String("270")) {
-        return degrees;
-    }
-    return {};
+    const QString full = absolute(out, workingFolder);
+    const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
+    job.folder = slash == 0 ? QStringLiteral("/") : full.left(slash);
+    job.fileName = full.mid(slash + 1);
+    return true;
 }
+
+// The options of the command line, as batchUsage() describes them.
+struct BatchOptions {
+    QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR/NAME")};
+    QCommandLineOption layout{QStringLiteral("layout"), QString(), QStringLiteral("KEY")};
+    QCommandLineOption noCaptions{QStringLiteral("no-captions")};
+    QCommandLineOption noExtension{QStringLiteral("no-extension")};
+    QCommandLineOption rename{QStringLiteral("rename")};
+    QCommandLineOption title{QStringLiteral("title"), QString(), QStringLiteral("T")};
+    QCommandLineOption subject{QStringLiteral("subject"), QString(), QStringLiteral("S")};
+    QCommandLineOption author{QStringLiteral("author"), QString(), QStringLiteral("A")};
+    QCommandLineOption comment{QStringLiteral("comment"), QString(), QStringLiteral("C")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
+
+    void addTo(QCommandLineParser& parser) const {
+        parser.addOptions(
+            {out, layout, noCaptions, noExtension, rename, title, subject, author, comment, help});
+    }
+};
+
+// The job's options from a parsed command line; false with `error` set when --out or
+// --layout is missing or wrong.
+bool readJob(const QCommandLineParser& parser, const BatchOptions& options,
+             const QString& workingFolder, BatchArguments& a) {
+    if (!parser.isSet(options.out)) {
+        a.error = QStringLiteral("--out DIR/NAME is required");
+        return false;
+    }
+    if (!readTarget(parser.value(options.out), workingFolder, a.job, a.error)) {
+        return false;
+    }
+    if (!parser.isSet(options.layout)) {
+        a.error = QStringLiteral("--layout KEY is required");
+        return false;
+    }
+    const QString key = parser.value(options.layout);
+    const std::optional<LayoutChoice> choice = layoutFromKey(key);
+    if (!choice) {
+        a.error = QStringLiteral("unknown layout '%1'").arg(key);
+        return false;
+    }
+    a.job.layout = *choice;
+    a.job.withCaptions = !parser.isSet(options.noCaptions);
+    a.job.captionsKeepExtension = !parser.isSet(options.noExtension);
+    a.job.renameToDisplayNames = a.rename = parser.isSet(options.rename);
+    a.job.title = parser.value(options.title);
+    a.job.subject = parser.value(options.subject);
+    a.job.author = parser.value(options.author);
+    a.job.comment = parser.value(options.comment);
+    return true;
+}
+
+} // namespace
 
 BatchArguments parseBatchArguments(const QStringList& arguments, const QString& workingFolder) {
     BatchArguments a;
-    a.job.makeFileName = true;
-    a.job.makeKaku = true;
-    a.job.nameChange = false;
-    bool haveOut = false;
-    bool haveLayout = false;
-    bool optionsEnded = false;
-
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& arg = arguments[i];
-        const auto value = [&](QString& into) {
-            if (i + 1 >= arguments.size()) {
-                a.error = QStringLiteral("%1 needs a value").arg(arg);
-                return false;
-            }
-            into = arguments[++i];
-            return true;
-        };
-        if (!optionsEnded && arg.startsWith(QLatin1String("--"))) {
-            if (arg == QLatin1String("--")) {
-                optionsEnded = true;
-            } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-                a.help = true;
-            } else if (arg == QLatin1String("--out")) {
-                QString out;
-                if (!value(out)) {
-                    return a;
-                }
-                if (out.isEmpty() || out.endsWith(QLatin1Char('/'))) {
-                    a.error = QStringLiteral("--out needs DIR/NAME, not '%1'").arg(out);
-                    return a;
-                }
-                const QString full = absolute(out, workingFolder);
-                const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
-                a.job.folder = slash == 0 ? QStringLiteral("/") : full.left(slash);
-                a.job.fileName = full.mid(slash + 1);
-                haveOut = true;
-            } else if (arg == QLatin1String("--layout")) {
-                QString key;
-                if (!value(key)) {
-                    return a;
-                }
-                const std::optional<LayoutChoice> choice = layoutFromKey(key);
-                if (!choice) {
-                    a.error = QStringLiteral("unknown layout '%1'").arg(key);
-                    return a;
-                }
-                a.job.layout = *choice;
-                haveLayout = true;
-            } else if (arg == QLatin1String("--no-captions")) {
-                a.job.makeFileName = false;
-            } else if (arg == QLatin1String("--no-extension")) {
-                a.job.makeKaku = false;
-            } else if (arg == QLatin1String("--rename")) {
-                a.job.nameChange = true;
-                a.rename = true;
-            } else if (arg == QLatin1String("--title")) {
-                if (!value(a.job.title)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--subject")) {
-                if (!value(a.job.subject)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--author")) {
-                if (!value(a.job.author)) {
-                    return a;
-                }
-            } else if (arg == QLatin1String("--comment")) {
-                if (!value(a.job.comment)) {
-                    return a;
-                }
-            } else {
-                a.error = QStringLiteral("unknown option '%1'").arg(arg);
-                return a;
-            }
-            continue;
-        }
+    const BatchOptions options;
+    QCommandLineParser parser;
+    // "-h" is the one short option; any other argument starting with one dash is an
+    // unknown option, not a file (files come after "--" then).
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    options.addTo(parser);
+    const bool parsed = parser.parse(QStringList{QStringLiteral("tavolin-batch")} + arguments);
+    if (parser.isSet(options.help)) {
+        a.help = true;
+        return a;
+    }
+    if (!parsed) {
+        a.error = parser.errorText();
+        return a;
+    }
+    if (!readJob(parser, options, workingFolder, a)) {
+        return a;
+    }
+    for (const QString& arg : parser.positionalArguments()) {
         BatchRow row;
         if (!parseImage(arg, workingFolder, row, a.error)) {
             if (a.error.isEmpty()) {
@@ -171,14 +170,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
         }
         a.rows.push_back(row);
     }
-    if (a.help) {
-        return a;
-    }
-    if (!haveOut) {
-        a.error = QStringLiteral("--out DIR/NAME is required");
-    } else if (!haveLayout) {
-        a.error = QStringLiteral("--layout KEY is required");
-    } else if (a.rows.empty()) {
+    if (a.rows.empty()) {
         a.error = QStringLiteral("no image given");
     }
     return a;

@@ -26,7 +26,4 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
 // The --help text.
 QString batchUsage();
 
-// "  0", " 90", "180", "270" for 0, 90, 180, 270; empty for anything else.
-QString rotationCodeFor(const QString& degrees);
-
 } // namespace tav

@@ -4,6 +4,7 @@
 
 #include "generate/generation_host.h"
 #include "platform/dialogs.h"
+#include "platform/rotation_code.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,7 @@ namespace tav {
 
 struct BatchRow {
     QString path;
-    QString rotation;    // a RotationCode
+    RotationCode rotation;
     QString displayName; // "ファイル名と同じ" or a name
 };
 
@@ -50,7 +51,7 @@ public:
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     QString rowPath(int row) const override { return rows_.at(static_cast<size_t>(row)).path; }
     QString rowRotation(int row) const override {
-        return rows_.at(static_cast<size_t>(row)).rotation;
+        return rows_.at(static_cast<size_t>(row)).rotation.text();
     }
     QString rowDisplayName(int row) const override {
         return rows_.at(static_cast<size_t>(row)).displayName;
@@ -62,8 +63,8 @@ public:
     bool stopRequested() const override;
     Dialogs& dialogs() override { return dialogs_; }
     void setBusyPointer(bool) override {}
-    void setExecEnabled(bool) override {}
-    void setShowExcelEnabled(bool) override {}
+    void setStartEnabled(bool) override {}
+    void setShowWorkbookEnabled(bool) override {}
     void setProgress(int done, int total) override;
     void setResultWorkbookPath(const QString& path) override { resultPath_ = path; }
     void writeSettings() override {}

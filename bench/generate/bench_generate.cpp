@@ -4,13 +4,14 @@
 //
 //     build/dist/bench_generate [--photos N] [--literal] [--reuse-heap] [photo.jpg]
 //
-// Without a photo the 12 MP phone photo of the shared corpus is used when present;
-// otherwise a 4000 x 3000 photo is made by upscaling a shipped test photo.
+// Without a photo a 4000 x 3000 photo is made by upscaling a shipped test photo.
 #include "app/batch/batch_host.h"
+#include "generate/captions.h"
 #include "generate/generation_run.h"
 #include "generate/page_layout.h"
 #include "generate/placement.h"
 #include "platform/heap.h"
+#include "platform/image/turbojpeg_handle.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +21,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
-
-#include <turbojpeg.h>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -95,6 +94,79 @@ void barePipeline(tjhandle dec, tjhandle enc, const QByteArray& jpeg, QSize need
     tjFree(out);
 }
 
+struct BenchOptions {
+    int photos = 100;
+    bool literal = false;
+    QString photo; // empty: made at bench time
+};
+
+BenchOptions readOptions(const QStringList& args) {
+    BenchOptions options;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--photos") && i + 1 < args.size()) {
+            options.photos = args[++i].toInt();
+        } else if (args[i] == QLatin1String("--literal")) {
+            options.literal = true;
+        } else if (args[i] == QLatin1String("--reuse-heap")) {
+            tav::reuseHeapForLargePictures();
+        } else {
+            options.photo = args[i];
+        }
+    }
+    return options;
+}
+
+// The photo to place: the one given, or a 4000 x 3000 one made in `work` by upscaling a
+// shipped test photo.
+QString photoToPlace(const QString& given, const QTemporaryDir& work) {
+    if (!given.isEmpty()) {
+        return given;
+    }
+    const QString made = work.filePath(QStringLiteral("photo_12mp.jpg"));
+    QImage(QStringLiteral(TAVOLIN_BENCH_SOURCE_PHOTO))
+        .scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .save(made, "JPEG", 92);
+    return made;
+}
+
+// The selection list: `count` names of the same photo (hard links, so no extra disk).
+std::vector<tav::BatchRow> selectionOf(const QString& photo, int count, const QTemporaryDir& work) {
+    std::vector<tav::BatchRow> rows;
+    for (int i = 0; i < count; ++i) {
+        const QString p = work.filePath(QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+        if (::link(QFile::encodeName(photo).constData(), QFile::encodeName(p).constData()) != 0) {
+            QFile::copy(photo, p);
+        }
+        rows.push_back({p, tav::RotationCode(), tav::kSameAsFileName});
+    }
+    return rows;
+}
+
+// One whole run over `rows` into work/bench.xls; ends the program when it fails.
+void runOnce(const std::vector<tav::BatchRow>& rows, const tav::GenerationJob& job,
+             bool reducedDecode) {
+    std::FILE* devnull = std::fopen("/dev/null", "w");
+    tav::BatchHost host(rows, false, devnull);
+    tav::GenerationRun run(host, tav::PlacementOptions{reducedDecode});
+    if (run.start(job) != tav::RunOutcome::Completed) {
+        std::fprintf(stderr, "run failed: %d %s\n", run.lastErrorNumber(),
+                     qPrintable(run.lastErrorDescription()));
+        std::exit(1);
+    }
+    std::fclose(devnull);
+}
+
+// The bare pipeline over `photos` copies of the photo, to the pixels the run stores.
+Timing timeBarePipeline(const QByteArray& jpeg, int photos, QSize need) {
+    const tav::TjHandle dec = tav::newTjDecompressor();
+    const tav::TjHandle enc = tav::newTjCompressor();
+    return timed([&] {
+        for (int i = 0; i < photos; ++i) {
+            barePipeline(dec.get(), enc.get(), jpeg, need);
+        }
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,48 +174,17 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QGuiApplication app(argc, argv);
-    int photos = 100;
-    bool literal = false;
-    QString photo;
-    const QStringList args = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--photos") && i + 1 < args.size()) {
-            photos = args[++i].toInt();
-        } else if (args[i] == QLatin1String("--literal")) {
-            literal = true;
-        } else if (args[i] == QLatin1String("--reuse-heap")) {
-            tav::reuseHeapForLargePictures();
-        } else {
-            photo = args[i];
-        }
-    }
-
+    const BenchOptions options = readOptions(QCoreApplication::arguments());
     QTemporaryDir work;
-    if (photo.isEmpty()) {
-        photo = QStringLiteral("/work/shared/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
-        if (!QFile::exists(photo)) {
-            QImage small(QStringLiteral(TAVOLIN_BENCH_SOURCE_PHOTO));
-            photo = work.filePath(QStringLiteral("photo_12mp.jpg"));
-            small.scaled(4000, 3000, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .save(photo, "JPEG", 92);
-        }
-    }
+    const QString photo = photoToPlace(options.photo, work);
     QFile f(photo);
     if (!f.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(photo));
         return 1;
     }
     const QByteArray jpeg = f.readAll();
-
-    // The selection list: N names of the same photo (hard links, so no extra disk).
-    std::vector<tav::BatchRow> rows;
-    for (int i = 0; i < photos; ++i) {
-        const QString p = work.filePath(QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
-        if (::link(QFile::encodeName(photo).constData(), QFile::encodeName(p).constData()) != 0) {
-            QFile::copy(photo, p);
-        }
-        rows.push_back({p, QStringLiteral("  0"), QStringLiteral("ファイル名と同じ")});
-    }
+    const int photos = options.photos;
+    const std::vector<tav::BatchRow> rows = selectionOf(photo, photos, work);
 
     const tav::LayoutChoice choice{tav::LayoutFamily::WithNotes, 0}; // notes-2
     const tav::PageLayout layout = tav::pageLayout(choice, true);
@@ -154,34 +195,15 @@ int main(int argc, char** argv) {
     job.programFolder = QCoreApplication::applicationDirPath();
     job.title = QStringLiteral("bench");
 
-    std::FILE* devnull = std::fopen("/dev/null", "w");
-    const auto runOnce = [&](bool reduced) {
-        tav::BatchHost host(rows, false, devnull);
-        tav::GenerationRun run(host, tav::PlacementOptions{reduced});
-        if (run.start(job) != tav::RunOutcome::Completed) {
-            std::fprintf(stderr, "run failed: %d %s\n", run.lastErrorNumber(),
-                         qPrintable(run.lastErrorDescription()));
-            std::exit(1);
-        }
-    };
-
-    const Timing runTime = timed([&] { runOnce(true); });
+    const Timing runTime = timed([&] { runOnce(rows, job, true); });
     const long runPeak = peakRssMb();
     const qint64 bookBytes = QFileInfo(work.filePath(QStringLiteral("bench.xls"))).size();
 
     const tav::PreparedPicture probe = tav::preparePicture(
-        QStringLiteral("  0"), rows[0].path, {layout.boxWidth, layout.boxHeight}, {true});
+        tav::RotationCode(), rows[0].path, {layout.boxWidth, layout.boxHeight}, {true});
     const QSize need =
         tav::storedPixels(tav::fitToBox(probe.natural, layout.boxWidth, layout.boxHeight));
-    tjhandle dec = tjInitDecompress();
-    tjhandle enc = tjInitCompress();
-    const Timing bareTime = timed([&] {
-        for (int i = 0; i < photos; ++i) {
-            barePipeline(dec, enc, jpeg, need);
-        }
-    });
-    tjDestroy(dec);
-    tjDestroy(enc);
+    const Timing bareTime = timeBarePipeline(jpeg, photos, need);
 
     std::printf("photo %s (%lld bytes), %d photos, layout notes-2, placed %dx%d px\n",
                 qPrintable(QFileInfo(photo).fileName()), static_cast<long long>(jpeg.size()),
@@ -193,12 +215,11 @@ int main(int argc, char** argv) {
     };
     line("bare decode (DCT-scaled) + resize + encode", bareTime);
     line("generation run, per photo", runTime);
-    if (literal) {
-        const Timing literalTime = timed([&] { runOnce(false); });
+    if (options.literal) {
+        const Timing literalTime = timed([&] { runOnce(rows, job, false); });
         line("generation run, full decode (literal path)", literalTime);
     }
     std::printf("peak memory after the run: %ld MB; workbook %.1f MB\n", runPeak,
                 double(bookBytes) / (1024.0 * 1024.0));
-    std::fclose(devnull);
     return 0;
 }

@@ -107,13 +107,13 @@ void row(const char* what, const Times& t, const Times& base) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tav::bench::useOffscreenDisplay();
     QGuiApplication app(argc, argv);
-    const bool reuseHeap = tav::bench::takeReuseHeapFlag(argc, argv);
-    const QString path =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TAVOLIN_BENCH_HEIC);
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
+    const tav::bench::CommandLine line = tav::bench::readCommandLine(argc, argv, 5);
+    const bool reuseHeap = line.reuseHeap;
+    const QString path = line.photo != nullptr ? QString::fromLocal8Bit(line.photo)
+                                               : QStringLiteral(TAVOLIN_BENCH_HEIC);
+    const int rounds = line.rounds;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         std::fprintf(stderr, "cannot read %s\n", qPrintable(path));

@@ -6,8 +6,13 @@
 #pragma once
 
 #include "platform/heap.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -38,16 +43,31 @@ inline void row(const char* what, double ms, double baselineMs, const char* base
     std::printf("%-52s %9.2f ms  %6.2fx %s\n", what, ms, ms / baselineMs, baselineName);
 }
 
-// Takes a leading "--reuse-heap" off the command line. With it, the allocator is tuned
-// as the programs tune it at start (platform/heap.h).
-inline bool takeReuseHeapFlag(int& argc, char**& argv) {
+// Pictures are decoded and drawn without a display (unless one is asked for).
+inline void useOffscreenDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The command line of the picture benchmarks: [--reuse-heap] [photo] [rounds]. With
+// --reuse-heap the allocator is tuned as the programs tune it at start (platform/heap.h).
+struct CommandLine {
+    bool reuseHeap = false;
+    const char* photo = nullptr; // none given
+    int rounds = 0;
+};
+
+inline CommandLine readCommandLine(int argc, char** argv, int defaultRounds) {
+    CommandLine line;
     if (argc > 1 && std::strcmp(argv[1], "--reuse-heap") == 0) {
         reuseHeapForLargePictures();
+        line.reuseHeap = true;
         --argc;
         ++argv;
-        return true;
     }
-    return false;
+    line.photo = argc > 1 ? argv[1] : nullptr;
+    line.rounds = argc > 2 ? std::atoi(argv[2]) : defaultRounds;
+    return line;
 }
 
 } // namespace tav::bench

@@ -4,7 +4,7 @@
 
 #include <QByteArray>
 
-#include <turbojpeg.h>
+#include "platform/image/turbojpeg_handle.h"
 
 #include <cmath>
 #include <random>
@@ -23,13 +23,12 @@ inline QByteArray syntheticPhoto(int w, int h) {
             p[1] = static_cast<unsigned char>((y * 255 / h + noise) & 0xFF);
             p[2] = static_cast<unsigned char>((128 + 100 * std::sin(x * 0.01 + y * 0.013)));
         }
-    tjhandle tj = tjInitCompress();
+    const TjHandle tj = newTjCompressor();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    tjCompress2(tj, rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
+    tjCompress2(tj.get(), rgb.data(), w, w * 3, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0);
     QByteArray out(reinterpret_cast<const char*>(jpeg), qsizetype(size));
     tjFree(jpeg);
-    tjDestroy(tj);
     return out;
 }
 

@@ -8,6 +8,7 @@
 // bench_image.
 #include "bench/image/bench_timing.h"
 #include "bench/image/synthetic_photo.h"
+#include "platform/image/turbojpeg_handle.h"
 #include "platform/testing/scripted_dialogs.h"
 #include "preview/preview_controller.h"
 #include "preview/testing/preview_test_window.h"
@@ -15,8 +16,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <turbojpeg.h>
 
 #include <chrono>
 #include <cstdio>
@@ -44,29 +43,28 @@ double bestWallMs(int rounds, const std::function<void()>& work) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    tav::bench::useOffscreenDisplay();
     QApplication app(argc, argv);
-    const bool reuseHeap = tav::bench::takeReuseHeapFlag(argc, argv);
-    const QString path =
-        argc > 1
-            ? QString::fromLocal8Bit(argv[1])
-            : QStringLiteral("/work/shared/testdata/images/jpeg/photo_12mp_xiaomi_orient3.jpg");
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
+    const tav::bench::CommandLine line = tav::bench::readCommandLine(argc, argv, 7);
+    const bool reuseHeap = line.reuseHeap;
+    const QString path = QString::fromLocal8Bit(line.photo); // empty when none is given
+    const int rounds = line.rounds;
     QFile file(path);
-    const bool haveFile = file.open(QIODevice::ReadOnly);
+    const bool haveFile = line.photo != nullptr && file.open(QIODevice::ReadOnly);
     const QByteArray jpeg = haveFile ? file.readAll() : tav::bench::syntheticPhoto(4000, 3000);
     std::printf("photo: %s, %lld bytes, best of %d runs%s\n\n",
                 haveFile ? qPrintable(path) : "(synthetic 4000x3000 JPEG)",
                 static_cast<long long>(jpeg.size()), rounds, reuseHeap ? ", heap reused" : "");
 
-    tjhandle tj = tjInitDecompress();
+    const tav::TjHandle tj = tav::newTjDecompressor();
     int w = 0, h = 0, subsamp = 0, colorspace = 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.constData());
     const auto size = static_cast<unsigned long>(jpeg.size());
-    tjDecompressHeader3(tj, bytes, size, &w, &h, &subsamp, &colorspace);
+    tjDecompressHeader3(tj.get(), bytes, size, &w, &h, &subsamp, &colorspace);
     std::vector<unsigned char> pixels(std::size_t(w) * h * 4);
-    auto bare = [&] { tjDecompress2(tj, bytes, size, pixels.data(), w, w * 4, h, TJPF_BGRX, 0); };
+    auto bare = [&] {
+        tjDecompress2(tj.get(), bytes, size, pixels.data(), w, w * 4, h, TJPF_BGRX, 0);
+    };
 
     tav::testing::PreviewTestWindow ui;
     tav::testing::ScriptedDialogs dialogs;
@@ -115,7 +113,6 @@ int main(int argc, char** argv) {
         rows.push_back(
             {labels.back().c_str(), tav::bench::bestMs(rounds, warm), bestWallMs(rounds, warm)});
     }
-    tjDestroy(tj);
 
     std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
     for (const Row& r : rows)

@@ -52,6 +52,23 @@ void checkPixelCount(qint64 width, qint64 height, qint64 fileBytes, const QStrin
                QStringLiteral("%1 x %2 pixels in %3 bytes").arg(width).arg(height).arg(fileBytes));
 }
 
+PictureInfo rasterInfo(PictureFormat format, QSize upright) {
+    PictureInfo info;
+    info.format = format;
+    info.pixelSize = info.logicalSize = upright;
+    info.isVector = false;
+    return info;
+}
+
+LoadedPicture rasterPicture(PictureFormat format, QImage upright, QSize logicalSize) {
+    LoadedPicture result;
+    result.image = std::move(upright);
+    result.logicalSize = logicalSize;
+    result.isVector = false;
+    result.format = format;
+    return result;
+}
+
 QImage newImage(QSize size, QImage::Format format) {
     QImage image(size, format);
     if (image.isNull())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/error_texts.h"
+#include "platform/image/picture_loader.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -13,6 +14,23 @@
 #include <cstdint>
 
 namespace tav::picture {
+
+// Little-endian integers at `offset` of `data` (the caller checks the length).
+inline std::uint16_t le16(const QByteArray& data, qsizetype offset) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData()) + offset;
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+inline std::uint32_t le32(const QByteArray& data, qsizetype offset) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData()) + offset;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+// What a probe of a raster picture reports: its upright pixel size, which is also its
+// logical size.
+PictureInfo rasterInfo(PictureFormat format, QSize upright);
+// A loaded raster picture: its upright pixels and the logical size of the full picture.
+LoadedPicture rasterPicture(PictureFormat format, QImage upright, QSize logicalSize);
 
 // Files beyond this size are not pictures this program can hold in memory.
 inline constexpr qint64 kMaxFileBytes = qint64(1) << 30;

@@ -238,11 +238,7 @@ PictureInfo probeHeif(const ByteSource& source, const QString& name) {
     const Handle handle = primaryHandle(context.get(), name);
     const QSize size = shownSize(handle.get());
     checkPixelCount(size.width(), size.height(), source.size(), name);
-    PictureInfo info;
-    info.format = PictureFormat::Heif;
-    info.pixelSize = info.logicalSize = size;
-    info.isVector = false;
-    return info;
+    return rasterInfo(PictureFormat::Heif, size);
 }
 
 LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOptions& options) {
@@ -255,23 +251,16 @@ LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOp
     const QSize size = shownSize(handle.get());
     checkPixelCount(size.width(), size.height(), data.size(), name);
 
-    LoadedPicture result;
-    result.logicalSize = size;
-    result.isVector = false;
-    result.format = PictureFormat::Heif;
     const QSize need = options.minimumSize;
     if (options.allowEmbeddedThumbnail && (need.width() > 0 || need.height() > 0)) {
-        if (std::optional<QImage> small = thumbnail(handle.get(), need)) {
-            result.image = std::move(*small);
-            return result;
-        }
+        if (std::optional<QImage> small = thumbnail(handle.get(), need))
+            return rasterPicture(PictureFormat::Heif, std::move(*small), size);
     }
     DecodeFailure failure;
     std::optional<QImage> image = decode(handle.get(), &failure);
     if (!image)
         invalid(name, failure.cause, failure.detail);
-    result.image = std::move(*image);
-    return result;
+    return rasterPicture(PictureFormat::Heif, std::move(*image), size);
 }
 
 } // namespace tav::picture

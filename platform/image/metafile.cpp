@@ -30,12 +30,7 @@ std::mutex& conversionMutex() {
 }
 
 using picture::invalid;
-
-std::uint32_t le32(const QByteArray& d, qsizetype offset) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
+using picture::le32;
 
 std::int32_t le32s(const QByteArray& d, qsizetype offset) {
     return static_cast<std::int32_t>(le32(d, offset));

@@ -4,11 +4,10 @@
 #include "platform/image/exif_orientation.h"
 #include "platform/image/metafile.h"
 #include "platform/image/picture_formats.h"
+#include "platform/image/turbojpeg_handle.h"
 
 #include <QBuffer>
 #include <QImageReader>
-
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -22,17 +21,10 @@ namespace {
 using picture::checkPixelCount;
 using picture::flattenOverWhite;
 using picture::invalid;
-
-std::uint32_t le32(const QByteArray& d, qsizetype offset) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-std::uint16_t le16(const QByteArray& d, qsizetype offset) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData()) + offset;
-    return std::uint16_t(p[0] | p[1] << 8);
-}
+using picture::le16;
+using picture::le32;
+using picture::rasterInfo;
+using picture::rasterPicture;
 
 // The picture type by content. The file list offers the types by extension, but a
 // file's name says nothing reliable about what is inside it.
@@ -68,17 +60,6 @@ PictureFormat sniff(const QByteArray& data, const QString& name) {
 }
 
 // ---- JPEG through libturbojpeg ---------------------------------------------------
-
-struct TjHandle {
-    tjhandle h = tjInitDecompress();
-    ~TjHandle() {
-        if (h != nullptr)
-            tjDestroy(h);
-    }
-    TjHandle() = default;
-    TjHandle(const TjHandle&) = delete;
-    TjHandle& operator=(const TjHandle&) = delete;
-};
 
 struct JpegHeader {
     int width = 0; // stored, before the orientation
@@ -155,26 +136,24 @@ std::optional<LoadedPicture> loadEmbeddedThumbnail(tjhandle h, const QByteArray&
     if (stored.isNull() || tjDecompress2(h, t, tsize, stored.bits(), tw, int(stored.bytesPerLine()),
                                          th, TJPF_BGRX, 0) != 0)
         return std::nullopt;
-    LoadedPicture result;
-    result.image = applyExifOrientation(std::move(stored), header.orientation);
-    result.logicalSize = uprightSize(header);
-    result.isVector = false;
-    result.format = PictureFormat::Jpeg;
-    return result;
+    return rasterPicture(PictureFormat::Jpeg,
+                         applyExifOrientation(std::move(stored), header.orientation),
+                         uprightSize(header));
 }
 
 LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOptions& options) {
-    TjHandle tj;
-    if (tj.h == nullptr)
+    const TjHandle tj = newTjDecompressor();
+    if (!tj)
         throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
-    const JpegHeader header = readJpegHeader(tj.h, data, name);
+    const JpegHeader header = readJpegHeader(tj.get(), data, name);
     checkPixelCount(header.width, header.height, data.size(), name);
 
     QSize need = options.minimumSize;
     if (orientationSwapsSides(header.orientation))
         need.transpose();
     if (options.allowEmbeddedThumbnail && (need.width() > 0 || need.height() > 0)) {
-        if (std::optional<LoadedPicture> thumb = loadEmbeddedThumbnail(tj.h, data, header, need))
+        if (std::optional<LoadedPicture> thumb =
+                loadEmbeddedThumbnail(tj.get(), data, header, need))
             return std::move(*thumb);
     }
     const tjscalingfactor sf = chooseScale(header, need);
@@ -195,27 +174,24 @@ LoadedPicture loadJpeg(const QByteArray& data, const QString& name, const LoadOp
         if (!buffer)
             throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture,
                                                     QString::number(w), QString::number(h)));
-        rc = tjDecompress2(tj.h, bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
-        if (rc == 0 || tjGetErrorCode(tj.h) == TJERR_WARNING)
+        rc = tjDecompress2(tj.get(), bytes, size, buffer.get(), w, w * 4, h, TJPF_CMYK, flags);
+        if (rc == 0 || tjGetErrorCode(tj.get()) == TJERR_WARNING)
             cmykToRgb32(buffer.get(), w, h, stored);
     } else {
-        rc = tjDecompress2(tj.h, bytes, size, stored.bits(), w, int(stored.bytesPerLine()), h,
+        rc = tjDecompress2(tj.get(), bytes, size, stored.bits(), w, int(stored.bytesPerLine()), h,
                            TJPF_BGRX, flags);
     }
     if (rc != 0) {
-        const QString message = QString::fromLocal8Bit(tjGetErrorStr2(tj.h));
+        const QString message = QString::fromLocal8Bit(tjGetErrorStr2(tj.get()));
         // Warnings such as extraneous bytes before a marker are common in camera files and
         // harmless; a file that ends before its picture does is not a picture.
-        if (tjGetErrorCode(tj.h) != TJERR_WARNING ||
+        if (tjGetErrorCode(tj.get()) != TJERR_WARNING ||
             message.contains(QLatin1String("Premature end")))
             invalid(name, ErrorText::PictureDataDamaged, message);
     }
-    LoadedPicture result;
-    result.image = applyExifOrientation(std::move(stored), header.orientation);
-    result.logicalSize = uprightSize(header);
-    result.isVector = false;
-    result.format = PictureFormat::Jpeg;
-    return result;
+    return rasterPicture(PictureFormat::Jpeg,
+                         applyExifOrientation(std::move(stored), header.orientation),
+                         uprightSize(header));
 }
 
 // ---- bmp and gif through Qt's readers ----------------------------------------------
@@ -279,12 +255,9 @@ LoadedPicture loadWithQt(const QByteArray& data, const QString& name, PictureFor
     QImage image;
     if (!reader.read(&image) || image.isNull())
         invalid(name, ErrorText::PictureDataDamaged, reader.errorString());
-    LoadedPicture result;
-    result.image = flattenOverWhite(image);
-    result.logicalSize = result.image.size();
-    result.isVector = false;
-    result.format = format;
-    return result;
+    QImage flat = flattenOverWhite(image);
+    const QSize size = flat.size();
+    return rasterPicture(format, std::move(flat), size);
 }
 
 // ---- metafiles ---------------------------------------------------------------------
@@ -359,22 +332,20 @@ PictureInfo probePicture(const QString& path) {
     info.format = sniff(data, path);
     switch (info.format) {
     case PictureFormat::Jpeg: {
-        TjHandle tj;
-        if (tj.h == nullptr)
+        const TjHandle tj = newTjDecompressor();
+        if (!tj)
             throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
         JpegHeader header;
         try {
-            header = readJpegHeader(tj.h, data, path);
+            header = readJpegHeader(tj.get(), data, path);
         } catch (const Error&) {
             if (data.size() < kProbeBytes)
                 throw;
             data = file.bytesAt(0, file.size()); // very large APP segments before the frame
-            header = readJpegHeader(tj.h, data, path);
+            header = readJpegHeader(tj.get(), data, path);
         }
         checkPixelCount(header.width, header.height, file.size(), path);
-        info.pixelSize = info.logicalSize = uprightSize(header);
-        info.isVector = false;
-        return info;
+        return rasterInfo(info.format, uprightSize(header));
     }
     case PictureFormat::Bmp:
     case PictureFormat::Gif: {
@@ -387,9 +358,7 @@ PictureInfo probePicture(const QString& path) {
         if (size.isEmpty())
             invalid(path, ErrorText::PictureHeaderDamaged);
         checkPixelCount(size.width(), size.height(), file.size(), path);
-        info.pixelSize = info.logicalSize = size;
-        info.isVector = false;
-        return info;
+        return rasterInfo(info.format, size);
     }
     case PictureFormat::Wmf:
     case PictureFormat::Emf: {

@@ -1,6 +1,6 @@
 #include "platform/image/pixel_turn.h"
 
-#include "platform/error.h"
+#include "platform/image/decode_support.h"
 
 #include <algorithm>
 
@@ -102,11 +102,17 @@ QImage as32Bit(const QImage& src) {
     return src.convertToFormat(QImage::Format_RGB32);
 }
 
-QImage allocate(int w, int h, QImage::Format format) {
-    QImage out(w, h, format);
-    if (out.isNull())
-        throw Error(err::OutOfMemory, errorText(ErrorText::NoMemoryForPicture, QString::number(w),
-                                                QString::number(h)));
+// A quarter turn of a whole picture into a new one: sides and resolutions exchanged.
+template <bool Clockwise> QImage quarterTurned(const QImage& image) {
+    if (image.isNull())
+        return {};
+    const QImage src = as32Bit(image);
+    QImage out = picture::newImage(src.size().transposed(), src.format());
+    turnTiles<Clockwise>(reinterpret_cast<const std::uint32_t*>(src.constBits()),
+                         src.bytesPerLine(), src.width(), src.height(),
+                         reinterpret_cast<std::uint32_t*>(out.bits()), out.bytesPerLine());
+    out.setDotsPerMeterX(src.dotsPerMeterY());
+    out.setDotsPerMeterY(src.dotsPerMeterX());
     return out;
 }
 
@@ -132,16 +138,7 @@ void rotateQuarterAnticlockwise32(const std::uint32_t* src, std::ptrdiff_t srcSt
 }
 
 QImage rotateQuarterClockwise(const QImage& image) {
-    if (image.isNull())
-        return {};
-    const QImage src = as32Bit(image);
-    QImage out = allocate(src.height(), src.width(), src.format());
-    rotateQuarterClockwise32(reinterpret_cast<const std::uint32_t*>(src.constBits()),
-                             src.bytesPerLine(), src.width(), src.height(),
-                             reinterpret_cast<std::uint32_t*>(out.bits()), out.bytesPerLine());
-    out.setDotsPerMeterX(src.dotsPerMeterY());
-    out.setDotsPerMeterY(src.dotsPerMeterX());
-    return out;
+    return quarterTurned<true>(image);
 }
 
 QImage rotateHalf(const QImage& image) {
@@ -150,7 +147,7 @@ QImage rotateHalf(const QImage& image) {
     const QImage src = as32Bit(image);
     const int w = src.width();
     const int h = src.height();
-    QImage out = allocate(w, h, src.format());
+    QImage out = picture::newImage(src.size(), src.format());
     for (int y = 0; y < h; ++y) {
         const auto* in = reinterpret_cast<const std::uint32_t*>(src.constScanLine(y));
         auto* dst = reinterpret_cast<std::uint32_t*>(out.scanLine(h - 1 - y));
@@ -162,16 +159,7 @@ QImage rotateHalf(const QImage& image) {
 }
 
 QImage rotateQuarterAnticlockwise(const QImage& image) {
-    if (image.isNull())
-        return {};
-    const QImage src = as32Bit(image);
-    QImage out = allocate(src.height(), src.width(), src.format());
-    rotateQuarterAnticlockwise32(reinterpret_cast<const std::uint32_t*>(src.constBits()),
-                                 src.bytesPerLine(), src.width(), src.height(),
-                                 reinterpret_cast<std::uint32_t*>(out.bits()), out.bytesPerLine());
-    out.setDotsPerMeterX(src.dotsPerMeterY());
-    out.setDotsPerMeterY(src.dotsPerMeterX());
-    return out;
+    return quarterTurned<false>(image);
 }
 
 } // namespace tav

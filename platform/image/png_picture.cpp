@@ -72,11 +72,7 @@ QSize upright(QSize stored, int orientation) {
 PictureInfo probePng(const ByteSource& source, const QString& name) {
     const PngHeader header = readPngHeader(source, name);
     checkPixelCount(header.stored.width(), header.stored.height(), source.size(), name);
-    PictureInfo info;
-    info.format = PictureFormat::Png;
-    info.pixelSize = info.logicalSize = upright(header.stored, header.orientation);
-    info.isVector = false;
-    return info;
+    return rasterInfo(PictureFormat::Png, upright(header.stored, header.orientation));
 }
 
 LoadedPicture loadPng(const QByteArray& data, const QString& name) {
@@ -98,12 +94,9 @@ LoadedPicture loadPng(const QByteArray& data, const QString& name) {
     if (image.size() != header.stored)
         invalid(name, ErrorText::PictureDataDamaged,
                 QStringLiteral("decoded %1 x %2 pixels").arg(image.width()).arg(image.height()));
-    LoadedPicture result;
-    result.image = applyExifOrientation(flattenOverWhite(image), header.orientation);
-    result.logicalSize = result.image.size();
-    result.isVector = false;
-    result.format = PictureFormat::Png;
-    return result;
+    QImage turned = applyExifOrientation(flattenOverWhite(image), header.orientation);
+    const QSize size = turned.size();
+    return rasterPicture(PictureFormat::Png, std::move(turned), size);
 }
 
 } // namespace tav::picture

@@ -207,11 +207,7 @@ PictureInfo probeTiff(const ByteSource& source, const QString& name) {
     OpenedTiff opened;
     openTiff(opened, source, nullptr, name);
     const TiffHeader header = readTiffHeader(opened, source, name);
-    PictureInfo info;
-    info.format = PictureFormat::Tiff;
-    info.pixelSize = info.logicalSize = upright(header);
-    info.isVector = false;
-    return info;
+    return rasterInfo(PictureFormat::Tiff, upright(header));
 }
 
 LoadedPicture loadTiff(const QByteArray& data, const QString& name) {
@@ -248,12 +244,9 @@ LoadedPicture loadTiff(const QByteArray& data, const QString& name) {
         invalid(name, ErrorText::PictureDataDamaged, opened.client.firstError);
     if (reader.alpha == 0)
         stored.reinterpretAsFormat(QImage::Format_RGBX8888);
-    LoadedPicture result;
-    result.image = applyExifOrientation(flattenOverWhite(stored), header.orientation);
-    result.logicalSize = upright(header);
-    result.isVector = false;
-    result.format = PictureFormat::Tiff;
-    return result;
+    return rasterPicture(PictureFormat::Tiff,
+                         applyExifOrientation(flattenOverWhite(stored), header.orientation),
+                         upright(header));
 }
 
 } // namespace tav::picture

@@ -157,11 +157,7 @@ QImage decodeFirstFrame(const QByteArray& data, const WebpHeader& header, const 
 PictureInfo probeWebp(const ByteSource& source, const QString& name) {
     const WebpHeader header = readWebpHeader(source, name);
     checkPixelCount(header.stored.width(), header.stored.height(), source.size(), name);
-    PictureInfo info;
-    info.format = PictureFormat::Webp;
-    info.pixelSize = info.logicalSize = upright(header);
-    info.isVector = false;
-    return info;
+    return rasterInfo(PictureFormat::Webp, upright(header));
 }
 
 LoadedPicture loadWebp(const QByteArray& data, const QString& name, const LoadOptions& options) {
@@ -176,12 +172,9 @@ LoadedPicture loadWebp(const QByteArray& data, const QString& name, const LoadOp
             need.transpose();
         stored = decodeStill(data, header, decodeSize(header.stored, need), name);
     }
-    LoadedPicture result;
-    result.image = applyExifOrientation(std::move(stored), header.orientation);
-    result.logicalSize = upright(header);
-    result.isVector = false;
-    result.format = PictureFormat::Webp;
-    return result;
+    return rasterPicture(PictureFormat::Webp,
+                         applyExifOrientation(std::move(stored), header.orientation),
+                         upright(header));
 }
 
 } // namespace tav::picture

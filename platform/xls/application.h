@@ -1,6 +1,7 @@
 // The engine's application: its workbooks, its selection and its clipboard.
 #pragma once
 
+#include "platform/error.h"
 #include "platform/xls/clipboard.h"
 #include "platform/xls/workbooks.h"
 
@@ -19,7 +20,7 @@ class Worksheet;
 
 // Error number thrown by Application::setVisible when no desktop program can show
 // the workbook ("the application cannot be created").
-inline constexpr int ErrCannotShow = 429;
+inline constexpr int ErrCannotShow = err::CannotShowWorkbook;
 
 class Application {
 public:

@@ -1,13 +1,12 @@
 #include "platform/xls/picture.h"
 
 #include "platform/error.h"
+#include "platform/image/turbojpeg_handle.h"
 #include "platform/xls/biff.h"
 #include "platform/xls/drawing.h"
 #include "platform/xls/model.h"
 
 #include <QPainter>
-
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,11 +16,6 @@
 namespace tav::xls {
 
 namespace {
-
-struct TjDeleter {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-using TjHandle = std::unique_ptr<void, TjDeleter>;
 
 QImage opaqueRgb32(const QImage& image) {
     if (image.format() == QImage::Format_RGB32) {
@@ -61,7 +55,7 @@ QByteArray encodeJpeg(const QImage& image, int quality) {
     const QImage src = opaqueRgb32(image);
     // One compressor per thread, kept for the program's life: a run encodes hundreds
     // of pictures, and setting up the encoder's tables each time is measurable.
-    thread_local const TjHandle handle(tjInitCompress());
+    thread_local const TjHandle handle = newTjCompressor();
     if (!handle) {
         throw Error(err::EngineRefused, errorText(ErrorText::JpegEncoderUnavailable));
     }

@@ -49,8 +49,8 @@ public:
         busy = on;
         events << (on ? QStringLiteral("busy") : QStringLiteral("default pointer"));
     }
-    void setExecEnabled(bool enabled) override { execEnabled = enabled; }
-    void setShowExcelEnabled(bool enabled) override { showExcelEnabled = enabled; }
+    void setStartEnabled(bool enabled) override { startEnabled = enabled; }
+    void setShowWorkbookEnabled(bool enabled) override { showWorkbookEnabled = enabled; }
     void setProgress(int done, int total) override { progress.push_back({done, total}); }
     void setResultWorkbookPath(const QString& path) override { resultPath = path; }
     void writeSettings() override { events << QStringLiteral("write settings"); }
@@ -66,8 +66,8 @@ public:
     int currentRow = -1;
     int processEventsCalls = 0;
     bool busy = false;
-    bool execEnabled = true;
-    bool showExcelEnabled = false;
+    bool startEnabled = true;
+    bool showWorkbookEnabled = false;
     bool ended = false;
     bool stop = false; // what stopRequested() answers
     QString resultPath;

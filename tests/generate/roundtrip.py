@@ -129,22 +129,34 @@ def expected_pictures(layout, n, pictures):
 
 
 def col_px(raw_256, mdw=8):
-    # Excel: pixels = Truncate(((256 * width + Truncate(128 / mdw)) / 256) * mdw)
+    """Pixels of a column stored as `raw_256` 256ths of a character, for a font whose digit
+    is `mdw` pixels wide: the width rounded to the pixel grid as spreadsheet programs do,
+    fractions of a pixel dropped."""
     return int(((raw_256 + int(128 / mdw)) / 256.0) * mdw)
 
 
-def main(argv):
-    batch, images = argv[1], argv[2]
-    keep = argv[argv.index('--keep') + 1] if '--keep' in argv else None
-    work = keep or tempfile.mkdtemp(prefix='tavolin-roundtrip-')
-    os.makedirs(work, exist_ok=True)
-    failures = []
+class Checks:
+    """The failed checks of a script: check(ok, what) records `what` unless ok."""
 
-    def check(ok, what):
+    def __init__(self):
+        self.failures = []
+
+    def __call__(self, ok, what):
         if not ok:
-            failures.append(what)
+            self.failures.append(what)
         return ok
 
+    def report(self, summary):
+        """Prints the summary, the number of failures and each failure; the exit status."""
+        print('%s, %d failures' % (summary, len(self.failures)))
+        for f in self.failures:
+            print('FAIL', f)
+        return 1 if self.failures else 0
+
+
+def write_workbooks(batch, images, work, check):
+    """One workbook per layout and one of the newer picture types, each with one picture
+    on a second page: (name, path, layout, picture count, title, pictures) of each."""
     runs = []
     plans = [(layout, CLASSIC, '') for layout in LAYOUTS]
     plans.append((next(l for l in LAYOUTS if l[0] == 'plain-square-4' and l[1]), NEWER_TYPES, '-newer-types'))
@@ -169,131 +181,160 @@ def main(argv):
         if not check(r.returncode == 0 and os.path.exists(out), '%s: tavolin-batch failed: %s' % (name, r.stderr[-500:])):
             continue
         runs.append((name, out, layout, n, title, pictures))
+    return runs
 
-    # LibreOffice prints every workbook in one start; Gnumeric reads each one.
-    pdf_dir = os.path.join(work, 'pdf')
+
+def print_to_pdf(paths, pdf_dir, check, timeout=600):
+    """LibreOffice prints every workbook to PDF in one start, with a profile of its own."""
     os.makedirs(pdf_dir, exist_ok=True)
-    profile = tempfile.mkdtemp(prefix='tavolin-roundtrip-lo-')
+    profile = tempfile.mkdtemp(prefix='tavolin-lo-')
     lo = subprocess.run(['soffice', '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
-                         '--convert-to', 'pdf', '--outdir', pdf_dir] + [r[1] for r in runs],
-                        capture_output=True, text=True, timeout=600)
+                         '--convert-to', 'pdf', '--outdir', pdf_dir] + paths,
+                        capture_output=True, text=True, timeout=timeout)
     shutil.rmtree(profile, ignore_errors=True)
     check(lo.returncode == 0, 'LibreOffice conversion failed: %s' % lo.stderr[-500:])
 
-    for name, path, layout, n, title, pictures in runs:
-        key, captions, notes = layout[0], layout[1], layout[2]
-        rows_per_page, pn_col, t_col = layout[8], layout[11], layout[12]
-        per_page = layout[3] * layout[4]
-        pages = (n - 1) // per_page + 1
-        exp = expected_pictures(layout, n, pictures)
-        where = name
 
-        try:
-            book = xlrd.open_workbook(path, formatting_info=True)
-        except Exception as e:  # noqa: BLE001 - any refusal is the finding
-            check(False, '%s: xlrd cannot open it: %s' % (where, e))
+def check_headers(where, cells, exp, pages, layout, title, check):
+    """Page number and title of every page; returns the header row of each page."""
+    pn_col, t_col = layout[11], layout[12]
+    header_rows = {}
+    for e in exp:
+        if e['header']:
+            header_rows[e['page']] = e['header_row']
+    for page in range(1, pages + 1):
+        row = header_rows.get(page)
+        if row is None:
             continue
-        sheet = book.sheet_by_name('Sheet1')
-        cells = rd.xlrd_cells(book, sheet)
-        stream = rd.workbook_stream(path)
+        pn = cells.get('%s%d' % (pn_col, row), {}).get('text')
+        check(pn == 'Page.%d' % page, '%s: page number of page %d at %s%d is %r' % (where, page, pn_col, row, pn))
+        # xlrd gives the text of text cells only: a title stored as a number reads ''.
+        tt = cells.get('%s%d' % (t_col, row), {}).get('text')
+        check(tt == title, '%s: title of page %d is %r, expected the text %r' % (where, page, tt, title))
+    page_cells = [a for a, c in cells.items() if c['text'].startswith('Page.')]
+    check(len(page_cells) == len(header_rows), '%s: %d page numbers, expected %d' % (where, len(page_cells), len(header_rows)))
+    return header_rows
 
-        # Page headers.
-        header_rows = {}
-        for e in exp:
-            if e['header']:
-                header_rows[e['page']] = e['header_row']
-        for page in range(1, pages + 1):
-            row = header_rows.get(page)
-            if row is None:
-                continue
-            pn = cells.get('%s%d' % (pn_col, row), {}).get('text')
-            check(pn == 'Page.%d' % page, '%s: page number of page %d at %s%d is %r' % (where, page, pn_col, row, pn))
-            # xlrd gives the text of text cells only: a title stored as a number reads ''.
-            tt = cells.get('%s%d' % (t_col, row), {}).get('text')
-            check(tt == title, '%s: title of page %d is %r, expected the text %r' % (where, page, tt, title))
-        page_cells = [a for a, c in cells.items() if c['text'].startswith('Page.')]
-        check(len(page_cells) == len(header_rows), '%s: %d page numbers, expected %d' % (where, len(page_cells), len(header_rows)))
 
-        # Captions and ruled notes lines.
-        for e in exp:
-            cap = cells.get(e['caption'], {})
-            if captions:
-                check(cap.get('text') == e['name'], '%s: caption %s is %r, expected %r' % (where, e['caption'], cap.get('text'), e['name']))
-                check(cap.get('halign') == 'left' and cap.get('valign') == 'center', '%s: caption %s alignment' % (where, e['caption']))
-            else:
-                check(not cap.get('text'), '%s: caption %s written with captions off' % (where, e['caption']))
-            if 'notes' in e:
-                col, r0, r1 = e['notes']
-                for r in range(r0, r1 + 1):
-                    a = '%s%d' % (col, r)
-                    bottom = cells.get(a, {}).get('bottom')
-                    check(bottom == 'hair', '%s: notes cell %s bottom border %r' % (where, a, bottom))
-                below = '%s%d' % (col, r1 + 1)
-                check(not cells.get(below, {}).get('bottom'), '%s: ruling runs past %s' % (where, below))
+def check_captions_and_notes(where, cells, exp, captions, check):
+    """Captions with their text and alignment (none with captions off), ruled notes lines."""
+    for e in exp:
+        cap = cells.get(e['caption'], {})
+        if captions:
+            check(cap.get('text') == e['name'], '%s: caption %s is %r, expected %r' % (where, e['caption'], cap.get('text'), e['name']))
+            check(cap.get('halign') == 'left' and cap.get('valign') == 'center', '%s: caption %s alignment' % (where, e['caption']))
+        else:
+            check(not cap.get('text'), '%s: caption %s written with captions off' % (where, e['caption']))
+        if 'notes' in e:
+            col, r0, r1 = e['notes']
+            for r in range(r0, r1 + 1):
+                a = '%s%d' % (col, r)
+                bottom = cells.get(a, {}).get('bottom')
+                check(bottom == 'hair', '%s: notes cell %s bottom border %r' % (where, a, bottom))
+            below = '%s%d' % (col, r1 + 1)
+            check(not cells.get(below, {}).get('bottom'), '%s: ruling runs past %s' % (where, below))
 
-        # Pictures: count, anchors, sizes, JPEG.
-        pics = rd.picture_anchors(stream)
-        check(len(pics) == n, '%s: %d pictures, expected %d' % (where, len(pics), n))
-        colw = {c: col_px(info.width) for c, info in sheet.colinfo_map.items()}
-        row_pt = 18.0 if notes else 13.5
-        for e, a in zip(exp, pics):
-            check(a['from_cell'] == e['anchor'] and a['from_col_off_1024'] == 0 and a['from_row_off_256'] == 0,
-                  '%s: picture %d anchored at %s+(%s,%s), expected %s' % (where, e['i'], a['from_cell'],
-                                                                         a['from_col_off_1024'], a['from_row_off_256'], e['anchor']))
-            height = (a['to_row'] - a['from_row']) * row_pt + a['to_row_off_256'] / 256.0 * row_pt
-            width_px = sum(colw.get(c, 64) for c in range(a['from_col'], a['to_col'])) + \
-                a['to_col_off_1024'] / 1024.0 * colw.get(a['to_col'], 64)
-            width = width_px * 0.75
-            ew, eh = e['size']
-            check(abs(height - eh) <= 0.5, '%s: picture %d height %.2f, expected %.2f' % (where, e['i'], height, eh))
-            check(abs(width - ew) <= 0.5, '%s: picture %d width %.2f, expected %.2f' % (where, e['i'], width, ew))
-        # A picture placed twice (same file, turn and box) is stored once.
-        distinct = len({(IMAGES[picture_at(pictures, i)][0], ROTATIONS[picture_at(pictures, i)]) for i in range(n)})
-        blips = rd.stored_blips(stream)
-        check(blips == ['JPEG'] * distinct, '%s: stored pictures %r, expected %d JPEG' % (where, blips, distinct))
 
-        # Properties, page order and breaks.
-        si = rd.summary_properties(path)
-        for k, v in dict(PROPS, title=title).items():
-            check(si.get(k) == v, '%s: property %s is %r' % (where, k, si.get(k)))
-        check(rd.page_order(stream) == 'over_then_down', '%s: page order' % where)
-        breaks = [b[0] for b in sheet.horizontal_page_breaks]
-        check(breaks == [rows_per_page * p for p in range(1, pages)],
-              '%s: page breaks before rows %r, expected %r' % (where, breaks, [rows_per_page * p for p in range(1, pages)]))
+def check_pictures(where, sheet, stream, exp, n, notes, pictures, check):
+    """Picture count, anchors and sizes, and every distinct picture stored once as JPEG."""
+    pics = rd.picture_anchors(stream)
+    check(len(pics) == n, '%s: %d pictures, expected %d' % (where, len(pics), n))
+    colw = {c: col_px(info.width) for c, info in sheet.colinfo_map.items()}
+    row_pt = 18.0 if notes else 13.5
+    for e, a in zip(exp, pics):
+        check(a['from_cell'] == e['anchor'] and a['from_col_off_1024'] == 0 and a['from_row_off_256'] == 0,
+              '%s: picture %d anchored at %s+(%s,%s), expected %s' % (where, e['i'], a['from_cell'],
+                                                                     a['from_col_off_1024'], a['from_row_off_256'], e['anchor']))
+        height = (a['to_row'] - a['from_row']) * row_pt + a['to_row_off_256'] / 256.0 * row_pt
+        width_px = sum(colw.get(c, 64) for c in range(a['from_col'], a['to_col'])) + \
+            a['to_col_off_1024'] / 1024.0 * colw.get(a['to_col'], 64)
+        width = width_px * 0.75
+        ew, eh = e['size']
+        check(abs(height - eh) <= 0.5, '%s: picture %d height %.2f, expected %.2f' % (where, e['i'], height, eh))
+        check(abs(width - ew) <= 0.5, '%s: picture %d width %.2f, expected %.2f' % (where, e['i'], width, ew))
+    # A picture placed twice (same file, turn and box) is stored once.
+    distinct = len({(IMAGES[picture_at(pictures, i)][0], ROTATIONS[picture_at(pictures, i)]) for i in range(n)})
+    blips = rd.stored_blips(stream)
+    check(blips == ['JPEG'] * distinct, '%s: stored pictures %r, expected %d JPEG' % (where, blips, distinct))
 
-        # The print area: every layout page, from the pictures' first column at least to
-        # the page number.
-        areas = [nm for nm in book.name_obj_list if nm.name == 'Print_Area']
-        if check(len(areas) == 1 and areas[0].scope == 0, '%s: Print_Area names %r' % (where, areas)):
-            _, _, rlo, rhi, clo, chi = areas[0].result.value[0].coords
-            first = min(rd.col_index(c) for c in layout[5])
-            check((rlo, rhi) == (0, pages * rows_per_page) and clo <= first and chi > rd.col_index(pn_col),
-                  '%s: print area rows %d..%d, columns %d..%d' % (where, rlo, rhi, clo, chi))
 
-        # Gnumeric reads it with the same pictures.
-        g = rd.gnumeric(path, work)
-        if check(g['ok'] and not g['complaints'], '%s: gnumeric: %r' % (where, g['complaints'])):
-            check(g['images'] == n, '%s: gnumeric sees %d pictures' % (where, g['images']))
-            if captions:
-                got = g['cells'].get(exp[0]['caption'])
-                check(got == exp[0]['name'], '%s: gnumeric caption %r' % (where, got))
-            if 1 in header_rows:
-                got = g['cells'].get('%s%d' % (t_col, header_rows[1]))
-                check(got == title, '%s: gnumeric reads the title as %r' % (where, got))
+def check_properties_and_pages(where, path, book, sheet, stream, layout, pages, title, check):
+    """Document properties, page order, page breaks, and the print area: every layout
+    page, from the pictures' first column at least to the page number."""
+    rows_per_page, pn_col = layout[8], layout[11]
+    si = rd.summary_properties(path)
+    for k, v in dict(PROPS, title=title).items():
+        check(si.get(k) == v, '%s: property %s is %r' % (where, k, si.get(k)))
+    check(rd.page_order(stream) == 'over_then_down', '%s: page order' % where)
+    breaks = [b[0] for b in sheet.horizontal_page_breaks]
+    check(breaks == [rows_per_page * p for p in range(1, pages)],
+          '%s: page breaks before rows %r, expected %r' % (where, breaks, [rows_per_page * p for p in range(1, pages)]))
+    areas = [nm for nm in book.name_obj_list if nm.name == 'Print_Area']
+    if check(len(areas) == 1 and areas[0].scope == 0, '%s: Print_Area names %r' % (where, areas)):
+        _, _, rlo, rhi, clo, chi = areas[0].result.value[0].coords
+        first = min(rd.col_index(c) for c in layout[5])
+        check((rlo, rhi) == (0, pages * rows_per_page) and clo <= first and chi > rd.col_index(pn_col),
+              '%s: print area rows %d..%d, columns %d..%d' % (where, rlo, rhi, clo, chi))
 
-        # LibreOffice prints one page per layout page.
-        pdf = os.path.join(pdf_dir, name + '.pdf')
-        if check(os.path.exists(pdf), '%s: LibreOffice wrote no PDF' % where):
-            info = subprocess.run(['pdfinfo', pdf], capture_output=True, text=True).stdout
-            got = int([l.split()[-1] for l in info.splitlines() if l.startswith('Pages:')][0])
-            check(got == pages, '%s: LibreOffice prints %d pages, the layout has %d' % (where, got, pages))
 
+def check_gnumeric(where, path, work, n, layout, exp, header_rows, title, check):
+    """Gnumeric reads the workbook with the same pictures, caption and title."""
+    captions, t_col = layout[1], layout[12]
+    g = rd.gnumeric(path, work)
+    if check(g['ok'] and not g['complaints'], '%s: gnumeric: %r' % (where, g['complaints'])):
+        check(g['images'] == n, '%s: gnumeric sees %d pictures' % (where, g['images']))
+        if captions:
+            got = g['cells'].get(exp[0]['caption'])
+            check(got == exp[0]['name'], '%s: gnumeric caption %r' % (where, got))
+        if 1 in header_rows:
+            got = g['cells'].get('%s%d' % (t_col, header_rows[1]))
+            check(got == title, '%s: gnumeric reads the title as %r' % (where, got))
+
+
+def check_printed_pages(where, pdf, pages, check):
+    """LibreOffice prints one page per layout page."""
+    if check(os.path.exists(pdf), '%s: LibreOffice wrote no PDF' % where):
+        info = subprocess.run(['pdfinfo', pdf], capture_output=True, text=True).stdout
+        got = int([l.split()[-1] for l in info.splitlines() if l.startswith('Pages:')][0])
+        check(got == pages, '%s: LibreOffice prints %d pages, the layout has %d' % (where, got, pages))
+
+
+def check_workbook(run, work, pdf_dir, check):
+    """Everything the readers see of one workbook."""
+    name, path, layout, n, title, pictures = run
+    per_page = layout[3] * layout[4]
+    pages = (n - 1) // per_page + 1
+    exp = expected_pictures(layout, n, pictures)
+    try:
+        book = xlrd.open_workbook(path, formatting_info=True)
+    except Exception as e:  # noqa: BLE001 - any refusal is the finding
+        check(False, '%s: xlrd cannot open it: %s' % (name, e))
+        return
+    sheet = book.sheet_by_name('Sheet1')
+    cells = rd.xlrd_cells(book, sheet)
+    stream = rd.workbook_stream(path)
+    header_rows = check_headers(name, cells, exp, pages, layout, title, check)
+    check_captions_and_notes(name, cells, exp, layout[1], check)
+    check_pictures(name, sheet, stream, exp, n, layout[2], pictures, check)
+    check_properties_and_pages(name, path, book, sheet, stream, layout, pages, title, check)
+    check_gnumeric(name, path, work, n, layout, exp, header_rows, title, check)
+    check_printed_pages(name, os.path.join(pdf_dir, name + '.pdf'), pages, check)
+
+
+def main(argv):
+    batch, images = argv[1], argv[2]
+    keep = argv[argv.index('--keep') + 1] if '--keep' in argv else None
+    work = keep or tempfile.mkdtemp(prefix='tavolin-roundtrip-')
+    os.makedirs(work, exist_ok=True)
+    check = Checks()
+    runs = write_workbooks(batch, images, work, check)
+    pdf_dir = os.path.join(work, 'pdf')
+    print_to_pdf([r[1] for r in runs], pdf_dir, check)
+    for run in runs:
+        check_workbook(run, work, pdf_dir, check)
     if not keep:
         shutil.rmtree(work, ignore_errors=True)
-    print('%d workbooks checked, %d failures' % (len(runs), len(failures)))
-    for f in failures:
-        print('FAIL', f)
-    return 1 if failures else 0
+    return check.report('%d workbooks checked' % len(runs))
 
 
 if __name__ == '__main__':

@@ -30,19 +30,19 @@ TEST(BatchArguments, FullCommandLine) {
     EXPECT_EQ(a.job.folder, QStringLiteral("/w/out"));
     EXPECT_EQ(a.job.fileName, QStringLiteral("report"));
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 4}));
-    EXPECT_FALSE(a.job.makeFileName);
-    EXPECT_FALSE(a.job.makeKaku);
-    EXPECT_TRUE(a.job.nameChange);
+    EXPECT_FALSE(a.job.withCaptions);
+    EXPECT_FALSE(a.job.captionsKeepExtension);
+    EXPECT_TRUE(a.job.renameToDisplayNames);
     EXPECT_TRUE(a.rename);
     EXPECT_EQ(a.job.title, QStringLiteral("題"));
     EXPECT_EQ(a.job.comment, QStringLiteral("C"));
     ASSERT_EQ(a.rows.size(), 4u);
     EXPECT_EQ(a.rows[0].path, QStringLiteral("/w/a.jpg"));
-    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[0].rotation, RotationCode());
     EXPECT_EQ(a.rows[0].displayName, QStringLiteral("ファイル名と同じ"));
     EXPECT_EQ(a.rows[1].path, QStringLiteral("/p/b.jpg"));
-    EXPECT_EQ(a.rows[1].rotation, QStringLiteral(" 90"));
-    EXPECT_EQ(a.rows[2].rotation, QStringLiteral("270"));
+    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(1));
+    EXPECT_EQ(a.rows[2].rotation, RotationCode::fromQuarterTurns(3));
     EXPECT_EQ(a.rows[2].displayName, QStringLiteral("名前"));
     EXPECT_EQ(a.rows[3].displayName, QStringLiteral("x:y"));
 }
@@ -55,10 +55,19 @@ TEST(BatchArguments, Defaults) {
     ASSERT_TRUE(a.error.isEmpty());
     EXPECT_EQ(a.job.folder, QStringLiteral("/tmp"));
     EXPECT_EQ(a.job.fileName, QStringLiteral("x.xls"));
-    EXPECT_TRUE(a.job.makeFileName);
-    EXPECT_TRUE(a.job.makeKaku);
-    EXPECT_FALSE(a.job.nameChange);
+    EXPECT_TRUE(a.job.withCaptions);
+    EXPECT_TRUE(a.job.captionsKeepExtension);
+    EXPECT_FALSE(a.job.renameToDisplayNames);
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithNotes, 0}));
+
+    // After "--" an argument that looks like an option is an image.
+    const BatchArguments dashed = parseBatchArguments(
+        {QStringLiteral("--out"), QStringLiteral("x"), QStringLiteral("--layout"),
+         QStringLiteral("notes-2"), QStringLiteral("--"), QStringLiteral("--a.jpg")},
+        kWork);
+    ASSERT_TRUE(dashed.error.isEmpty()) << dashed.error.toStdString();
+    ASSERT_EQ(dashed.rows.size(), 1u);
+    EXPECT_EQ(dashed.rows[0].path, QStringLiteral("/w/--a.jpg"));
 }
 
 // A path holding ":" is taken whole when such a file exists.
@@ -74,9 +83,9 @@ TEST(BatchArguments, PathWithColon) {
         kWork);
     ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
     EXPECT_EQ(a.rows[0].path, odd);
-    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
+    EXPECT_EQ(a.rows[0].rotation, RotationCode());
     EXPECT_EQ(a.rows[1].path, odd);
-    EXPECT_EQ(a.rows[1].rotation, QStringLiteral("180"));
+    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(2));
     EXPECT_EQ(a.rows[1].displayName, QStringLiteral("n"));
 }
 

@@ -1,6 +1,7 @@
 // Caption names and the renaming of image files to their display names.
 #include "generate/captions.h"
 #include "platform/error.h"
+#include "platform/testing/test_files.h"
 #include "tests/generate/fake_host.h"
 
 #include <QDir>
@@ -14,22 +15,25 @@
 namespace tav {
 namespace {
 
+using testing::errorNumberOf;
 using testing::FakeHost;
+using testing::readFile;
 using testing::ScriptedDialogs;
+using testing::writeFile;
 
-TEST(FileNamePart, TextAfterLastSlash) {
-    EXPECT_EQ(FileNamePart(QStringLiteral("/img/p1.jpg")), QStringLiteral("p1.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/a/b/c.d.jpg")), QStringLiteral("c.d.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/p1.jpg")), QStringLiteral("p1.jpg"));
-    EXPECT_EQ(FileNamePart(QStringLiteral("/img/")), QString());
-    EXPECT_EQ(FileNamePart(QStringLiteral("p1.jpg")), QString());
-    EXPECT_EQ(FileNamePart(QString()), QString());
+TEST(Captions, TextAfterLastSlash) {
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/img/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/a/b/c.d.jpg")), QStringLiteral("c.d.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/p1.jpg")), QStringLiteral("p1.jpg"));
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("/img/")), QString());
+    EXPECT_EQ(textAfterLastSlash(QStringLiteral("p1.jpg")), QString());
+    EXPECT_EQ(textAfterLastSlash(QString()), QString());
 }
 
 struct PlanCase {
     const char* displayName;
-    bool makeKaku;
-    bool nameChange;
+    bool keepExtension;
+    bool offerRename;
     const char* caption;
     const char* newPath; // "" when no rename is offered
     const char* path = "/img/p1.jpg";
@@ -74,19 +78,20 @@ const PlanCase kPlans[] = {
     {"ファイル名と同じ", false, false, "scan", "", "/img/scan.png"},
 };
 
-TEST(MakeCaption, PlanTable) {
+TEST(Captions, PlanTable) {
     for (const PlanCase& c : kPlans) {
-        SCOPED_TRACE(std::string(c.path) + " " + c.displayName + (c.makeKaku ? " kaku" : "") +
-                     (c.nameChange ? " rename" : ""));
-        const CaptionPlan plan = planCaption(
-            QString::fromUtf8(c.path), QString::fromUtf8(c.displayName), c.makeKaku, c.nameChange);
+        SCOPED_TRACE(std::string(c.path) + " " + c.displayName + (c.keepExtension ? " kaku" : "") +
+                     (c.offerRename ? " rename" : ""));
+        const CaptionPlan plan =
+            planCaption(QString::fromUtf8(c.path), QString::fromUtf8(c.displayName),
+                        c.keepExtension, c.offerRename);
         EXPECT_EQ(plan.caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(plan.offerRename, *c.newPath != 0);
         EXPECT_EQ(plan.newPath, QString::fromUtf8(c.newPath));
     }
 }
 
-TEST(MakeCaption, QuestionText) {
+TEST(Captions, QuestionText) {
     EXPECT_EQ(
         renameQuestion(QStringLiteral("/img/p1.jpg"), QStringLiteral("/img/cat.jpg")),
         QStringLiteral("元のファイル名を変更してよろしいですか？\r\n\r\nファイル名は、/img/p1.jpg "
@@ -99,26 +104,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         path = dir.filePath(QStringLiteral("p1.jpg"));
-        write(path, "photo");
+        writeFile(path, "photo");
         host.rows.push_back({path, QStringLiteral("  0"), QStringLiteral("cat")});
-    }
-    static void write(const QString& p, const QByteArray& content) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    static QByteArray read(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // Runs `f`, returns the error number it throws (0 when it throws none).
-    static int errorOf(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Error& e) {
-            return e.number();
-        }
-        return 0;
     }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
 
@@ -128,11 +115,11 @@ protected:
     RenamePlan renames;
 };
 
-// The worked example on disk: MakeCaption gives the caption and only plans the rename;
+// The worked example on disk: captionForRow gives the caption and only plans the rename;
 // the photo has its new name once the plan is applied, and its old one after undo.
 TEST_F(RenameTest, WorkedExample) {
     struct Row {
-        bool makeKaku, nameChange, answer;
+        bool keepExtension, offerRename, answer;
         const char* caption;
         const char* fileAfter;
     } rows[] = {
@@ -146,18 +133,18 @@ TEST_F(RenameTest, WorkedExample) {
         host.scripted.shown.clear();
         host.scripted.yesNoAnswers = {r.answer};
 
-        EXPECT_EQ(MakeCaption(host, 0, r.makeKaku, r.nameChange, plan),
+        EXPECT_EQ(captionForRow(host, 0, r.keepExtension, r.offerRename, plan),
                   QString::fromUtf8(r.caption));
         EXPECT_EQ(files(), QStringList{QStringLiteral("p1.jpg")}); // nothing renamed yet
         EXPECT_EQ(host.rows[0].path, path);
         plan.apply();
         const QString after = dir.filePath(QString::fromUtf8(r.fileAfter));
-        EXPECT_EQ(read(after), QByteArray("photo"));
+        EXPECT_EQ(readFile(after), QByteArray("photo"));
         EXPECT_EQ(files().size(), 1);
         EXPECT_TRUE(plan.undo().isEmpty());
-        EXPECT_EQ(read(path), QByteArray("photo"));
-        EXPECT_EQ(host.scripted.shown.size(), r.nameChange ? 1 : 0);
-        if (r.nameChange) {
+        EXPECT_EQ(readFile(path), QByteArray("photo"));
+        EXPECT_EQ(host.scripted.shown.size(), r.offerRename ? 1 : 0);
+        if (r.offerRename) {
             EXPECT_EQ(host.scripted.shown[0].kind, ScriptedDialogs::Shown::Question);
             EXPECT_EQ(host.scripted.shown[0].title, kRenameQuestionTitle);
             EXPECT_EQ(host.scripted.shown[0].text,
@@ -170,10 +157,10 @@ TEST_F(RenameTest, WorkedExample) {
 // an existing file's name (58), and a name that is no plain visible file name (52).
 TEST_F(RenameTest, RefusedNewNames) {
     QDir(dir.path()).mkdir(QStringLiteral("sub"));
-    write(dir.filePath(QStringLiteral("taken.jpg")), "another photo");
+    writeFile(dir.filePath(QStringLiteral("taken.jpg")), "another photo");
     const struct {
         const char* displayName;
-        bool makeKaku;
+        bool keepExtension;
         int error;
     } cases[] = {
         {"taken", true, err::FileAlreadyExists},
@@ -187,11 +174,12 @@ TEST_F(RenameTest, RefusedNewNames) {
         SCOPED_TRACE(c.displayName);
         host.rows[0].displayName = QString::fromUtf8(c.displayName);
         host.scripted.yesNoAnswers = {true};
-        EXPECT_EQ(errorOf([&] { MakeCaption(host, 0, c.makeKaku, true, renames); }), c.error);
+        EXPECT_EQ(errorNumberOf([&] { captionForRow(host, 0, c.keepExtension, true, renames); }),
+                  c.error);
         EXPECT_TRUE(renames.empty());
     }
-    EXPECT_EQ(read(dir.filePath(QStringLiteral("taken.jpg"))), QByteArray("another photo"));
-    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("taken.jpg"))), QByteArray("another photo"));
+    EXPECT_EQ(readFile(path), QByteArray("photo"));
     EXPECT_EQ(host.rows[0].path, path);
 }
 
@@ -200,14 +188,14 @@ TEST_F(RenameTest, SecondRunRenamesToOwnPath) {
     const QString renamed = dir.filePath(QStringLiteral("cat.jpg"));
     QFile::rename(path, renamed);
     host.rows[0].path = renamed;
-    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("cat"));
+    EXPECT_EQ(captionForRow(host, 0, false, true, renames), QStringLiteral("cat"));
     EXPECT_TRUE(renames.empty());
     EXPECT_EQ(host.scripted.shown.at(0).text, renameQuestion(renamed, renamed));
 }
 
 TEST_F(RenameTest, SameAsFileNameIsNeverRenamed) {
     host.rows[0].displayName = kSameAsFileName;
-    EXPECT_EQ(MakeCaption(host, 0, false, true, renames), QStringLiteral("p1"));
+    EXPECT_EQ(captionForRow(host, 0, false, true, renames), QStringLiteral("p1"));
     EXPECT_TRUE(host.scripted.shown.isEmpty());
     EXPECT_TRUE(renames.empty());
 }
@@ -218,33 +206,33 @@ TEST_F(RenameTest, PlanAppliesInOrderAndUndoesOnFailure) {
     const QString a = dir.filePath(QStringLiteral("a.jpg"));
     const QString b = dir.filePath(QStringLiteral("b.jpg"));
     const QString c = dir.filePath(QStringLiteral("c.jpg"));
-    write(a, "A");
-    write(b, "B");
+    writeFile(a, "A");
+    writeFile(b, "B");
     renames.add(b, c); // b moves away first ...
     renames.add(a, b); // ... so a may take its name
-    EXPECT_EQ(errorOf([&] { renames.add(path, c); }), err::FileAlreadyExists); // c is planned
-    EXPECT_EQ(errorOf([&] { renames.add(a, dir.filePath(QStringLiteral("d.jpg"))); }),
+    EXPECT_EQ(errorNumberOf([&] { renames.add(path, c); }), err::FileAlreadyExists); // c is planned
+    EXPECT_EQ(errorNumberOf([&] { renames.add(a, dir.filePath(QStringLiteral("d.jpg"))); }),
               err::FileAlreadyExists); // a is planned already
     renames.add(path, dir.filePath(QStringLiteral("z.jpg")));
-    write(dir.filePath(QStringLiteral("z.jpg")), "appeared meanwhile");
+    writeFile(dir.filePath(QStringLiteral("z.jpg")), "appeared meanwhile");
 
-    EXPECT_EQ(errorOf([&] { renames.apply(); }), err::FileAlreadyExists);
+    EXPECT_EQ(errorNumberOf([&] { renames.apply(); }), err::FileAlreadyExists);
     ASSERT_NE(renames.failed(), nullptr);
     EXPECT_EQ(renames.failed()->from, path);
     EXPECT_TRUE(renames.notRestored().isEmpty());
-    EXPECT_EQ(read(a), QByteArray("A"));
-    EXPECT_EQ(read(b), QByteArray("B"));
-    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_EQ(readFile(a), QByteArray("A"));
+    EXPECT_EQ(readFile(b), QByteArray("B"));
+    EXPECT_EQ(readFile(path), QByteArray("photo"));
     EXPECT_FALSE(QFile::exists(c));
 
     QFile::remove(dir.filePath(QStringLiteral("z.jpg")));
     renames.apply();
-    EXPECT_EQ(read(c), QByteArray("B"));
-    EXPECT_EQ(read(b), QByteArray("A"));
+    EXPECT_EQ(readFile(c), QByteArray("B"));
+    EXPECT_EQ(readFile(b), QByteArray("A"));
     EXPECT_TRUE(renames.undo().isEmpty());
-    EXPECT_EQ(read(a), QByteArray("A"));
-    EXPECT_EQ(read(b), QByteArray("B"));
-    EXPECT_EQ(read(path), QByteArray("photo"));
+    EXPECT_EQ(readFile(a), QByteArray("A"));
+    EXPECT_EQ(readFile(b), QByteArray("B"));
+    EXPECT_EQ(readFile(path), QByteArray("photo"));
 }
 
 } // namespace

@@ -44,7 +44,6 @@ TEST(FailureReport, ClassBySiteNumberAndErrno) {
         {Site::Engine, 70, 0, Class::Other},
         {Site::Engine, 53, 0, Class::Other},
         {Site::Engine, 1004, 0, Class::Other},
-        {Site::Engine, 429, 0, Class::NoSpreadsheet},
     };
     for (const auto& c : cases) {
         const RunFailure f =
@@ -54,7 +53,6 @@ TEST(FailureReport, ClassBySiteNumberAndErrno) {
     }
     EXPECT_EQ(classifyFailure(70), Class::Other);
     EXPECT_EQ(classifyFailure(53), Class::Other);
-    EXPECT_EQ(classifyFailure(429), Class::NoSpreadsheet);
 
     const struct {
         TargetProblem problem;
@@ -90,16 +88,6 @@ TEST(FailureReport, ClassicTexts) {
               QStringLiteral(
                   "Excel元ファイルが存在しません。\rExcelBook.orgを同一フォルダに格納下さい。"));
 
-    const FailureMessage none = failureMessage(429, QString());
-    EXPECT_EQ(none.text, QStringLiteral("Excelが見つかりません。Excelが起動不可能の状態です"));
-    EXPECT_EQ(none.icon, MessageIcon::Exclamation);
-    EXPECT_FALSE(none.endsProgram);
-
-    const FailureMessage protectedProject = failureMessage(RunFailure{Class::ProjectProtected, 0});
-    EXPECT_EQ(protectedProject.text, QStringLiteral("プロジェクトが保護されています。\r保護を解除し"
-                                                    "てから選択下さい。\r本ソフトを終了します。"));
-    EXPECT_TRUE(protectedProject.endsProgram);
-
     const FailureMessage other = failureMessage(1004, QStringLiteral("'A0' is no address"));
     EXPECT_EQ(other.text,
               QStringLiteral("ｴﾗｰNo:1004\r\n\r\nｴﾗｰ発生時点、ｴﾗｰNo、内容を控え連絡して下さい。"
@@ -109,7 +97,7 @@ TEST(FailureReport, ClassicTexts) {
     EXPECT_TRUE(failureMessage(70, QString()).text.startsWith(QStringLiteral("ｴﾗｰNo:70")));
     EXPECT_TRUE(failureMessage(53, QString()).text.startsWith(QStringLiteral("ｴﾗｰNo:53")));
 
-    for (int n : {70, 53, 429, 1004}) {
+    for (int n : {70, 53, 1004}) {
         EXPECT_EQ(failureMessage(n, QString()).title, QStringLiteral("Tavolin、画像ファイル生成"));
     }
 }

@@ -100,7 +100,7 @@ TEST_F(RunFixture, OnePicturePlain2) {
     ASSERT_EQ(host.scripted.shown.size(), 1);
     EXPECT_EQ(host.scripted.shown[0].text, QStringLiteral("画像貼り付け処理が終了しました"));
     EXPECT_EQ(host.scripted.shown[0].title, QStringLiteral("Tavolin、画像ファイル生成"));
-    EXPECT_TRUE(host.showExcelEnabled);
+    EXPECT_TRUE(host.showWorkbookEnabled);
     EXPECT_FALSE(host.busy);
     EXPECT_EQ(host.currentRow, 0);
     EXPECT_EQ(host.processEventsCalls, 1);
@@ -145,7 +145,7 @@ TEST_F(RunFixture, PrintAreaIsFixedPerLayout) {
     const QString photo = image("photo_0.5mp_olympus_snow.jpg");
     for (const Case& c : cases) {
         job.layout = c.choice;
-        job.makeFileName = c.captions;
+        job.withCaptions = c.captions;
         const PageLayout layout = pageLayout(c.choice, c.captions);
         const QString expected = QString::fromLatin1(c.columns) + QString::number(layout.pageRows);
         for (const char* name :
@@ -171,7 +171,7 @@ TEST_F(RunFixture, PrintAreaIsFixedPerLayout) {
 // only.
 TEST_F(RunFixture, FivePicturesNotesSquare4) {
     job.layout = notes(3);
-    job.makeKaku = false;
+    job.captionsKeepExtension = false;
     addRow(image("photo_0.5mp_olympus_snow.jpg"), " 90");    // turned: portrait 600 x 800
     addRow(image("orientation_6.jpg"), "  0");               // upright portrait 50 x 70
     addRow(image("photo_hopper_128.gif"), "180");            // square
@@ -195,7 +195,7 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
     EXPECT_NEAR(r.sheet.range(QStringLiteral("B1")).columnWidth(), 42, 0.01);
     EXPECT_NEAR(r.sheet.range(QStringLiteral("A1")).columnWidth(), 2, 0.01);
     EXPECT_NEAR(r.sheet.range(QStringLiteral("J1")).columnWidth(), 2, 0.01);
-    EXPECT_DOUBLE_EQ(r.sheet.range(QStringLiteral("A99")).rowHeight(), 18); // Int(2.25 x 44)
+    EXPECT_DOUBLE_EQ(r.sheet.range(QStringLiteral("A99")).rowHeight(), 18); // 2.25 pages of 44 rows
     EXPECT_NE(r.sheet.range(QStringLiteral("A100")).rowHeight(), 18);
     EXPECT_EQ(r.sheet.horizontalPageBreaks(), (std::vector<int>{45}));
     const std::vector<xls::Shape> shapes = r.sheet.shapes();
@@ -219,8 +219,8 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
 // caption and no file is renamed.
 TEST_F(RunFixture, PlainSquareWithoutCaptions) {
     job.layout = plain(2);
-    job.makeFileName = false;
-    job.nameChange = true;
+    job.withCaptions = false;
+    job.renameToDisplayNames = true;
     const QString p = image("orientation_1.jpg");
     addRow(p, "  0", "never");
     addRow(image("transparent_200x150.gif"));
@@ -250,7 +250,7 @@ TEST_F(RunFixture, PlainSquareWithoutCaptions) {
 // path, then renames; the others rename first.
 TEST_F(RunFixture, RenameThenPlace) {
     job.layout = plain(3);
-    job.nameChange = true;
+    job.renameToDisplayNames = true;
     const QString a = image("orientation_1.jpg", "a.jpg");
     const QString b = image("photo_hopper_128.gif", "b.gif");
     addRow(a, "  0", "north");
@@ -351,7 +351,7 @@ TEST_F(FailureTest, FailedRunLeavesEveryFileAsItWas) {
          FailureClass::Other},
     };
     job.layout = notes(3);
-    job.nameChange = true;
+    job.renameToDisplayNames = true;
     for (const auto& f : faults) {
         SCOPED_TRACE(f.what);
         previousWorkbook();
@@ -382,15 +382,15 @@ TEST_F(FailureTest, FailedRunLeavesEveryFileAsItWas) {
         EXPECT_EQ(host.rows[0].path, a);
         EXPECT_EQ(host.rows[1].path, b);
         EXPECT_FALSE(lastMessage().text.contains(QStringLiteral("ExcelBook.org")));
-        EXPECT_FALSE(host.showExcelEnabled);
-        EXPECT_TRUE(host.execEnabled);
+        EXPECT_FALSE(host.showWorkbookEnabled);
+        EXPECT_TRUE(host.startEnabled);
         EXPECT_FALSE(host.busy);
         for (const QString& temporary : writer.temporaries) {
             EXPECT_FALSE(QFile::exists(temporary)) << temporary.toStdString();
         }
     }
     // The photo checks name the photo, and come before any question.
-    job.nameChange = false;
+    job.renameToDisplayNames = false;
     host.rows.clear();
     host.scripted.shown.clear();
     addRow(imageFolder + QStringLiteral("/deleted.jpg"));
@@ -409,7 +409,7 @@ TEST_F(FailureTest, FailedRunLeavesEveryFileAsItWas) {
 // next step, shows nothing, and leaves every file as it was.
 TEST_F(FailureTest, StoppedRunChangesNothing) {
     previousWorkbook();
-    job.nameChange = true;
+    job.renameToDisplayNames = true;
     const QString a = image("orientation_1.jpg", "a.jpg");
     addRow(a, "  0", "north");
     addRow(image("orientation_6.jpg", "b.jpg"), "  0", "south");
@@ -421,7 +421,7 @@ TEST_F(FailureTest, StoppedRunChangesNothing) {
     EXPECT_EQ(leftovers(), QStringList{});
     EXPECT_EQ(photos(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
     EXPECT_EQ(host.rows[0].path, a);
-    EXPECT_TRUE(host.execEnabled);
+    EXPECT_TRUE(host.startEnabled);
     EXPECT_FALSE(host.busy);
 }
 
@@ -515,7 +515,7 @@ TEST_F(FailureTest, MessagesNameTheCause) {
         {"rename onto another photo", Plain, "", photo, "secret", FailureClass::RenameTargetExists,
          photo},
     };
-    job.nameChange = true;
+    job.renameToDisplayNames = true;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(target());
@@ -565,7 +565,7 @@ TEST_F(FailureTest, TitlesStayText) {
 // More pictures than one sheet holds (page breaks, or the 4,000 pictures of a sheet):
 // refused before any question is asked or any file is read or written.
 TEST_F(FailureTest, TooManyPicturesRefusedUpFront) {
-    job.nameChange = true;
+    job.renameToDisplayNames = true;
     const QString p = image("orientation_1.jpg");
     const struct {
         LayoutChoice layout;
@@ -596,13 +596,13 @@ TEST_F(FailureTest, ResultWorkbookIsTheLastCompletedOne) {
     addRow(image("orientation_1.jpg"));
     GenerationRun run(host);
     std::vector<bool> enabledWhileWorking;
-    host.onProcessEvents = [&] { enabledWhileWorking.push_back(host.showExcelEnabled); };
+    host.onProcessEvents = [&] { enabledWhileWorking.push_back(host.showWorkbookEnabled); };
     ASSERT_EQ(run.start(job), RunOutcome::Completed);
     job.fileName = QStringLiteral("second");
     addRow(imageFolder + QStringLiteral("/deleted.jpg"));
     EXPECT_EQ(run.start(job), RunOutcome::Failed);
     EXPECT_EQ(enabledWhileWorking, std::vector<bool>{false});
-    EXPECT_TRUE(host.showExcelEnabled);
+    EXPECT_TRUE(host.showWorkbookEnabled);
     EXPECT_EQ(host.resultPath, target());
     EXPECT_EQ(run.resultWorkbookPath(), target());
     EXPECT_FALSE(QFile::exists(targetFolder + QStringLiteral("/second.xls")));
@@ -624,19 +624,6 @@ TEST_F(FailureTest, TruncatedPhoto) {
 }
 
 // --- placement -------------------------------------------------------------------------
-
-TEST(Placement, RotationCodes) {
-    EXPECT_EQ(quarterTurns(QStringLiteral("  0")), 0);
-    EXPECT_EQ(quarterTurns(QStringLiteral(" 90")), 1);
-    EXPECT_EQ(quarterTurns(QStringLiteral("180")), 2);
-    EXPECT_EQ(quarterTurns(QStringLiteral("270")), 3);
-    EXPECT_EQ(quarterTurns(QStringLiteral("90")), 1);
-    EXPECT_EQ(quarterTurns(QStringLiteral("45")), 0);
-    EXPECT_EQ(quarterTurns(QStringLiteral("abc")), 0);
-    EXPECT_EQ(quarterTurns(QStringLiteral("-90")), 0);
-    EXPECT_EQ(quarterTurns(QStringLiteral("99999999999999")), 0);
-    EXPECT_EQ(rotationAngle(QStringLiteral(" 90x")), 90);
-}
 
 TEST(Placement, FitArithmetic) {
     // Landscape 4:3 and 2:1 in 370 x 278.
@@ -701,10 +688,12 @@ TEST_F(RunFixture, ReducedDecodePicturesMatch) {
     const QString large = makeLargePhoto(imageFolder);
     const PageLayout layout = pageLayout(notes(1), true);
     const QSizeF box(layout.boxWidth, layout.boxHeight);
-    for (const char* code : {"  0", " 90", "180", "270"}) {
-        SCOPED_TRACE(code);
-        const PreparedPicture full = preparePicture(QString::fromLatin1(code), large, box, {false});
-        const PreparedPicture small = preparePicture(QString::fromLatin1(code), large, box, {true});
+    const RotationCode halfTurn = RotationCode::fromQuarterTurns(2);
+    for (int turns = 0; turns < 4; ++turns) {
+        SCOPED_TRACE(turns);
+        const RotationCode turn = RotationCode::fromQuarterTurns(turns);
+        const PreparedPicture full = preparePicture(turn, large, box, {false});
+        const PreparedPicture small = preparePicture(turn, large, box, {true});
         EXPECT_EQ(full.natural, small.natural);
         EXPECT_LT(small.image.width(), full.image.width()); // DCT scaling did happen
         // Handed over at exactly the pixels the engine stores for the fitted size.
@@ -713,8 +702,8 @@ TEST_F(RunFixture, ReducedDecodePicturesMatch) {
                   xls::storedPixelSize(fitted.width(), fitted.height(), full.image.size()));
         EXPECT_LT(meanDifference(full.image, small.image), 3.0);
         // The turned picture really is turned: compare with the other turns.
-        const PreparedPicture other = preparePicture(QStringLiteral("180"), large, box, {false});
-        if (QString::fromLatin1(code) != QStringLiteral("180")) {
+        const PreparedPicture other = preparePicture(halfTurn, large, box, {false});
+        if (turn != halfTurn) {
             if (full.image.size() == other.image.size()) {
                 EXPECT_GT(meanDifference(full.image, other.image), 20.0);
             }

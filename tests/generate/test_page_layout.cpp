@@ -261,21 +261,21 @@ TEST(PageLayout, Alignments) {
     };
     // Two pictures a row without notes: the title column is the narrow left picture
     // column at the page edge, so a right-aligned title would run off the page.
-    const Row rows[] = {{plain(0), align::Left, true},
-                        {plain(2), align::Left, false},
-                        {plain(4), align::Left, false},
-                        {notes(1), align::Right, false},
-                        {notes(4), align::Right, false}};
+    const Row rows[] = {{plain(0), xls::xl::HAlignLeft, true},
+                        {plain(2), xls::xl::HAlignLeft, false},
+                        {plain(4), xls::xl::HAlignLeft, false},
+                        {notes(1), xls::xl::HAlignRight, false},
+                        {notes(4), xls::xl::HAlignRight, false}};
     for (const Row& r : rows) {
         const PageLayout l = pageLayout(r.choice, true);
         EXPECT_EQ(l.titleAlignment().horizontal, r.titleHorizontal);
         EXPECT_EQ(l.titleAlignment().verticalFirst, r.titleVerticalFirst);
-        EXPECT_EQ(l.pageNumberAlignment().horizontal, align::Right);
-        EXPECT_EQ(l.titleAlignment().vertical, align::Center);
-        EXPECT_EQ(l.pageNumberAlignment().vertical, align::Center);
+        EXPECT_EQ(l.pageNumberAlignment().horizontal, xls::xl::HAlignRight);
+        EXPECT_EQ(l.titleAlignment().vertical, xls::xl::VAlignCenter);
+        EXPECT_EQ(l.pageNumberAlignment().vertical, xls::xl::VAlignCenter);
     }
-    EXPECT_EQ(PageLayout::captionAlignment().horizontal, align::Left);
-    EXPECT_EQ(PageLayout::captionAlignment().vertical, align::Center);
+    EXPECT_EQ(PageLayout::captionAlignment().horizontal, xls::xl::HAlignLeft);
+    EXPECT_EQ(PageLayout::captionAlignment().vertical, xls::xl::VAlignCenter);
     EXPECT_EQ(pageNumberText(1), QStringLiteral("Page.1"));
     EXPECT_EQ(pageNumberText(12), QStringLiteral("Page.12"));
 }
@@ -319,10 +319,10 @@ TEST(PageLayout, CentredColumns) {
 
 TEST(PageLayout, PreparedRowsAndPageBreaks) {
     const PageLayout n2 = pageLayout(notes(0), true);
-    EXPECT_EQ(n2.preparedRows(1), 66);  // Int(1.5 x 44)
-    EXPECT_EQ(n2.preparedRows(3), 110); // Int(2.5 x 44)
+    EXPECT_EQ(n2.preparedRows(1), 66);  // 1.5 pages of 44 rows
+    EXPECT_EQ(n2.preparedRows(3), 110); // 2.5 pages of 44 rows
     const PageLayout s6 = pageLayout(plain(3), true);
-    EXPECT_EQ(s6.preparedRows(7), 127); // Int((7/6 + 1) x 59) = Int(127.83)
+    EXPECT_EQ(s6.preparedRows(7), 127); // 13/6 pages of 59 rows: 127.83, rounded down
     EXPECT_EQ(s6.preparedRows(6), 118);
     EXPECT_EQ(pageBreakRows(n2, 1), QList<int>{});
     EXPECT_EQ(pageBreakRows(n2, 2), QList<int>{});

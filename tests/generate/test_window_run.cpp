@@ -96,10 +96,10 @@ TEST_F(WindowRun, RunFromTheWindow) {
     // run yields is ignored.
     std::vector<bool> barVisible;
     std::vector<bool> runningAtClick;
-    std::vector<bool> showExcelEnabled;
+    std::vector<bool> showWorkbookEnabled;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
-        showExcelEnabled.push_back(w.CmdShowExcel->isEnabled());
+        showWorkbookEnabled.push_back(w.CmdShowExcel->isEnabled());
         runningAtClick.push_back(run.isRunning());
         w.CmdExec->click();
     });
@@ -107,7 +107,7 @@ TEST_F(WindowRun, RunFromTheWindow) {
     ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
-    EXPECT_EQ(showExcelEnabled, (std::vector<bool>(3, false)));
+    EXPECT_EQ(showWorkbookEnabled, (std::vector<bool>(3, false)));
     EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
                             [](const auto& s) {
                                 return s.text == QStringLiteral("画像貼り付け処理が終了しました");

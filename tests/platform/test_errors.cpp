@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "platform/file_ops.h"
 #include "platform/image/picture_loader.h"
+#include "platform/testing/test_files.h"
 #include "platform/xls/address.h"
 #include "platform/xls/workbook_io.h"
 
@@ -53,6 +54,45 @@ TEST(Errors, EveryTextOfTheTableIsJapanese) {
     }
 }
 
+// A copy of the first `percent` per cent of a picture of the test data, at `path`.
+QString damagedCopy(const char* source, int percent, const QString& path) {
+    QFile in(QStringLiteral(TAVOLIN_IMAGE_DATA "/") + QLatin1String(source));
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << source;
+    const QByteArray bytes = in.readAll();
+    tav::testing::writeFile(path, bytes.left(bytes.size() * percent / 100));
+    return path;
+}
+
+// A piece of work that fails, the error number it fails with, the paths its description
+// names.
+struct FailureCase {
+    const char* name;
+    std::function<void()> fail;
+    int number;
+    QStringList named;
+    bool detailed = false; // a developer's detail is expected
+};
+
+// The case fails with its number, its description names its paths and, without them,
+// holds no English; a detail is there where one is expected.
+void expectJapaneseNaming(const FailureCase& c) {
+    try {
+        c.fail();
+        ADD_FAILURE() << c.name << ": no error";
+    } catch (const tav::Error& e) {
+        EXPECT_EQ(e.number(), c.number) << c.name;
+        QString rest = e.description();
+        for (const QString& path : c.named) {
+            EXPECT_TRUE(rest.contains(path)) << c.name << ": " << e.what();
+            rest.remove(path);
+        }
+        EXPECT_FALSE(holdsEnglish(rest)) << c.name << ": " << e.what();
+        if (c.detailed) {
+            EXPECT_FALSE(e.detail().isEmpty()) << c.name << ": " << e.what();
+        }
+    }
+}
+
 // Real failures of each layer: the description names the path (which is taken out
 // before looking for English) and says the rest in Japanese.
 TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
@@ -61,35 +101,20 @@ TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
     const QString other = dir.filePath(QStringLiteral("other.jpg"));
     const QString empty = dir.filePath(QStringLiteral("empty.jpg"));
     const QString garbage = dir.filePath(QStringLiteral("book.xls"));
-    for (const QString& path : {existing, other, empty, garbage}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(path == empty ? QByteArray() : QByteArray("not a picture, not a workbook"));
+    for (const QString& path : {existing, other, garbage}) {
+        tav::testing::writeFile(path, "not a picture, not a workbook");
     }
+    tav::testing::writeFile(empty, QByteArray());
     // Damaged pictures of the newer types: the library's own words stay in the detail.
-    const auto damagedCopy = [&](const char* source, int percent, const char* name) {
-        QFile in(QStringLiteral(TAVOLIN_IMAGE_DATA "/") + QLatin1String(source));
-        EXPECT_TRUE(in.open(QIODevice::ReadOnly)) << source;
-        const QByteArray bytes = in.readAll();
-        const QString path = dir.filePath(QString::fromUtf8(name));
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytes.left(bytes.size() * percent / 100));
-        return path;
-    };
-    const QString heic =
-        damagedCopy("heic/photo_12mp_iphone_xr_portrait_irot.heic", 30, "現場.heic");
-    const QString tiff = damagedCopy("broken/libtiff_ifd_loop_to_self.tif", 100, "図面.tif");
-    const QString webp = damagedCopy("webp/photo_storm_DERIVED.webp", 60, "空.webp");
-    const QString png = damagedCopy("png/toucan_palette.png", 60, "鳥.png");
-    struct Case {
-        const char* name;
-        std::function<void()> fail;
-        int number;
-        QStringList named;
-        bool detailed = false; // a developer's detail is expected
-    };
-    const Case cases[] = {
+    const QString heic = damagedCopy("heic/photo_12mp_iphone_xr_portrait_irot.heic", 30,
+                                     dir.filePath(QStringLiteral("現場.heic")));
+    const QString tiff = damagedCopy("broken/libtiff_ifd_loop_to_self.tif", 100,
+                                     dir.filePath(QStringLiteral("図面.tif")));
+    const QString webp =
+        damagedCopy("webp/photo_storm_DERIVED.webp", 60, dir.filePath(QStringLiteral("空.webp")));
+    const QString png =
+        damagedCopy("png/toucan_palette.png", 60, dir.filePath(QStringLiteral("鳥.png")));
+    const FailureCase cases[] = {
         {"rename onto an existing file",
          [&] { tav::renameNoReplace(existing, other); },
          tav::err::FileAlreadyExists,
@@ -103,7 +128,7 @@ TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
          {existing, QStringLiteral(".jpg")}},
         {"system refusal",
          [&] { tav::throwErrno(EACCES, tav::FileOperation::Save, existing); },
-         70,
+         tav::err::PermissionDenied,
          {existing}},
         {"missing file",
          [&] { tav::fileSize(dir.filePath(QStringLiteral("gone.jpg"))); },
@@ -133,22 +158,8 @@ TEST(Errors, DescriptionsOfRealFailuresAreJapanese) {
          tav::err::EngineRefused,
          {QStringLiteral("A0")}},
     };
-    for (const Case& c : cases) {
-        try {
-            c.fail();
-            ADD_FAILURE() << c.name << ": no error";
-        } catch (const tav::Error& e) {
-            EXPECT_EQ(e.number(), c.number) << c.name;
-            QString rest = e.description();
-            for (const QString& path : c.named) {
-                EXPECT_TRUE(rest.contains(path)) << c.name << ": " << e.what();
-                rest.remove(path);
-            }
-            EXPECT_FALSE(holdsEnglish(rest)) << c.name << ": " << e.what();
-            if (c.detailed) {
-                EXPECT_FALSE(e.detail().isEmpty()) << c.name << ": " << e.what();
-            }
-        }
+    for (const FailureCase& c : cases) {
+        expectJapaneseNaming(c);
     }
 }
 

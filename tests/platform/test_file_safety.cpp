@@ -5,6 +5,7 @@
 #include "platform/file_ops.h"
 #include "platform/office_lock.h"
 #include "platform/testing/failing_file_writer.h"
+#include "platform/testing/test_files.h"
 #include "platform/testing/unprivileged.h"
 
 #include <QDir>
@@ -23,31 +24,15 @@
 namespace tav {
 namespace {
 
+using testing::errorNumberOf;
+using testing::readFile;
+using testing::writeFile;
+
 class FileSafety : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
     QString at(const QString& name) const { return dir.filePath(name); }
     QString at(const char* name) const { return at(QString::fromUtf8(name)); }
-    static void write(const QString& p, const QByteArray& content) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
-    static QByteArray read(const QString& p) {
-        QFile f(p);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    static int errorOf(const std::function<void()>& f, int* osError = nullptr) {
-        try {
-            f();
-        } catch (const Error& e) {
-            if (osError) {
-                *osError = e.osError();
-            }
-            return e.number();
-        }
-        return 0;
-    }
     QStringList files() const {
         QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         names.sort();
@@ -68,10 +53,10 @@ QByteArray lockLineOfGoneRun() {
 }
 
 TEST_F(FileSafety, WriterReplacesWholeOrNotAtAll) {
-    write(at("book.xls"), "previous workbook");
+    writeFile(at("book.xls"), "previous workbook");
     ::chmod(QFile::encodeName(at("book.xls")).constData(), 0640);
     writeFileAtomically(localFileWriter(), at("book.xls"), "new");
-    EXPECT_EQ(read(at("book.xls")), QByteArray("new"));
+    EXPECT_EQ(readFile(at("book.xls")), QByteArray("new"));
     EXPECT_EQ(modeOf(at("book.xls")), 0640u); // the target's permissions are kept
     writeFileAtomically(localFileWriter(), at("fresh.xls"), "x");
     EXPECT_NE(modeOf(at("fresh.xls")) & 0044, 0u) << "a new file got a temporary file's mode";
@@ -94,13 +79,13 @@ TEST_F(FileSafety, WriterReplacesWholeOrNotAtAll) {
         writer.failCommit = f.failCommit;
         writer.osError = f.osError;
         int os = 0;
-        EXPECT_EQ(errorOf([&] { writeFileAtomically(writer, at("book.xls"), "half"); }, &os),
+        EXPECT_EQ(errorNumberOf([&] { writeFileAtomically(writer, at("book.xls"), "half"); }, &os),
                   f.number);
         EXPECT_EQ(os, f.osError);
-        EXPECT_EQ(read(at("book.xls")), QByteArray("new"));
+        EXPECT_EQ(readFile(at("book.xls")), QByteArray("new"));
         EXPECT_EQ(files(), (QStringList{QStringLiteral("book.xls"), QStringLiteral("fresh.xls")}));
     }
-    EXPECT_EQ(errorOf([&] { writeFileAtomically(localFileWriter(), at("gone/x.xls"), "x"); }),
+    EXPECT_EQ(errorNumberOf([&] { writeFileAtomically(localFileWriter(), at("gone/x.xls"), "x"); }),
               err::PathNotFound);
 }
 
@@ -119,7 +104,7 @@ TEST_F(FileSafety, LeftoverTemporaries) {
     for (const char* name :
          {".book.xls.tavolin-a1B2c3", ".book.xls.tavolin-ZZZZZZ", "book.xls",
           ".book.xls.tavolin-abc", ".other.xls.tavolin-a1B2c3", ".book.xls.tavolin-a1B2c3.bak"}) {
-        write(at(name), "x");
+        writeFile(at(name), "x");
     }
     QDir(dir.path()).mkdir(QStringLiteral(".book.xls.tavolin-Folder"));
     EXPECT_EQ(removeLeftoverTemporaries(target), 2);
@@ -139,7 +124,7 @@ TEST_F(FileSafety, WorkbookLock) {
     {
         const auto lock = WorkbookLock::acquire(book);
         ASSERT_TRUE(lock->isHeld());
-        const QByteArray line = read(lockPath);
+        const QByteArray line = readFile(lockPath);
         EXPECT_TRUE(
             QRegularExpression(QStringLiteral("^Tavolin,[^,]+,[^,]+,\\d\\d\\.\\d\\d\\.\\d{4} "
                                               "\\d\\d:\\d\\d,tavolin:pid=\\d+;$"))
@@ -148,28 +133,29 @@ TEST_F(FileSafety, WorkbookLock) {
             << line.constData();
         EXPECT_EQ(officeLockState(book), OfficeLockState::InUse);
         EXPECT_EQ(checkTargetReplaceable(book).problem, TargetProblem::InUse);
-        EXPECT_EQ(errorOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
+        EXPECT_EQ(errorNumberOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
     }
     EXPECT_EQ(files(), QStringList{});
 
     // Left by a killed run of ours: replaced, and its temporary lock file swept too.
-    write(lockPath, lockLineOfGoneRun());
-    write(at("..~lock.book.xls#.tavolin-Ab12Cd"), "half a lock line");
+    writeFile(lockPath, lockLineOfGoneRun());
+    writeFile(at("..~lock.book.xls#.tavolin-Ab12Cd"), "half a lock line");
     EXPECT_EQ(officeLockState(book), OfficeLockState::LeftByKilled);
     EXPECT_EQ(checkTargetReplaceable(book).problem, TargetProblem::None);
     {
         const auto lock = WorkbookLock::acquire(book);
-        EXPECT_TRUE(read(lockPath).endsWith(QStringLiteral("pid=%1;").arg(::getpid()).toUtf8()));
+        EXPECT_TRUE(
+            readFile(lockPath).endsWith(QStringLiteral("pid=%1;").arg(::getpid()).toUtf8()));
     }
     EXPECT_EQ(files(), QStringList{});
 
     // Ours and alive (another process holds its flock): in use. The same line without
     // the flock: left by a killed run.
-    write(lockPath, lockFileLine());
+    writeFile(lockPath, lockFileLine());
     const int held = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     EXPECT_EQ(officeLockState(book), OfficeLockState::InUse);
-    EXPECT_EQ(errorOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
+    EXPECT_EQ(errorNumberOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
     ::close(held);
     EXPECT_EQ(officeLockState(book), OfficeLockState::LeftByKilled);
 
@@ -180,10 +166,10 @@ TEST_F(FileSafety, WorkbookLock) {
          {std::pair{lockPath, libreOffice}, std::pair{at("~$book.xls"), QByteArray("x")},
           std::pair{lockPath, QByteArray()}}) {
         QFile::remove(lockPath);
-        write(path, content);
+        writeFile(path, content);
         EXPECT_EQ(officeLockState(book), OfficeLockState::InUse) << path.toStdString();
-        EXPECT_EQ(errorOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
-        EXPECT_EQ(read(path), content);
+        EXPECT_EQ(errorNumberOf([&] { WorkbookLock::acquire(book); }), err::PermissionDenied);
+        EXPECT_EQ(readFile(path), content);
         QFile::remove(path);
     }
 }
@@ -194,17 +180,17 @@ TEST_F(FileSafety, TargetCheck) {
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                       QFile::ExeOwner | QFile::ReadOther |
                                                       QFile::WriteOther | QFile::ExeOther));
-    write(at("ok.xls"), "x");
+    writeFile(at("ok.xls"), "x");
     QFile::setPermissions(at("ok.xls"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                                             QFile::WriteOther);
-    write(at("ro.xls"), "x");
+    writeFile(at("ro.xls"), "x");
     QFile::setPermissions(at("ro.xls"), QFile::ReadOwner | QFile::ReadOther);
     QDir(dir.path()).mkdir(QStringLiteral("folder.xls"));
     QDir(dir.path()).mkdir(QStringLiteral("closed"));
     QFile::setPermissions(at("closed"),
                           QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-    write(at("open.xls"), "x");
-    write(at(".~lock.open.xls#"), ",u,h,01.01.2024 00:00,file:///x;");
+    writeFile(at("open.xls"), "x");
+    writeFile(at(".~lock.open.xls#"), ",u,h,01.01.2024 00:00,file:///x;");
 
     const struct {
         const char* name;

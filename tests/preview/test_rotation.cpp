@@ -212,14 +212,5 @@ TEST(PicRotation, SeveralTurnsInOnePassEqualSuccessiveTurns) {
     }
 }
 
-TEST(RotationCode, OnlyTheFourExactCodesTurn) {
-    const std::pair<const char*, int> rows[] = {
-        {"  0", 0},  {" 90", 1}, {"180", 2}, {"270", 3},  {"90", 0},  {"", 0},
-        {" 90 ", 0}, {"360", 0}, {"０", 0},  {" 180", 0}, {"abc", 0}, {"-90", 0},
-    };
-    for (const auto& [code, turns] : rows)
-        EXPECT_EQ(quarterTurnsForCode(QString::fromUtf8(code)), turns) << '"' << code << '"';
-}
-
 } // namespace
 } // namespace tav

@@ -1,5 +1,6 @@
 // The classic INI semantics of the profile strings on real files in CP932.
 #include "platform/profile_strings.h"
+#include "platform/testing/failing_file_writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -210,6 +211,34 @@ TEST_F(ProfileStringsTest, FilesBeyondTheSizeLimitAreReadInPartAndNeverRewritten
         if (c.rewritten) {
             EXPECT_EQ(after.size(), c.file.size() - 2) << c.what; // "first" became "new"
         }
+    }
+}
+
+// A disk that fills up while the file is written, an I/O error at the rename, a folder
+// that takes no new file: the write reports failure and the old file stays whole.
+TEST_F(ProfileStringsTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+    const QByteArray old("[File]\r\nOwner=old\r\n");
+    const struct {
+        const char* what;
+        int failCreate, failWrite, failCommit, osError;
+    } cases[] = {
+        {"disk full half way", 0, 1, 0, ENOSPC},
+        {"I/O error at the commit", 0, 0, 1, EIO},
+        {"read-only folder", 1, 0, 0, EROFS},
+    };
+    for (const auto& c : cases) {
+        writeRaw(old);
+        tav::testing::FailingFileWriter writer;
+        writer.failCreate = c.failCreate;
+        writer.failWrite = c.failWrite;
+        writer.failCommit = c.failCommit;
+        writer.osError = c.osError;
+        IniProfileStrings failing(writer);
+        EXPECT_FALSE(failing.write(path(), QStringLiteral("File"), QStringLiteral("Owner"),
+                                   QStringLiteral("new")))
+            << c.what;
+        EXPECT_EQ(readRaw(), old) << c.what;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << c.what;
     }
 }
 
