@@ -522,10 +522,10 @@ void MainWindow::startUp() {
         txtHyoudai->clear();
         txtComment->clear();
         // 8. The stored values stay in the record until the user recalls them.
-        settings_ = LoadSettings(profiles_, settingsFile());
+        settings_ = loadSettings(profiles_, settingsFile());
         // 9. Drive first (the folder list moves to that drive), then the folder itself.
-        browser_->setDrive(settings_.orgPath);
-        browser_->setFolder(settings_.orgPath);
+        browser_->setDrive(settings_.browserFolder);
+        browser_->setFolder(settings_.browserFolder);
     } catch (const Error& e) {
         if (e.number() == err::DeviceUnavailable) {
             try {
@@ -544,14 +544,14 @@ void MainWindow::shutdown() {
     }
     shutDown_ = true;
     emit releasing();
-    settings_.ExcelFolder = LblFolderName->text();
-    settings_.ExcelFile = txtExcelName->text();
-    settings_.Owner = txtOwnerName->text();
-    settings_.Title = txtExcelTitle->text();
-    settings_.Hyodai = txtHyoudai->text();
-    settings_.Comment = txtComment->text();
-    settings_.orgPath = browser_->folder();
-    SaveSettings(profiles_, settingsFile(), settings_);
+    settings_.targetFolder = LblFolderName->text();
+    settings_.workbookName = txtExcelName->text();
+    settings_.author = txtOwnerName->text();
+    settings_.title = txtExcelTitle->text();
+    settings_.subject = txtHyoudai->text();
+    settings_.comment = txtComment->text();
+    settings_.browserFolder = browser_->folder();
+    saveSettings(profiles_, settingsFile(), settings_);
     endProgram();
 }
 
@@ -577,12 +577,12 @@ void MainWindow::onReUseClicked(bool checked) {
     if (!checked) {
         return; // unticking leaves the fields as they are
     }
-    LblFolderName->setText(settings_.ExcelFolder);
-    txtExcelName->setText(settings_.ExcelFile);
-    txtOwnerName->setText(settings_.Owner);
-    txtExcelTitle->setText(settings_.Title);
-    txtHyoudai->setText(settings_.Hyodai);
-    txtComment->setText(settings_.Comment);
+    LblFolderName->setText(settings_.targetFolder);
+    txtExcelName->setText(settings_.workbookName);
+    txtOwnerName->setText(settings_.author);
+    txtExcelTitle->setText(settings_.title);
+    txtHyoudai->setText(settings_.subject);
+    txtComment->setText(settings_.comment);
 }
 
 void MainWindow::onSetFolderClicked() {

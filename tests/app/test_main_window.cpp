@@ -261,8 +261,8 @@ void MainWindowTest::startWithSettingsRestoresOnlyTheBrowserFolder() {
     QCOMPARE(w.Drive1->currentText(), QStringLiteral("/"));
     QVERIFY(w.txtExcelName->text().isEmpty());
     QVERIFY(w.txtOwnerName->text().isEmpty());
-    QCOMPARE(w.settings().Owner, QStringLiteral("佐藤"));
-    QCOMPARE(w.settings().ExcelFolder, QStringLiteral("/srv/reports"));
+    QCOMPARE(w.settings().author, QStringLiteral("佐藤"));
+    QCOMPARE(w.settings().targetFolder, QStringLiteral("/srv/reports"));
 }
 
 void MainWindowTest::storedFolderOnUnreadableVolumeFallsBackToRoot() {
