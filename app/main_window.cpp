@@ -19,6 +19,7 @@
 #include "platform/xls/engine.h"
 #include "settings/about_window.h"
 #include "settings/help.h"
+#include "settings/program_info.h"
 #include "settings/sample_workbooks.h"
 #include "settings/target_selection.h"
 
@@ -102,14 +103,6 @@ QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int 
     return f;
 }
 
-QFont windowFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("IPAGothic")});
-    font.setPixelSize(12);
-    return font;
-}
-
 } // namespace
 
 MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
@@ -119,7 +112,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
       programFolder_(env.programFolder) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tavolin v1.1"));
-    setFont(windowFont());
+    setFont(programFont());
     setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
 
     buildFileBrowser();

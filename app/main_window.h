@@ -35,7 +35,7 @@ class Dialogs;
 class ExtentListWidget;
 class FileBrowser;
 class FileList;
-class FrmAbout;
+class AboutWindow;
 class GenerationRun;
 class WindowRunHost;
 class NameDialog;
@@ -198,7 +198,7 @@ private:
     std::unique_ptr<WindowRunHost> runHost_;
     std::unique_ptr<GenerationRun> run_;
     std::unique_ptr<xls::Application> spreadsheetApp_;
-    QPointer<FrmAbout> about_;
+    QPointer<AboutWindow> about_;
 };
 
 } // namespace tav
