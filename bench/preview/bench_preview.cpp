@@ -1,5 +1,5 @@
-// One ShowPicture of a 12-megapixel JPEG against the bare libturbojpeg full-size decode of
-// the same file, side by side in one run.
+// One preview display of a 12-megapixel JPEG against the bare libturbojpeg full-size
+// decode of the same file, side by side in one run.
 //
 //   bench_preview [--reuse-heap] [photo.jpg] [rounds]
 //
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
 
     tav::testing::PreviewTestWindow ui;
     tav::testing::ScriptedDialogs dialogs;
-    tav::PreviewController controller(&ui.window, &ui.wait, dialogs);
-    ui.window.show();
+    tav::PreviewController controller(ui, dialogs);
+    ui.form.show();
     QApplication::processEvents();
     // A display of a file other than the last one decodes it (cold); a redisplay of the
     // same unchanged file, as a rotation or mode change does, reuses the decoded picture
@@ -106,12 +106,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> labels;
     labels.reserve(6);
     for (int mode = 0; mode < 3; ++mode) {
-        ui.option1[mode]->setChecked(true);
-        ui.cmbSun->setCurrentIndex(9); // "1"
-        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", new file");
+        ui.modeButtons[mode]->setChecked(true);
+        ui.magnification->setCurrentIndex(9); // "1"
+        labels.push_back(std::string("showPicture ") + modes[mode] + " \" 90\", new file");
         rows.push_back(
             {labels.back().c_str(), tav::bench::bestMs(rounds, cold), bestWallMs(rounds, cold)});
-        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", same file");
+        labels.push_back(std::string("showPicture ") + modes[mode] + " \" 90\", same file");
         rows.push_back(
             {labels.back().c_str(), tav::bench::bestMs(rounds, warm), bestWallMs(rounds, warm)});
     }
