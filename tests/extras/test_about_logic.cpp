@@ -39,12 +39,12 @@ TEST(AboutPosition, CentredAndOneThirdDown) {
     const Case cases[] = {
         // 1024 x 768 pixels, a 390 x 270 window: exact divisions.
         {15360, 11520, 5850, 4050, 4755, 2490},
-        // Remainders are dropped: (15361 - 5850) \ 2 = 4755, (11521 - 4050) \ 3 = 2490.
+        // Remainders are dropped: 9511 / 2 gives 4755, 7471 / 3 gives 2490.
         {15361, 11521, 5850, 4050, 4755, 2490},
         // Differences are rounded first, halves to the even neighbour:
-        // 9510.5 -> 9510 \ 2 = 4755; 7471.5 -> 7472 \ 3 = 2490.
+        // 9510.5 rounds to 9510, half of it 4755; 7471.5 to 7472, a third of it 2490.
         {15360.5, 11521.5, 5850, 4050, 4755, 2490},
-        // 9511.5 -> 9512 \ 2 = 4756; 7470.5 -> 7470 \ 3 = 2490.
+        // 9511.5 rounds to 9512, half of it 4756; 7470.5 to 7470, a third of it 2490.
         {15361.5, 11520.5, 5850, 4050, 4756, 2490},
         // Just under a half rounds down, just over rounds up.
         {15360.49, 11524.51, 5850, 4050, 4755, 2491},
