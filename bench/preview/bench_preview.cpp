@@ -41,6 +41,28 @@ double bestWallMs(int rounds, const std::function<void()>& work) {
     return best;
 }
 
+struct Row {
+    const char* what;
+    double cpu;
+    double wall;
+};
+
+// The rows side by side, each with its ratio to the first.
+void printRows(const std::vector<Row>& rows) {
+    std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
+    for (const Row& r : rows)
+        std::printf("%-56s %12.2f %7.2fx %12.2f %7.2fx\n", r.what, r.cpu, r.cpu / rows[0].cpu,
+                    r.wall, r.wall / rows[0].wall);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -80,13 +102,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString copyA = dir.filePath(QStringLiteral("a.jpg"));
     const QString copyB = dir.filePath(QStringLiteral("b.jpg"));
-    for (const QString& copy : {copyA, copyB}) {
-        QFile out(copy);
-        if (!out.open(QIODevice::WriteOnly) || out.write(jpeg) != jpeg.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(copy));
-            return 1;
-        }
-    }
+    if (!writeFile(copyA, jpeg) || !writeFile(copyB, jpeg))
+        return 1;
     bool flip = false;
     auto cold = [&] {
         flip = !flip;
@@ -94,11 +111,6 @@ int main(int argc, char** argv) {
     };
     auto warm = [&] { controller.showPicture(copyA, QStringLiteral(" 90")); };
 
-    struct Row {
-        const char* what;
-        double cpu;
-        double wall;
-    };
     std::vector<Row> rows;
     rows.push_back({"bare libturbojpeg decode, full size", tav::bench::bestMs(rounds, bare),
                     bestWallMs(rounds, bare)});
@@ -117,10 +129,7 @@ int main(int argc, char** argv) {
     }
     tjDestroy(tj);
 
-    std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
-    for (const Row& r : rows)
-        std::printf("%-56s %12.2f %7.2fx %12.2f %7.2fx\n", r.what, r.cpu, r.cpu / rows[0].cpu,
-                    r.wall, r.wall / rows[0].wall);
+    printRows(rows);
     std::printf("\nmessages shown: %d (expected 0)\n", dialogs.messageCount());
     return 0;
 }
