@@ -94,8 +94,11 @@ private:
     void turnHolder(int quarterTurns);
     void writeInformation(const QString& file);
     void resetScrollBars();
+    // The actual-size plan at the magnification shown; none, after telling the user, when
+    // the magnification is not a number.
     std::optional<preview::PaintPlan> planActualSize();
     void showScrollBarsForActualSize();
+    // Selects the next smaller magnification; false when there is none.
     bool stepMagnificationDown();
     void applyCanvasGeometry();
     void paintPlan(const preview::PaintPlan& plan);
