@@ -30,7 +30,7 @@ double textWidthPixels(const QFont& font, const QString& text) {
     return QFontMetricsF(font).horizontalAdvance(text);
 }
 
-void SetListExtent(ExtentListWidget& list, const QFont& font, const QString& text) {
+void fitListExtentToText(ExtentListWidget& list, const QFont& font, const QString& text) {
     const auto extent = newListExtent(list.horizontalExtent(), textWidthPixels(font, text),
                                       textWidthPixels(font, QStringLiteral("   ")));
     if (extent) {

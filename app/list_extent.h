@@ -23,7 +23,7 @@ std::optional<int> newListExtent(int currentExtent, double textWidth, double thr
 double textWidthPixels(const QFont& font, const QString& text);
 
 // Adjusts `list`'s horizontal extent to `text` measured in `font` (the main window's).
-void SetListExtent(ExtentListWidget& list, const QFont& font, const QString& text);
+void fitListExtentToText(ExtentListWidget& list, const QFont& font, const QString& text);
 
 // Widens `combo` to the right, when it is narrower, so that its edit field shows the
 // widest of its entries whole ("0.4", not ".4"); its drop-down list is made at least as

@@ -19,6 +19,7 @@
 #include "platform/xls/engine.h"
 #include "settings/about_window.h"
 #include "settings/help.h"
+#include "settings/program_info.h"
 #include "settings/sample_workbooks.h"
 #include "settings/target_selection.h"
 
@@ -49,65 +50,62 @@ QString indexedName(const char* group, int index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(group)).arg(index);
 }
 
-template <class W> W* named(W* widget, const QString& name, const QString& toolTip = QString()) {
+// Names `widget`, gives it `toolTip` (when there is one) and places it, all in twips.
+template <class W>
+W* placed(W* widget, const QString& name, int left, int top, int width, int height,
+          const QString& toolTip = QString()) {
     widget->setObjectName(name);
     if (!toolTip.isEmpty()) {
         widget->setToolTip(toolTip);
     }
+    placeTwips(widget, left, top, width, height);
     return widget;
 }
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, int left, int top,
                     int width, int height, const QString& toolTip = QString()) {
-    auto* b = named(new QPushButton(caption, parent), QLatin1String(name), toolTip);
+    auto* b = placed(new QPushButton(caption, parent), QLatin1String(name), left, top, width,
+                     height, toolTip);
     b->setAutoDefault(false);
-    placeTwips(b, left, top, width, height);
     return b;
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& caption, int left, int top,
               int width, int height) {
-    auto* l = named(new QLabel(caption, parent), QLatin1String(name));
-    placeTwips(l, left, top, width, height);
-    return l;
+    return placed(new QLabel(caption, parent), QLatin1String(name), left, top, width, height);
 }
 
 QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, bool checked,
                     int left, int top, int width, int height) {
-    auto* c = named(new QCheckBox(caption, parent), QLatin1String(name));
+    auto* c = placed(new QCheckBox(caption, parent), QLatin1String(name), left, top, width, height);
     c->setChecked(checked);
-    placeTwips(c, left, top, width, height);
     return c;
 }
 
 QRadioButton* radio(QWidget* parent, const QString& name, const QString& caption, int left, int top,
                     int width, int height, const QString& toolTip = QString()) {
-    auto* r = named(new QRadioButton(caption, parent), name, toolTip);
-    placeTwips(r, left, top, width, height);
-    return r;
+    return placed(new QRadioButton(caption, parent), name, left, top, width, height, toolTip);
 }
 
 QLineEdit* textBox(QWidget* parent, const char* name, int left, int top, int width, int height,
                    const QString& toolTip = QString()) {
-    auto* t = named(new QLineEdit(parent), QLatin1String(name), toolTip);
+    auto* t = placed(new QLineEdit(parent), QLatin1String(name), left, top, width, height, toolTip);
     t->setTextMargins(0, 0, 0, 0);
-    placeTwips(t, left, top, width, height);
     return t;
+}
+
+// A combo box whose text can also be typed; a typed text is not added to the entries.
+QComboBox* editableCombo(QWidget* parent, const char* name, int left, int top, int width,
+                         int height, const QString& toolTip = QString()) {
+    auto* c = placed(new QComboBox(parent), QLatin1String(name), left, top, width, height, toolTip);
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
 }
 
 QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
                  int width, int height) {
-    auto* f = named(new QGroupBox(caption, parent), QLatin1String(name));
-    placeTwips(f, left, top, width, height);
-    return f;
-}
-
-QFont windowFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("IPAGothic")});
-    font.setPixelSize(12);
-    return font;
+    return placed(new QGroupBox(caption, parent), QLatin1String(name), left, top, width, height);
 }
 
 } // namespace
@@ -119,7 +117,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
       programFolder_(env.programFolder) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tavolin v1.1"));
-    setFont(windowFont());
+    setFont(programFont());
     setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
 
     buildFileBrowser();
@@ -129,24 +127,26 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     buildWorkbookSettings();
     buildPageLayout();
 
-    browser_ = new FileBrowser(fileSystem_, Drive1, Dir1, File1, this);
+    browser_ = new FileBrowser(fileSystem_, driveList, folderList, fileList, this);
     browser_->initialize(env.startFolder);
-    selection_ = new SelectionList(lstGazoFile, lstChk, lst2ndName, this);
-    frmName_ = new NameDialog(*selection_, this);
-    frmRound_ = new RoundDialog(*selection_, this);
-    frmWait_ = new WaitWindow(this, Picture1->geometry());
+    selection_ = new SelectionList(pathList, rotationList, displayNameList, this);
+    nameDialog_ = new NameDialog(*selection_, this);
+    rotationDialog_ = new RotationDialog(*selection_, this);
+    waitWindow_ = new WaitWindow(this, previewView->geometry());
 
     setTabOrderChain();
     connectHandlers();
 
-    // The preview finds its controls by name and connects its own handlers to them.
-    ownPreview_ = makePreview(this, frmWait_, dialogs_, this);
+    // The preview connects its own handlers to the controls it drives.
+    previewControls.window = this;
+    previewControls.waitNote = waitWindow_;
+    ownPreview_ = makePreview(previewControls, dialogs_, this);
     preview_ = ownPreview_.get();
 
     if (const QScreen* s = screen()) {
         move(s->availableGeometry().center() - rect().center());
     }
-    txtOwnerName->setFocus();
+    authorEdit->setFocus();
 }
 
 MainWindow::~MainWindow() {
@@ -160,182 +160,174 @@ QString MainWindow::settingsFile() const {
 }
 
 void MainWindow::buildFileBrowser() {
-    Drive1 = named(new DriveList(this), QStringLiteral("Drive1"));
-    placeTwips(Drive1, 210, 45, 3375, 315);
+    driveList = placed(new DriveList(this), QStringLiteral("Drive1"), 210, 45, 3375, 315);
     // The caption names every picture type the file list shows; two lines hold them, so
     // the folder list gives up one line's height.
-    Dir1 = named(new QListWidget(this), QStringLiteral("Dir1"));
-    placeTwips(Dir1, 210, 405, 3375, 2925);
+    folderList = placed(new QListWidget(this), QStringLiteral("Dir1"), 210, 405, 3375, 2925);
     QLabel* types =
         label(this, "Label3", QStringLiteral("画像ファイル：( %1 )").arg(pictureTypeNames()), 210,
               3345, 3375, 390);
     types->setWordWrap(true);
     types->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    File1 =
-        named(new FileList(this), QStringLiteral("File1"),
-              QStringLiteral("クリックで画像表示、ダブルクリックでファイル選択。複数選択できます"));
-    placeTwips(File1, 210, 3735, 3375, 2790);
+    fileList = placed(
+        new FileList(this), QStringLiteral("File1"), 210, 3735, 3375, 2790,
+        QStringLiteral("クリックで画像表示、ダブルクリックでファイル選択。複数選択できます"));
 }
 
 void MainWindow::buildPreview() {
-    auto* view = named(new QFrame(this), QStringLiteral("Picture1"));
+    auto* view = placed(new QFrame(this), QStringLiteral("Picture1"), 3675, 45, 3200, 2400);
     view->setFrameStyle(QFrame::Box | QFrame::Plain);
-    placeTwips(view, 3675, 45, 3200, 2400);
-    Picture1 = view;
-    Picture2 =
-        named(new QWidget(view), QStringLiteral("Picture2"),
-              QStringLiteral(
-                  "画像表示します。スクロールバーがある場合、マウスドラッグで画面が移動できます"));
-    placeTwips(Picture2, 0, 0, 3200 + 55, 2400 + 55);
-    QPalette grey = Picture2->palette();
+    previewView = view;
+    // The canvas is the view plus a margin each way; the preview moves it inside the view.
+    QWidget* canvas =
+        placed(new QWidget(view), QStringLiteral("Picture2"), 0, 0, 3200 + 55, 2400 + 55,
+               QStringLiteral(
+                   "画像表示します。スクロールバーがある場合、マウスドラッグで画面が移動できます"));
+    QPalette grey = canvas->palette();
     grey.setColor(QPalette::Window, QColor(224, 224, 224));
-    Picture2->setPalette(grey);
-    Picture2->setAutoFillBackground(true);
+    canvas->setPalette(grey);
+    canvas->setAutoFillBackground(true);
+    previewControls.canvas = canvas;
 
-    auto* vScroll = named(new QScrollBar(Qt::Vertical, this), QStringLiteral("VScroll1"));
-    placeTwips(vScroll, 6875, 45, 255, 2400);
-    auto* hScroll = named(new QScrollBar(Qt::Horizontal, this), QStringLiteral("HScroll1"));
-    placeTwips(hScroll, 3675, 2445, 3200, 255);
+    auto* vScroll =
+        placed(new QScrollBar(Qt::Vertical, this), QStringLiteral("VScroll1"), 6875, 45, 255, 2400);
+    auto* hScroll = placed(new QScrollBar(Qt::Horizontal, this), QStringLiteral("HScroll1"), 3675,
+                           2445, 3200, 255);
     for (QScrollBar* bar : {vScroll, hScroll}) {
         bar->setRange(0, 100);
         bar->setSingleStep(1);
         bar->setPageStep(1);
         bar->hide();
     }
+    previewControls.verticalScroll = vScroll;
+    previewControls.horizontalScroll = hScroll;
 
-    Option1[2] = radio(this, indexedName("Option1", 2), QStringLiteral("ﾌｨｯﾄ"), 3675, 2475, 855,
-                       240, QStringLiteral("画像全体を画面に合わせて表示します"));
-    Option1[0] = radio(this, indexedName("Option1", 0), QStringLiteral("ｽｹｰﾙ"), 3675, 2745, 765,
-                       240, QStringLiteral("画像全体を縦横比率を保ち表示します"));
-    Option1[1] = radio(this, indexedName("Option1", 1), QStringLiteral("実寸"), 4455, 2745, 705,
-                       240, QStringLiteral("指定倍率で実寸表示します"));
-    Option1[0]->setChecked(true);
-    auto* modes = new QButtonGroup(this);
+    QRadioButton** modes = previewControls.modeButtons;
+    modes[2] = radio(this, indexedName("Option1", 2), QStringLiteral("ﾌｨｯﾄ"), 3675, 2475, 855, 240,
+                     QStringLiteral("画像全体を画面に合わせて表示します"));
+    modes[0] = radio(this, indexedName("Option1", 0), QStringLiteral("ｽｹｰﾙ"), 3675, 2745, 765, 240,
+                     QStringLiteral("画像全体を縦横比率を保ち表示します"));
+    modes[1] = radio(this, indexedName("Option1", 1), QStringLiteral("実寸"), 4455, 2745, 705, 240,
+                     QStringLiteral("指定倍率で実寸表示します"));
+    modes[0]->setChecked(true);
+    auto* modeGroup = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
-        modes->addButton(Option1[i], i);
+        modeGroup->addButton(modes[i], i);
     }
 
-    CmbSun = named(new QComboBox(this), QStringLiteral("CmbSun"));
-    CmbSun->setEditable(true);
-    CmbSun->setInsertPolicy(QComboBox::NoInsert);
-    placeTwips(CmbSun, 5175, 2715, 720, 285);
-    CmbSun->hide();
+    previewControls.magnification = editableCombo(this, "CmbSun", 5175, 2715, 720, 285);
+    previewControls.magnification->hide();
     // To the right of the horizontal scroll bar, which shows under the view in the row of
     // the mode buttons.
-    ChkStart = checkBox(this, "ChkStart", QStringLiteral("初めは0度"), true, 6885, 2475, 1350, 240);
+    previewControls.startUnturned =
+        checkBox(this, "ChkStart", QStringLiteral("初めは0度"), true, 6885, 2475, 1350, 240);
     label(this, "Label6", QStringLiteral("回転"), 5925, 2760, 375, 225);
-    CmbKaiten = named(new QComboBox(this), QStringLiteral("CmbKaiten"),
-                      QStringLiteral("画像を回転表示します"));
-    CmbKaiten->setEditable(true);
-    CmbKaiten->setInsertPolicy(QComboBox::NoInsert);
-    placeTwips(CmbKaiten, 6300, 2715, 810, 285);
+    previewControls.rotation = editableCombo(this, "CmbKaiten", 6300, 2715, 810, 285,
+                                             QStringLiteral("画像を回転表示します"));
 
-    txtTitle = named(new QPlainTextEdit(this), QStringLiteral("txtTitle"));
-    txtTitle->document()->setDocumentMargin(1);
-    txtTitle->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtTitle->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtTitle->setTabChangesFocus(true);
-    placeTwips(txtTitle, 3675, 3015, 3195, 525);
+    auto* information =
+        placed(new QPlainTextEdit(this), QStringLiteral("txtTitle"), 3675, 3015, 3195, 525);
+    information->document()->setDocumentMargin(1);
+    information->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    information->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    information->setTabChangesFocus(true);
+    previewControls.information = information;
 }
 
 void MainWindow::buildCommands() {
-    CmdExec =
+    createButton =
         button(this, "CmdExec", QStringLiteral("画像をExcelに貼り付け作成"), 7425, 45, 3120, 690);
-    CmdShowExcel = button(this, "CmdShowExcel", QStringLiteral("作成したExcelファイルを見る"), 7425,
-                          795, 3120, 450);
-    CmdShowExcel->setEnabled(false);
-    progressBar = named(new QProgressBar(this), QStringLiteral("progressBar"));
+    showWorkbookButton = button(this, "CmdShowExcel", QStringLiteral("作成したExcelファイルを見る"),
+                                7425, 795, 3120, 450);
+    showWorkbookButton->setEnabled(false);
+    progressBar =
+        placed(new QProgressBar(this), QStringLiteral("progressBar"), 7425, 1350, 1560, 300);
     progressBar->setTextVisible(true);
-    placeTwips(progressBar, 7425, 1350, 1560, 300);
     progressBar->hide();
-    CmdHelp = button(this, "CmdHelp", QStringLiteral("Help"), 9105, 1305, 1440, 405);
-    CmdVer = button(this, "CmdVer", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), 9105, 1770, 1440, 405);
-    CmdEnd = button(this, "CmdEnd", QStringLiteral("終　　了"), 9105, 2250, 1440, 495);
+    helpButton = button(this, "CmdHelp", QStringLiteral("Help"), 9105, 1305, 1440, 405);
+    aboutButton = button(this, "CmdVer", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"), 9105, 1770, 1440, 405);
+    quitButton = button(this, "CmdEnd", QStringLiteral("終　　了"), 9105, 2250, 1440, 495);
 }
 
 void MainWindow::buildSelectionList() {
-    CmdIn = button(
+    addButton = button(
         this, "CmdIn", QStringLiteral(">"), 3660, 3780, 540, 420,
         QStringLiteral("画像ファイルを選択エリアに登録します。複数選択ファイルに対応します"));
-    CmdOut = button(this, "CmdOut", QStringLiteral("<"), 3660, 4290, 540, 420,
-                    QStringLiteral("選択を解除します"));
-    CmdAllClear = button(this, "CmdAllClear", QStringLiteral("<<"), 3660, 6120, 540, 405,
+    removeButton = button(this, "CmdOut", QStringLiteral("<"), 3660, 4290, 540, 420,
+                          QStringLiteral("選択を解除します"));
+    clearButton = button(this, "CmdAllClear", QStringLiteral("<<"), 3660, 6120, 540, 405,
                          QStringLiteral("選択を全解除します"));
     label(this, "Label4", QStringLiteral("選択ファイル："), 4260, 3570, 1800, 195);
     label(this, "Label2", QStringLiteral("時計回り"), 6930, 3375, 915, 195);
     label(this, "Label1", QStringLiteral("回転角(度)"), 6930, 3570, 900, 195);
     label(this, "Label5", QStringLiteral("表示名："), 7830, 3570, 900, 195);
-    ChkNameChange = checkBox(this, "ChkNameChange", QStringLiteral("元の名前も変更"), false, 8880,
-                             3525, 1695, 240);
+    renameFilesCheck = checkBox(this, "ChkNameChange", QStringLiteral("元の名前も変更"), false,
+                                8880, 3525, 1695, 240);
 
-    lstGazoFile = named(new ExtentListWidget(this), QStringLiteral("lstGazoFile"),
-                        QStringLiteral("Excelに貼り付ける選択された画像ファイル名です"));
-    placeTwips(lstGazoFile, 4260, 3780, 2670, 2745);
-    lstChk = named(new ExtentListWidget(this), QStringLiteral("lstChk"),
-                   QStringLiteral("回転処理です。ダブルクリックで変更できます"));
-    placeTwips(lstChk, 6930, 3780, 900, 2745);
-    lst2ndName =
-        named(new ExtentListWidget(this), QStringLiteral("lst2ndName"),
-              QStringLiteral("Ｅｘｃｅｌで表示するファイル名です。ダブルクリックで変更できます"));
-    placeTwips(lst2ndName, 7830, 3780, 2745, 2745);
+    pathList = placed(new ExtentListWidget(this), QStringLiteral("lstGazoFile"), 4260, 3780, 2670,
+                      2745, QStringLiteral("Excelに貼り付ける選択された画像ファイル名です"));
+    rotationList = placed(new ExtentListWidget(this), QStringLiteral("lstChk"), 6930, 3780, 900,
+                          2745, QStringLiteral("回転処理です。ダブルクリックで変更できます"));
+    displayNameList =
+        placed(new ExtentListWidget(this), QStringLiteral("lst2ndName"), 7830, 3780, 2745, 2745,
+               QStringLiteral("Ｅｘｃｅｌで表示するファイル名です。ダブルクリックで変更できます"));
 }
 
 void MainWindow::buildWorkbookSettings() {
     QGroupBox* frame1 = frame(this, "Frame1", QStringLiteral("Excel設定"), 225, 6525, 4935, 2850);
-    ChkReUse = checkBox(frame1, "ChkReUse", QStringLiteral("前回の設定を呼び出す"), false, 2640,
-                        210, 2175, 255);
+    recallSettingsCheck = checkBox(frame1, "ChkReUse", QStringLiteral("前回の設定を呼び出す"),
+                                   false, 2640, 210, 2175, 255);
     label(frame1, "LblFolder", QStringLiteral("フォルダ名："), 120, 570, 900, 240);
-    LblFolderName = named(new QLabel(frame1), QStringLiteral("LblFolderName"),
-                          QStringLiteral("作成するＥｘｃｅｌファイル収納フォルダ"));
-    LblFolderName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    LblFolderName->setTextFormat(Qt::PlainText);
-    placeTwips(LblFolderName, 1020, 540, 3180, 285);
-    CmdSetFolder = button(frame1, "CmdSetFolder", QStringLiteral("設定"), 4245, 525, 570, 315);
+    targetFolderLabel = placed(new QLabel(frame1), QStringLiteral("LblFolderName"), 1020, 540, 3180,
+                               285, QStringLiteral("作成するＥｘｃｅｌファイル収納フォルダ"));
+    targetFolderLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    targetFolderLabel->setTextFormat(Qt::PlainText);
+    targetFolderButton =
+        button(frame1, "CmdSetFolder", QStringLiteral("設定"), 4245, 525, 570, 315);
 
-    OptExcelNew = radio(frame1, QStringLiteral("OptExcelNew"), QStringLiteral("新規ファイル："),
-                        120, 915, 1320, 255);
-    OptExcelNew->setChecked(true);
-    txtExcelName = textBox(frame1, "txtExcelName", 1440, 900, 3375, 285,
-                           QStringLiteral("Ｅｘｃｅｌファイル名"));
-    OptExcelOld = radio(frame1, QStringLiteral("OptExcelOld"), QStringLiteral("既存ファイル："),
-                        120, 1245, 1320, 255);
-    OptExcelOld->setEnabled(false);
-    CmdSelect = button(frame1, "CmdSelect", QStringLiteral("選択"), 1440, 1215, 690, 300);
-    CmdSelect->setEnabled(false);
+    newWorkbookOption = radio(frame1, QStringLiteral("OptExcelNew"),
+                              QStringLiteral("新規ファイル："), 120, 915, 1320, 255);
+    newWorkbookOption->setChecked(true);
+    workbookNameEdit = textBox(frame1, "txtExcelName", 1440, 900, 3375, 285,
+                               QStringLiteral("Ｅｘｃｅｌファイル名"));
+    existingWorkbookOption = radio(frame1, QStringLiteral("OptExcelOld"),
+                                   QStringLiteral("既存ファイル："), 120, 1245, 1320, 255);
+    existingWorkbookOption->setEnabled(false);
+    chooseWorkbookButton =
+        button(frame1, "CmdSelect", QStringLiteral("選択"), 1440, 1215, 690, 300);
+    chooseWorkbookButton->setEnabled(false);
 
-    auto* frame3 = new QGroupBox(frame1);
-    frame3->setObjectName(QStringLiteral("Frame3"));
-    placeTwips(frame3, 90, 1545, 4755, 1245);
+    QGroupBox* frame3 = frame(frame1, "Frame3", QString(), 90, 1545, 4755, 1245);
     label(frame3, "Label7", QStringLiteral("作成者 ："), 90, 75, 900, 240);
-    txtOwnerName = textBox(frame3, "txtOwnerName", 990, 45, 3645, 285,
-                           QStringLiteral("Excel作成者名が付けられます"));
+    authorEdit = textBox(frame3, "txtOwnerName", 990, 45, 3645, 285,
+                         QStringLiteral("Excel作成者名が付けられます"));
     label(frame3, "Label9", QStringLiteral("タイトル："), 90, 360, 900, 240);
-    txtExcelTitle = textBox(frame3, "txtExcelTitle", 990, 330, 3645, 285);
+    titleEdit = textBox(frame3, "txtExcelTitle", 990, 330, 3645, 285);
     label(frame3, "Label8", QStringLiteral("表題　  ："), 90, 645, 900, 240);
-    txtHyoudai = textBox(frame3, "txtHyoudai", 990, 615, 3645, 285);
+    subjectEdit = textBox(frame3, "txtHyoudai", 990, 615, 3645, 285);
     label(frame3, "Label10", QStringLiteral("コメント ："), 90, 930, 900, 240);
-    txtComment = textBox(frame3, "txtComment", 990, 900, 3645, 285);
+    commentEdit = textBox(frame3, "txtComment", 990, 900, 3645, 285);
 }
 
 void MainWindow::buildPageLayout() {
     QGroupBox* frame2 =
         frame(this, "Frame2", QStringLiteral("画像配置の設定"), 5265, 6525, 5280, 2850);
-    OptList[0] = radio(frame2, indexedName("OptList", 0), QStringLiteral("ノート欄付き"), 120, 255,
-                       1455, 255);
-    OptList[1] = radio(frame2, indexedName("OptList", 1), QStringLiteral("ノート欄無し"), 2685, 255,
-                       1455, 255);
-    OptList[0]->setChecked(true);
-    optListGroup_ = new QButtonGroup(this);
-    optListGroup_->addButton(OptList[0], 0);
-    optListGroup_->addButton(OptList[1], 1);
-    CmdList = button(frame2, "CmdList", QStringLiteral("サンプル"), 1620, 210, 900, 330);
-    CmdNoList = button(frame2, "CmdNoList", QStringLiteral("サンプル"), 4245, 210, 900, 330);
-    CmdNoList->setEnabled(false);
+    layoutFamilyOptions[0] = radio(frame2, indexedName("OptList", 0),
+                                   QStringLiteral("ノート欄付き"), 120, 255, 1455, 255);
+    layoutFamilyOptions[1] = radio(frame2, indexedName("OptList", 1),
+                                   QStringLiteral("ノート欄無し"), 2685, 255, 1455, 255);
+    layoutFamilyOptions[0]->setChecked(true);
+    layoutFamilyGroup_ = new QButtonGroup(this);
+    layoutFamilyGroup_->addButton(layoutFamilyOptions[0], 0);
+    layoutFamilyGroup_->addButton(layoutFamilyOptions[1], 1);
+    withNotesSampleButton =
+        button(frame2, "CmdList", QStringLiteral("サンプル"), 1620, 210, 900, 330);
+    withoutNotesSampleButton =
+        button(frame2, "CmdNoList", QStringLiteral("サンプル"), 4245, 210, 900, 330);
+    withoutNotesSampleButton->setEnabled(false);
 
-    QGroupBox* framList = frame(frame2, "FramList", QString(), 120, 570, 2490, 1605);
-    QGroupBox* framNoList = frame(frame2, "FramNoList", QString(), 2685, 570, 2490, 1605);
-    FramList = framList;
-    FramNoList = framNoList;
+    withNotesFrame = frame(frame2, "FramList", QString(), 120, 570, 2490, 1605);
+    withoutNotesFrame = frame(frame2, "FramNoList", QString(), 2685, 570, 2490, 1605);
     const QString listCaptions[5] = {
         QStringLiteral("縦 ２ 画像 / Ａ４ 縦 用紙"), QStringLiteral("縦 ３ 画像 / Ａ４ 縦 用紙"),
         QStringLiteral("縦 ４ 画像 / Ａ４ 縦 用紙"), QStringLiteral("方形 ４ 画像 / Ａ４縦用紙"),
@@ -349,88 +341,104 @@ void MainWindow::buildPageLayout() {
     // Index 4 at the top down to index 0 at the bottom.
     for (int i = 0; i < 5; ++i) {
         const int top = 135 + (4 - i) * 285;
-        OptListSelect[i] =
-            radio(framList, indexedName("OptListSelect", i), listCaptions[i], 90, top, 2370, 255);
-        OptNoList[i] =
-            radio(framNoList, indexedName("OptNoList", i), noListCaptions[i], 90, top, 2370, 255);
-        listGroup->addButton(OptListSelect[i], i);
-        noListGroup->addButton(OptNoList[i], i);
+        withNotesLayoutOptions[i] = radio(withNotesFrame, indexedName("OptListSelect", i),
+                                          listCaptions[i], 90, top, 2370, 255);
+        withoutNotesLayoutOptions[i] = radio(withoutNotesFrame, indexedName("OptNoList", i),
+                                             noListCaptions[i], 90, top, 2370, 255);
+        listGroup->addButton(withNotesLayoutOptions[i], i);
+        noListGroup->addButton(withoutNotesLayoutOptions[i], i);
     }
-    OptListSelect[0]->setChecked(true);
-    OptNoList[0]->setChecked(true);
-    FramNoList->setEnabled(false);
+    withNotesLayoutOptions[0]->setChecked(true);
+    withoutNotesLayoutOptions[0]->setChecked(true);
+    withoutNotesFrame->setEnabled(false);
 
-    ChkMakeTitle = checkBox(frame2, "ChkMakeTitle", QStringLiteral("各ページにタイトルを表示する"),
-                            true, 120, 2235, 2550, 255);
-    ChkMakePage = checkBox(frame2, "ChkMakePage", QStringLiteral("ページ番号を付ける"), true, 2685,
-                           2235, 2490, 255);
-    ChkMakeFileName = checkBox(frame2, "ChkMakeFileName", QStringLiteral("ファイル名を付ける"),
-                               true, 120, 2520, 2550, 255);
-    ChkMakeKaku = checkBox(frame2, "ChkMakeKaku", QStringLiteral("拡張子を付ける"), true, 2685,
-                           2520, 2490, 255);
+    pageTitleCheck =
+        checkBox(frame2, "ChkMakeTitle", QStringLiteral("各ページにタイトルを表示する"), true, 120,
+                 2235, 2550, 255);
+    pageNumbersCheck = checkBox(frame2, "ChkMakePage", QStringLiteral("ページ番号を付ける"), true,
+                                2685, 2235, 2490, 255);
+    fileNameCheck = checkBox(frame2, "ChkMakeFileName", QStringLiteral("ファイル名を付ける"), true,
+                             120, 2520, 2550, 255);
+    extensionCheck = checkBox(frame2, "ChkMakeKaku", QStringLiteral("拡張子を付ける"), true, 2685,
+                              2520, 2490, 255);
 }
 
 void MainWindow::setTabOrderChain() {
-    QList<QWidget*> chain{txtOwnerName, txtExcelTitle, txtHyoudai,  txtComment, txtExcelName,
-                          ChkReUse,     Drive1,        Dir1,        File1,      CmdIn,
-                          CmdOut,       CmdAllClear,   lstGazoFile, lstChk,     lst2ndName,
-                          CmdExec,      CmdShowExcel,  OptList[0],  OptList[1]};
-    for (QRadioButton* r : OptListSelect) {
+    QList<QWidget*> chain{authorEdit,
+                          titleEdit,
+                          subjectEdit,
+                          commentEdit,
+                          workbookNameEdit,
+                          recallSettingsCheck,
+                          driveList,
+                          folderList,
+                          fileList,
+                          addButton,
+                          removeButton,
+                          clearButton,
+                          pathList,
+                          rotationList,
+                          displayNameList,
+                          createButton,
+                          showWorkbookButton,
+                          layoutFamilyOptions[0],
+                          layoutFamilyOptions[1]};
+    for (QRadioButton* r : withNotesLayoutOptions) {
         chain.push_back(r);
     }
-    for (QRadioButton* r : OptNoList) {
+    for (QRadioButton* r : withoutNotesLayoutOptions) {
         chain.push_back(r);
     }
-    chain += {ChkMakeTitle,
-              ChkMakeFileName,
-              ChkMakeKaku,
-              txtTitle,
-              ChkNameChange,
-              OptExcelNew,
-              OptExcelOld,
-              CmdSelect,
-              CmdSetFolder,
-              Option1[0],
-              Option1[1],
-              Option1[2],
-              CmbSun,
-              CmdEnd,
-              Picture1,
-              Picture2,
-              findChild<QScrollBar*>(QStringLiteral("HScroll1")),
-              findChild<QScrollBar*>(QStringLiteral("VScroll1")),
-              CmbKaiten,
-              ChkStart,
-              CmdList,
-              CmdNoList,
-              ChkMakePage,
-              CmdHelp,
-              CmdVer};
+    chain += {pageTitleCheck,
+              fileNameCheck,
+              extensionCheck,
+              previewControls.information,
+              renameFilesCheck,
+              newWorkbookOption,
+              existingWorkbookOption,
+              chooseWorkbookButton,
+              targetFolderButton,
+              previewControls.modeButtons[0],
+              previewControls.modeButtons[1],
+              previewControls.modeButtons[2],
+              previewControls.magnification,
+              quitButton,
+              previewView,
+              previewControls.canvas,
+              previewControls.horizontalScroll,
+              previewControls.verticalScroll,
+              previewControls.rotation,
+              previewControls.startUnturned,
+              withNotesSampleButton,
+              withoutNotesSampleButton,
+              pageNumbersCheck,
+              helpButton,
+              aboutButton};
     for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
         setTabOrder(chain[i], chain[i + 1]);
     }
 }
 
 void MainWindow::connectHandlers() {
-    connect(CmdEnd, &QPushButton::clicked, this, &QWidget::close);
+    connect(quitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(browser_, &FileBrowser::folderChanged, this, &MainWindow::onFolderChanged);
-    connect(ChkReUse, &QCheckBox::clicked, this, &MainWindow::onReUseClicked);
-    connect(CmdSetFolder, &QPushButton::clicked, this, &MainWindow::onSetFolderClicked);
-    connect(optListGroup_, &QButtonGroup::idClicked, this, &MainWindow::onOptListClicked);
-    connect(ChkMakeFileName, &QCheckBox::toggled, ChkMakeKaku, &QWidget::setEnabled);
+    connect(recallSettingsCheck, &QCheckBox::clicked, this, &MainWindow::onRecallClicked);
+    connect(targetFolderButton, &QPushButton::clicked, this, &MainWindow::onTargetFolderClicked);
+    connect(layoutFamilyGroup_, &QButtonGroup::idClicked, this, &MainWindow::onLayoutFamilyClicked);
+    connect(fileNameCheck, &QCheckBox::toggled, extensionCheck, &QWidget::setEnabled);
 
-    connect(CmdIn, &QPushButton::clicked, this, &MainWindow::registerSelectedFiles);
-    connect(File1, &QListWidget::itemDoubleClicked, this, &MainWindow::registerSelectedFiles);
+    connect(addButton, &QPushButton::clicked, this, &MainWindow::registerSelectedFiles);
+    connect(fileList, &QListWidget::itemDoubleClicked, this, &MainWindow::registerSelectedFiles);
     // A click, and a move to another file with the keyboard, preview it.
-    connect(File1, &FileList::fileChosen, this, &MainWindow::onFileClicked);
-    connect(CmdOut, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
-    connect(CmdAllClear, &QPushButton::clicked, selection_, &SelectionList::clear);
+    connect(fileList, &FileList::fileChosen, this, &MainWindow::onFileClicked);
+    connect(removeButton, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
+    connect(clearButton, &QPushButton::clicked, selection_, &SelectionList::clear);
     connect(selection_, &SelectionList::rowChosen, this, &MainWindow::onRowChosen);
-    connect(lstChk, &ExtentListWidget::listDoubleClicked, frmRound_,
-            &RoundDialog::openForCurrentRow);
-    connect(lst2ndName, &ExtentListWidget::listDoubleClicked, frmName_,
+    connect(rotationList, &ExtentListWidget::listDoubleClicked, rotationDialog_,
+            &RotationDialog::openForCurrentRow);
+    connect(displayNameList, &ExtentListWidget::listDoubleClicked, nameDialog_,
             &NameDialog::openForCurrentRow);
-    connect(frmRound_, &RoundDialog::redrawRequested, this,
+    connect(rotationDialog_, &RotationDialog::redrawRequested, this,
             [this](const QString& path, const QString& code) {
                 if (preview_) {
                     preview_->showPicture(path, code);
@@ -439,23 +447,23 @@ void MainWindow::connectHandlers() {
 
     runHost_ = std::make_unique<WindowRunHost>(*this);
     run_ = std::make_unique<GenerationRun>(*runHost_);
-    connect(CmdExec, &QPushButton::clicked, this, &MainWindow::onExecClicked);
-    connect(CmdShowExcel, &QPushButton::clicked, this, &MainWindow::onShowExcelClicked);
-    connect(CmdList, &QPushButton::clicked, this, [this] {
+    connect(createButton, &QPushButton::clicked, this, &MainWindow::onCreateClicked);
+    connect(showWorkbookButton, &QPushButton::clicked, this, &MainWindow::onShowWorkbookClicked);
+    connect(withNotesSampleButton, &QPushButton::clicked, this, [this] {
         openSampleWorkbook(SampleKind::WithNotes, programFolder_, dialogs_, this, engineFactory(),
                            spreadsheetApp_);
     });
-    connect(CmdNoList, &QPushButton::clicked, this, [this] {
+    connect(withoutNotesSampleButton, &QPushButton::clicked, this, [this] {
         openSampleWorkbook(SampleKind::WithoutNotes, programFolder_, dialogs_, this,
                            engineFactory(), spreadsheetApp_);
     });
-    connect(CmdHelp, &QPushButton::clicked, this, [this] { openHelpFile(programFolder_); });
-    connect(CmdVer, &QPushButton::clicked, this,
+    connect(helpButton, &QPushButton::clicked, this, [this] { openHelpFile(programFolder_); });
+    connect(aboutButton, &QPushButton::clicked, this,
             [this] { showAboutWindow(about_, this, dialogs_); });
     connect(this, &MainWindow::releasing, this, [this] { spreadsheetApp_.reset(); });
 }
 
-void MainWindow::onExecClicked() {
+void MainWindow::onCreateClicked() {
     run_->start(readGenerationJob(*this));
     // The window was closed while the run worked: the run has stopped, now end.
     if (closeRequested_ && !run_->isRunning()) {
@@ -463,7 +471,7 @@ void MainWindow::onExecClicked() {
     }
 }
 
-void MainWindow::onShowExcelClicked() {
+void MainWindow::onShowWorkbookClicked() {
     showResultWorkbook(runHost_->resultWorkbookPath(), dialogs_, this, engineFactory(),
                        spreadsheetApp_, [this] { endWithoutSaving(); });
 }
@@ -477,9 +485,9 @@ void MainWindow::endWithoutSaving() {
 }
 
 void MainWindow::endProgram() {
-    frmName_->hide();
-    frmRound_->hide();
-    frmWait_->hide();
+    nameDialog_->hide();
+    rotationDialog_->hide();
+    waitWindow_->hide();
     if (about_) {
         about_->close();
     }
@@ -488,44 +496,15 @@ void MainWindow::endProgram() {
 
 void MainWindow::startUp() {
     try {
-        // 1. The file list shows the folder list's folder, filtered by the image pattern.
+        // The file list shows the folder list's folder, filtered by the picture pattern.
         browser_->setFileListFolder(browser_->folder());
-        // 2.
-        txtTitle->setPlainText(QStringLiteral("ﾌｧｲﾙ日時(容量)\n画像ｻｲｽﾞ"));
-        // 3. programFolder_ was given at construction.
-        // 4.
-        OptExcelNew->setChecked(true);
-        CmdSelect->setEnabled(false);
-        txtExcelName->clear();
-        LblFolderName->clear();
-        folderFixed_ = false;
-        // 5. Magnifications 0.1 to 0.9, then 1 to 10.
-        CmbSun->clear();
-        for (int i = 1; i <= 9; ++i) {
-            CmbSun->addItem(QStringLiteral("0.%1").arg(i));
-        }
-        for (int i = 1; i <= 10; ++i) {
-            CmbSun->addItem(QString::number(i));
-        }
-        CmbSun->setEditText(QStringLiteral("1"));
-        fitComboToEntries(*CmbSun);
-        // 6. Rotation codes.
-        CmbKaiten->clear();
-        CmbKaiten->addItems({QStringLiteral("  0"), QStringLiteral(" 90"), QStringLiteral("180"),
-                             QStringLiteral("270")});
-        CmbKaiten->setEditText(QStringLiteral("  0"));
-        fitComboToEntries(*CmbKaiten);
-        // 7.
-        folderFixed_ = false;
-        txtOwnerName->clear();
-        txtExcelTitle->clear();
-        txtHyoudai->clear();
-        txtComment->clear();
-        // 8. The stored values stay in the record until the user recalls them.
-        settings_ = LoadSettings(profiles_, settingsFile());
-        // 9. Drive first (the folder list moves to that drive), then the folder itself.
-        browser_->setDrive(settings_.orgPath);
-        browser_->setFolder(settings_.orgPath);
+        resetPreviewControls();
+        clearWorkbookFields();
+        // The stored values stay in the record until the user recalls them.
+        settings_ = loadSettings(profiles_, settingsFile());
+        // The drive first (the folder list moves to that drive), then the folder itself.
+        browser_->setDrive(settings_.browserFolder);
+        browser_->setFolder(settings_.browserFolder);
     } catch (const Error& e) {
         if (e.number() == err::DeviceUnavailable) {
             try {
@@ -538,20 +517,40 @@ void MainWindow::startUp() {
     }
 }
 
+void MainWindow::resetPreviewControls() {
+    previewControls.information->setPlainText(QStringLiteral("ﾌｧｲﾙ日時(容量)\n画像ｻｲｽﾞ"));
+    fillMagnifications(*previewControls.magnification);
+    fitComboToEntries(*previewControls.magnification);
+    fillRotationCodes(*previewControls.rotation);
+    fitComboToEntries(*previewControls.rotation);
+}
+
+void MainWindow::clearWorkbookFields() {
+    newWorkbookOption->setChecked(true);
+    chooseWorkbookButton->setEnabled(false);
+    workbookNameEdit->clear();
+    targetFolderLabel->clear();
+    folderFixed_ = false;
+    authorEdit->clear();
+    titleEdit->clear();
+    subjectEdit->clear();
+    commentEdit->clear();
+}
+
 void MainWindow::shutdown() {
     if (shutDown_) {
         return;
     }
     shutDown_ = true;
     emit releasing();
-    settings_.ExcelFolder = LblFolderName->text();
-    settings_.ExcelFile = txtExcelName->text();
-    settings_.Owner = txtOwnerName->text();
-    settings_.Title = txtExcelTitle->text();
-    settings_.Hyodai = txtHyoudai->text();
-    settings_.Comment = txtComment->text();
-    settings_.orgPath = browser_->folder();
-    SaveSettings(profiles_, settingsFile(), settings_);
+    settings_.targetFolder = targetFolderLabel->text();
+    settings_.workbookName = workbookNameEdit->text();
+    settings_.author = authorEdit->text();
+    settings_.title = titleEdit->text();
+    settings_.subject = subjectEdit->text();
+    settings_.comment = commentEdit->text();
+    settings_.browserFolder = browser_->folder();
+    saveSettings(profiles_, settingsFile(), settings_);
     endProgram();
 }
 
@@ -569,40 +568,40 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::onFolderChanged(const QString& folder) {
     if (!folderFixed_) {
-        LblFolderName->setText(folder);
+        targetFolderLabel->setText(folder);
     }
 }
 
-void MainWindow::onReUseClicked(bool checked) {
+void MainWindow::onRecallClicked(bool checked) {
     if (!checked) {
         return; // unticking leaves the fields as they are
     }
-    LblFolderName->setText(settings_.ExcelFolder);
-    txtExcelName->setText(settings_.ExcelFile);
-    txtOwnerName->setText(settings_.Owner);
-    txtExcelTitle->setText(settings_.Title);
-    txtHyoudai->setText(settings_.Hyodai);
-    txtComment->setText(settings_.Comment);
+    targetFolderLabel->setText(settings_.targetFolder);
+    workbookNameEdit->setText(settings_.workbookName);
+    authorEdit->setText(settings_.author);
+    titleEdit->setText(settings_.title);
+    subjectEdit->setText(settings_.subject);
+    commentEdit->setText(settings_.comment);
 }
 
-void MainWindow::onSetFolderClicked() {
-    const TargetFolderChoice choice =
-        chooseTargetFolder(dialogs_, this, LblFolderName->text(), browser_->folder(), folderFixed_);
-    LblFolderName->setText(choice.folder);
+void MainWindow::onTargetFolderClicked() {
+    const TargetFolderChoice choice = chooseTargetFolder(dialogs_, this, targetFolderLabel->text(),
+                                                         browser_->folder(), folderFixed_);
+    targetFolderLabel->setText(choice.folder);
     folderFixed_ = choice.folderFixed;
 }
 
-void MainWindow::onOptListClicked(int index) {
+void MainWindow::onLayoutFamilyClicked(int index) {
     const LayoutFamilyState state = layoutFamilyState(index);
-    CmdList->setEnabled(state.cmdList);
-    CmdNoList->setEnabled(state.cmdNoList);
-    FramList->setEnabled(state.framList);
-    FramNoList->setEnabled(state.framNoList);
+    withNotesSampleButton->setEnabled(state.withNotesSampleEnabled);
+    withoutNotesSampleButton->setEnabled(state.withoutNotesSampleEnabled);
+    withNotesFrame->setEnabled(state.withNotesLayoutsEnabled);
+    withoutNotesFrame->setEnabled(state.withoutNotesLayoutsEnabled);
 }
 
 void MainWindow::registerSelectedFiles() {
     selection_->registerFiles(browser_->fileListFolder(), browser_->selectedFileNames(),
-                              CmbKaiten->currentText());
+                              previewControls.rotation->currentText());
 }
 
 void MainWindow::onRowChosen(int row) {
@@ -612,7 +611,7 @@ void MainWindow::onRowChosen(int row) {
 }
 
 void MainWindow::onFileClicked() {
-    QListWidgetItem* item = File1->currentItem();
+    QListWidgetItem* item = fileList->currentItem();
     if (preview_ && item) {
         preview_->fileClicked(joinPath(browser_->fileListFolder(), item->text()));
     }

@@ -5,6 +5,7 @@
 // sample workbooks, help).
 #pragma once
 
+#include "preview/preview_controls.h"
 #include "settings/settings_file.h"
 
 #include <QPointer>
@@ -16,6 +17,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -35,13 +37,13 @@ class Dialogs;
 class ExtentListWidget;
 class FileBrowser;
 class FileList;
-class FrmAbout;
+class AboutWindow;
 class GenerationRun;
 class WindowRunHost;
 class NameDialog;
 class PreviewPort;
 class ProfileStrings;
-class RoundDialog;
+class RotationDialog;
 class SelectionList;
 class WaitWindow;
 
@@ -81,9 +83,9 @@ public:
     SelectionList& selectionList() { return *selection_; }
     FileBrowser& fileBrowser() { return *browser_; }
     Dialogs& dialogs() { return dialogs_; }
-    NameDialog& nameDialog() { return *frmName_; }
-    RoundDialog& roundDialog() { return *frmRound_; }
-    WaitWindow& waitWindow() { return *frmWait_; }
+    NameDialog& nameDialog() { return *nameDialog_; }
+    RotationDialog& rotationDialog() { return *rotationDialog_; }
+    WaitWindow& waitWindow() { return *waitWindow_; }
 
     // The generation run behind CmdExec and its host over this window.
     GenerationRun& generationRun() { return *run_; }
@@ -98,57 +100,66 @@ public:
     void setPreview(PreviewPort* preview) { preview_ = preview; }
     PreviewPort* preview() const { return preview_; }
 
-    // Controls read and written by other parts.
-    QLabel* LblFolderName;
-    QLineEdit* txtExcelName;
-    QLineEdit* txtOwnerName;
-    QLineEdit* txtExcelTitle;
-    QLineEdit* txtHyoudai;
-    QLineEdit* txtComment;
-    QRadioButton* OptExcelNew;
-    QRadioButton* OptExcelOld;
-    QPushButton* CmdSelect;
-    QPushButton* CmdSetFolder;
-    QCheckBox* ChkReUse;
-    QRadioButton* OptList[2];
-    QRadioButton* OptListSelect[5];
-    QRadioButton* OptNoList[5];
-    QWidget* FramList;
-    QWidget* FramNoList;
-    QCheckBox* ChkMakePage;
-    QCheckBox* ChkMakeKaku;
-    QCheckBox* ChkMakeFileName;
-    QCheckBox* ChkMakeTitle;
-    QCheckBox* ChkNameChange;
-    QPushButton* CmdList;
-    QPushButton* CmdNoList;
-    QPushButton* CmdExec;
-    QPushButton* CmdShowExcel;
-    QPushButton* CmdHelp;
-    QPushButton* CmdVer;
-    QPushButton* CmdEnd;
-    QPushButton* CmdIn;
-    QPushButton* CmdOut;
-    QPushButton* CmdAllClear;
-    QComboBox* Drive1;
-    QListWidget* Dir1;
-    FileList* File1;
-    ExtentListWidget* lstGazoFile;
-    ExtentListWidget* lstChk;
-    ExtentListWidget* lst2ndName;
-    QComboBox* CmbSun;
-    QComboBox* CmbKaiten;
-    QCheckBox* ChkStart;
-    QRadioButton* Option1[3];
-    QPlainTextEdit* txtTitle;
-    QWidget* Picture1;
-    QWidget* Picture2;
-    QProgressBar* progressBar; // the generation run's progress; hidden while idle
+    // The window's controls, read and written by other parts; each comment gives the
+    // control's objectName (docs/overview.md lists them all).
+
+    // The file browser.
+    QComboBox* driveList;    // Drive1
+    QListWidget* folderList; // Dir1
+    FileList* fileList;      // File1
+
+    // The selection list and its buttons.
+    QPushButton* addButton;            // CmdIn
+    QPushButton* removeButton;         // CmdOut
+    QPushButton* clearButton;          // CmdAllClear
+    ExtentListWidget* pathList;        // lstGazoFile
+    ExtentListWidget* rotationList;    // lstChk
+    ExtentListWidget* displayNameList; // lst2ndName
+    QCheckBox* renameFilesCheck;       // ChkNameChange
+
+    // The preview pane: the view (Picture1) and the controls the preview drives.
+    QWidget* previewView;
+    PreviewControls previewControls;
+
+    // The run and the program's buttons.
+    QPushButton* createButton;       // CmdExec
+    QPushButton* showWorkbookButton; // CmdShowExcel
+    QProgressBar* progressBar;       // progressBar: the run's progress; hidden while idle
+    QPushButton* helpButton;         // CmdHelp
+    QPushButton* aboutButton;        // CmdVer
+    QPushButton* quitButton;         // CmdEnd
+
+    // The workbook: target folder, file and document properties.
+    QCheckBox* recallSettingsCheck;       // ChkReUse
+    QLabel* targetFolderLabel;            // LblFolderName
+    QPushButton* targetFolderButton;      // CmdSetFolder
+    QRadioButton* newWorkbookOption;      // OptExcelNew
+    QLineEdit* workbookNameEdit;          // txtExcelName
+    QRadioButton* existingWorkbookOption; // OptExcelOld
+    QPushButton* chooseWorkbookButton;    // CmdSelect
+    QLineEdit* authorEdit;                // txtOwnerName
+    QLineEdit* titleEdit;                 // txtExcelTitle
+    QLineEdit* subjectEdit;               // txtHyoudai
+    QLineEdit* commentEdit;               // txtComment
+
+    // The page layout: the two families, their layouts and the captions.
+    QRadioButton* layoutFamilyOptions[2];       // OptList(0) with notes, OptList(1) without
+    QPushButton* withNotesSampleButton;         // CmdList
+    QPushButton* withoutNotesSampleButton;      // CmdNoList
+    QGroupBox* withNotesFrame;                  // FramList
+    QGroupBox* withoutNotesFrame;               // FramNoList
+    QRadioButton* withNotesLayoutOptions[5];    // OptListSelect(0..4)
+    QRadioButton* withoutNotesLayoutOptions[5]; // OptNoList(0..4)
+    QCheckBox* pageTitleCheck;                  // ChkMakeTitle
+    QCheckBox* pageNumbersCheck;                // ChkMakePage
+    QCheckBox* fileNameCheck;                   // ChkMakeFileName
+    QCheckBox* extensionCheck;                  // ChkMakeKaku
 
 signals:
-    // Shutdown step 1: whoever holds the spreadsheet application drops it now.
+    // The first thing shutdown does: whoever holds the spreadsheet application drops it.
     void releasing();
-    // Shutdown step 3: the program ends (the application quits its event loop).
+    // The last thing shutdown does, after the settings file is written: the program ends
+    // (the application quits its event loop).
     void programEnded();
 
 protected:
@@ -163,16 +174,20 @@ private:
     void buildPageLayout();
     void setTabOrderChain();
     void connectHandlers();
+    // The start-up's fresh state of the preview's texts and combo boxes, and of the
+    // workbook's fields (the stored values come back only on recall).
+    void resetPreviewControls();
+    void clearWorkbookFields();
 
     void registerSelectedFiles();
     void onFolderChanged(const QString& folder);
-    void onReUseClicked(bool checked);
-    void onSetFolderClicked();
-    void onOptListClicked(int index);
+    void onRecallClicked(bool checked);
+    void onTargetFolderClicked();
+    void onLayoutFamilyClicked(int index);
     void onRowChosen(int row);
     void onFileClicked();
-    void onExecClicked();
-    void onShowExcelClicked();
+    void onCreateClicked();
+    void onShowWorkbookClicked();
     // Ends the program without writing the settings file (after CmdShowExcel).
     void endWithoutSaving();
     // The last step of both ends: every window closes and the program ends.
@@ -189,16 +204,16 @@ private:
 
     FileBrowser* browser_ = nullptr;
     SelectionList* selection_ = nullptr;
-    NameDialog* frmName_ = nullptr;
-    RoundDialog* frmRound_ = nullptr;
-    WaitWindow* frmWait_ = nullptr;
-    QButtonGroup* optListGroup_ = nullptr;
+    NameDialog* nameDialog_ = nullptr;
+    RotationDialog* rotationDialog_ = nullptr;
+    WaitWindow* waitWindow_ = nullptr;
+    QButtonGroup* layoutFamilyGroup_ = nullptr;
     std::unique_ptr<PreviewPort> ownPreview_;
     PreviewPort* preview_ = nullptr;
     std::unique_ptr<WindowRunHost> runHost_;
     std::unique_ptr<GenerationRun> run_;
     std::unique_ptr<xls::Application> spreadsheetApp_;
-    QPointer<FrmAbout> about_;
+    QPointer<AboutWindow> about_;
 };
 
 } // namespace tav

@@ -8,8 +8,8 @@ namespace {
 
 class ControllerPort final : public PreviewPort {
 public:
-    ControllerPort(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs, QObject* parent)
-        : controller_(new PreviewController(mainWindow, waitWindow, dialogs, parent)) {}
+    ControllerPort(const PreviewControls& controls, Dialogs& dialogs, QObject* parent)
+        : controller_(new PreviewController(controls, dialogs, parent)) {}
 
     void showPicture(const QString& path, const QString& code) override {
         controller_->showPicture(path, code);
@@ -25,9 +25,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<PreviewPort> makePreview(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
+std::unique_ptr<PreviewPort> makePreview(const PreviewControls& controls, Dialogs& dialogs,
                                          QObject* parent) {
-    return std::make_unique<ControllerPort>(mainWindow, waitWindow, dialogs, parent);
+    return std::make_unique<ControllerPort>(controls, dialogs, parent);
 }
 
 } // namespace tav

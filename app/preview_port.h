@@ -8,11 +8,11 @@
 #include <memory>
 
 class QObject;
-class QWidget;
 
 namespace tav {
 
 class Dialogs;
+struct PreviewControls;
 
 class PreviewPort {
 public:
@@ -26,8 +26,8 @@ public:
     virtual void fileClicked(const QString& path) = 0;
 };
 
-// The preview of the program, working on the preview controls under `mainWindow`.
-std::unique_ptr<PreviewPort> makePreview(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
+// The preview of the program, driving the main window's preview controls.
+std::unique_ptr<PreviewPort> makePreview(const PreviewControls& controls, Dialogs& dialogs,
                                          QObject* parent);
 
 } // namespace tav

@@ -4,6 +4,7 @@
 // Escape press nothing).
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -15,7 +16,30 @@ namespace tav {
 
 class SelectionList;
 
-class NameDialog : public QWidget {
+// What the two dialogs share: a fixed-size modeless window over the main window, one
+// field, a "設定" button that writes the field to the selection list's current row and
+// a "ｷｬﾝｾﾙ" button that hides the dialog.
+class RowDialog : public QWidget {
+    Q_OBJECT
+public:
+    QPushButton* setButton = nullptr;    // CmdSet
+    QPushButton* cancelButton = nullptr; // CmdCancel
+
+protected:
+    RowDialog(SelectionList& list, QWidget* parent, const char* name, const QString& title,
+              int widthTwips, int heightTwips);
+    // Adds the two buttons, placed in twips, after `field` in the tab order.
+    void addButtons(QWidget* field, const QRect& setTwips, const QRect& cancelTwips);
+    // Shows the dialog in front of the main window, active.
+    void present();
+    // "設定": writes the field to the current row and hides the dialog.
+    virtual void set() = 0;
+
+    SelectionList& list_;
+};
+
+// frmName: the display name of the current row.
+class NameDialog : public RowDialog {
     Q_OBJECT
 public:
     NameDialog(SelectionList& list, QWidget* parent);
@@ -27,37 +51,32 @@ public:
     // The file name put into the text box when the dialog was last opened.
     QString nameBeforeEditing() const { return nameBefore_; }
 
-    QLineEdit* txtFileName;
-    QPushButton* CmdSet;
-    QPushButton* CmdCancel;
+    QLineEdit* nameEdit; // txtFileName
 
 private:
-    void set();
+    void set() override;
 
-    SelectionList& list_;
     QString nameBefore_;
 };
 
-class RoundDialog : public QWidget {
+// frmRound: the rotation code of the current row.
+class RotationDialog : public RowDialog {
     Q_OBJECT
 public:
-    RoundDialog(SelectionList& list, QWidget* parent);
+    RotationDialog(SelectionList& list, QWidget* parent);
 
     // Puts the current row's rotation code into the combo box and shows the dialog.
     void openForCurrentRow();
 
-    QComboBox* CmbRound;
-    QPushButton* CmdSet;
-    QPushButton* CmdCancel;
+    QComboBox* codeCombo; // CmbRound
 
 signals:
     // "設定" wrote `code` to the row whose image is `path`: the preview should show it so.
     void redrawRequested(const QString& path, const QString& code);
 
 private:
-    void set();
+    void set() override;
 
-    SelectionList& list_;
     bool setting_ = false;
 };
 

@@ -139,7 +139,7 @@ QString SelectionList::widestText(const ExtentListWidget& list) {
 }
 
 void SelectionList::setExtent(ExtentListWidget* list, const QString& text) {
-    SetListExtent(*list, list->font(), text);
+    fitListExtentToText(*list, list->font(), text);
 }
 
 void SelectionList::connectRowSync() {

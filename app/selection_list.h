@@ -24,11 +24,6 @@ public:
     // its extent too.
     static constexpr int NarrowListWidthChars = 30;
 
-    // The display name of a row labelled with its own file name.
-
-    // Full path of `fileName` in `folder`, with exactly one separator between them
-    // (the root "/" already ends in one).
-
     // The three lists are owned by the window; they must outlive this object.
     SelectionList(ExtentListWidget* paths, ExtentListWidget* rotations, ExtentListWidget* names,
                   QObject* parent = nullptr);

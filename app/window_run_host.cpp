@@ -13,34 +13,36 @@
 
 namespace tav {
 
-GenerationJob readGenerationJob(MainWindow& w) {
-    GenerationJob job;
-    job.folder = w.LblFolderName->text();
-    job.fileName = w.txtExcelName->text();
-    job.layout = {LayoutFamily::WithNotes, 0};
-    if (w.OptList[1]->isChecked()) {
-        job.layout.family = LayoutFamily::WithoutNotes;
-        for (int i = 0; i < 5; ++i) {
-            if (w.OptNoList[i]->isChecked()) {
-                job.layout.index = i;
-                break;
-            }
-        }
-    } else {
-        for (int i = 0; i < 5; ++i) {
-            if (w.OptListSelect[i]->isChecked()) {
-                job.layout.index = i;
-                break;
-            }
+namespace {
+
+// The index of the checked button of a layout family, 0 when none is.
+int checkedLayout(QRadioButton* const (&layouts)[5]) {
+    for (int i = 0; i < 5; ++i) {
+        if (layouts[i]->isChecked()) {
+            return i;
         }
     }
-    job.withCaptions = w.ChkMakeFileName->isChecked();
-    job.captionsKeepExtension = w.ChkMakeKaku->isChecked();
-    job.renameToDisplayNames = w.ChkNameChange->isChecked();
-    job.title = w.txtExcelTitle->text();
-    job.subject = w.txtHyoudai->text();
-    job.author = w.txtOwnerName->text();
-    job.comment = w.txtComment->text();
+    return 0;
+}
+
+} // namespace
+
+GenerationJob readGenerationJob(MainWindow& w) {
+    GenerationJob job;
+    job.folder = w.targetFolderLabel->text();
+    job.fileName = w.workbookNameEdit->text();
+    if (w.layoutFamilyOptions[1]->isChecked()) {
+        job.layout = {LayoutFamily::WithoutNotes, checkedLayout(w.withoutNotesLayoutOptions)};
+    } else {
+        job.layout = {LayoutFamily::WithNotes, checkedLayout(w.withNotesLayoutOptions)};
+    }
+    job.withCaptions = w.fileNameCheck->isChecked();
+    job.captionsKeepExtension = w.extensionCheck->isChecked();
+    job.renameToDisplayNames = w.renameFilesCheck->isChecked();
+    job.title = w.titleEdit->text();
+    job.subject = w.subjectEdit->text();
+    job.author = w.authorEdit->text();
+    job.comment = w.commentEdit->text();
     job.programFolder = w.programFolder();
     return job;
 }
@@ -93,10 +95,10 @@ void WindowRunHost::setBusyPointer(bool busy) {
 }
 
 void WindowRunHost::setStartEnabled(bool enabled) {
-    window_.CmdExec->setEnabled(enabled);
+    window_.createButton->setEnabled(enabled);
 }
 void WindowRunHost::setShowWorkbookEnabled(bool enabled) {
-    window_.CmdShowExcel->setEnabled(enabled);
+    window_.showWorkbookButton->setEnabled(enabled);
 }
 
 void WindowRunHost::setProgress(int done, int total) {

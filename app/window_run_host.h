@@ -3,11 +3,11 @@
 // window process its events once per picture, shows its messages through the window's
 // Dialogs and its progress in the window's progress bar.
 //
-// Usage (the CmdExec handler):
-//     WindowRunHost host(window);              // lives as long as the window
-//     GenerationRun run(host);                 // likewise: its guard ignores a second click
-//     connect(window.CmdExec, &QPushButton::clicked, [&] { run.start(readGenerationJob(window));
-//     });
+// Usage (the handler of the create button, CmdExec):
+//     WindowRunHost host(window);  // lives as long as the window
+//     GenerationRun run(host);     // likewise: its guard ignores a second click
+//     connect(window.createButton, &QPushButton::clicked,
+//             [&] { run.start(readGenerationJob(window)); });
 //     // CmdShowExcel shows host.resultWorkbookPath(), the last workbook a run completed
 #pragma once
 

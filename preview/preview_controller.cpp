@@ -3,20 +3,19 @@
 #include "platform/error.h"
 #include "platform/rotation_code.h"
 
-#include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextEdit>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
@@ -34,10 +33,6 @@ using preview::kViewWidth;
 
 namespace {
 
-template <typename T> T* findControl(QWidget* root, const QString& name) {
-    return root->findChild<T*>(name);
-}
-
 int toPixels(double twips) {
     return int(std::lround(twips / kTwipsPerPixel));
 }
@@ -46,46 +41,31 @@ const QColor kCanvasBackground(224, 224, 224);
 
 } // namespace
 
-PreviewController::PreviewController(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
+PreviewController::PreviewController(const PreviewControls& controls, Dialogs& dialogs,
                                      QObject* parent)
-    : QObject(parent), mainWindow_(mainWindow), waitWindow_(waitWindow),
+    : QObject(parent), controls_(controls),
       dialogs_(dialogs), window_{BoxContainer::Kind::Window, QStringLiteral("frmMain"),
                                  kTwipsPerPixel, kTwipsPerPixel, nullptr},
       holder_(&window_) {
-    canvasWidget_ = findControl<QWidget>(mainWindow, QStringLiteral("Picture2"));
-    hScroll_ = findControl<QScrollBar>(mainWindow, QStringLiteral("HScroll1"));
-    vScroll_ = findControl<QScrollBar>(mainWindow, QStringLiteral("VScroll1"));
-    for (int i = 0; i < 3; ++i)
-        modeButtons_[i] =
-            findControl<QAbstractButton>(mainWindow, QStringLiteral("Option1(%1)").arg(i));
-    cmbSun_ = findControl<QComboBox>(mainWindow, QStringLiteral("CmbSun"));
-    cmbKaiten_ = findControl<QComboBox>(mainWindow, QStringLiteral("CmbKaiten"));
-    chkStart_ = findControl<QAbstractButton>(mainWindow, QStringLiteral("ChkStart"));
-    txtTitle_ = findControl<QWidget>(mainWindow, QStringLiteral("txtTitle"));
-
     canvas_.width = kViewWidth + kCanvasMargin;
     canvas_.height = kViewHeight + kCanvasMargin;
-    if (canvasWidget_ != nullptr) {
-        canvasWidget_->installEventFilter(this);
-        applyCanvasGeometry();
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (modeButtons_[i] != nullptr)
-            connect(modeButtons_[i], &QAbstractButton::toggled, this,
-                    [this, i](bool checked) { onModeToggled(i, checked); });
-    }
-    if (cmbKaiten_ != nullptr)
-        connect(cmbKaiten_, &QComboBox::activated, this,
+    controls_.canvas->installEventFilter(this);
+    applyCanvasGeometry();
+    connectControls();
+}
+
+void PreviewController::connectControls() {
+    for (int i = 0; i < 3; ++i)
+        connect(controls_.modeButtons[i], &QAbstractButton::toggled, this,
+                [this, i](bool checked) { onModeToggled(i, checked); });
+    // A choice in either combo box shows the previewed file again with the codes shown.
+    for (QComboBox* combo : {controls_.rotation, controls_.magnification})
+        connect(combo, &QComboBox::activated, this,
                 [this] { showPicture(previewPath_, rotationText()); });
-    if (cmbSun_ != nullptr)
-        connect(cmbSun_, &QComboBox::activated, this,
-                [this] { showPicture(previewPath_, rotationText()); });
-    if (hScroll_ != nullptr)
-        connect(hScroll_, &QScrollBar::valueChanged, this,
-                [this](int v) { onScroll(Qt::Horizontal, v); });
-    if (vScroll_ != nullptr)
-        connect(vScroll_, &QScrollBar::valueChanged, this,
-                [this](int v) { onScroll(Qt::Vertical, v); });
+    connect(controls_.horizontalScroll, &QScrollBar::valueChanged, this,
+            [this](int v) { onScroll(Qt::Horizontal, v); });
+    connect(controls_.verticalScroll, &QScrollBar::valueChanged, this,
+            [this](int v) { onScroll(Qt::Vertical, v); });
 }
 
 PreviewController::~PreviewController() {
@@ -94,13 +74,13 @@ PreviewController::~PreviewController() {
 }
 
 QString PreviewController::rotationText() const {
-    return cmbKaiten_ != nullptr ? cmbKaiten_->currentText() : QString();
+    return controls_.rotation->currentText();
 }
 
 DisplayMode PreviewController::mode() const {
-    if (modeButtons_[1] != nullptr && modeButtons_[1]->isChecked())
+    if (controls_.modeButtons[int(DisplayMode::Actual)]->isChecked())
         return DisplayMode::Actual;
-    if (modeButtons_[2] != nullptr && modeButtons_[2]->isChecked())
+    if (controls_.modeButtons[int(DisplayMode::Fit)]->isChecked())
         return DisplayMode::Fit;
     return DisplayMode::Scale;
 }
@@ -112,8 +92,8 @@ void PreviewController::rowChosen(const QString& path, const QString& code) {
 
 void PreviewController::fileClicked(const QString& path) {
     previewPath_ = path;
-    if (chkStart_ != nullptr && chkStart_->isChecked() && cmbKaiten_ != nullptr) {
-        cmbKaiten_->setEditText(QStringLiteral("  0"));
+    if (controls_.startUnturned->isChecked()) {
+        controls_.rotation->setEditText(QStringLiteral("  0"));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     showPicture(previewPath_, rotationText());
@@ -122,8 +102,7 @@ void PreviewController::fileClicked(const QString& path) {
 void PreviewController::onModeToggled(int index, bool checked) {
     if (!checked)
         return;
-    if (cmbSun_ != nullptr)
-        cmbSun_->setVisible(index == 1);
+    controls_.magnification->setVisible(index == int(DisplayMode::Actual));
     showPicture(previewPath_, rotationText());
 }
 
@@ -134,109 +113,116 @@ void PreviewController::showPicture(const QString& file, const QString& code) {
     // display ends with the message.
     for (;;) {
         const Outcome outcome = displayOnce(file, code);
-        if (waitWindow_ != nullptr)
-            waitWindow_->hide();
+        controls_.waitNote->hide();
         if (outcome != Outcome::CanvasTooLarge)
             return;
-        dialogs_.message(mainWindow_, QStringLiteral("画像サイズが大きすぎます"), kProgramTitle,
-                         MessageIcon::Exclamation);
-        if (cmbSun_ == nullptr)
+        dialogs_.message(controls_.window, QStringLiteral("画像サイズが大きすぎます"),
+                         kProgramTitle, MessageIcon::Exclamation);
+        if (!stepMagnificationDown())
             return;
-        QStringList entries;
-        for (int i = 0; i < cmbSun_->count(); ++i)
-            entries << cmbSun_->itemText(i);
-        const int next = preview::nextSmallerMagnification(entries, cmbSun_->currentIndex(),
-                                                           cmbSun_->currentText());
-        if (next < 0)
-            return;
-        // The program's own move of the selection is not a user's choice: it does not
-        // start a display of its own; the retry below is the one display.
-        const QSignalBlocker block(cmbSun_);
-        cmbSun_->setCurrentIndex(next);
     }
+}
+
+bool PreviewController::stepMagnificationDown() {
+    QComboBox* combo = controls_.magnification;
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i)
+        entries << combo->itemText(i);
+    const int next =
+        preview::nextSmallerMagnification(entries, combo->currentIndex(), combo->currentText());
+    if (next < 0)
+        return false;
+    // The program's own move of the selection is not a user's choice: it does not start a
+    // display of its own; the caller's retry is the one display.
+    const QSignalBlocker block(combo);
+    combo->setCurrentIndex(next);
+    return true;
 }
 
 PreviewController::Outcome PreviewController::displayOnce(const QString& file,
                                                           const QString& code) {
-    // 1-2: the canvas at the view's size plus the margin, cleared.
-    canvas_.width = kViewWidth + kCanvasMargin;
-    canvas_.height = kViewHeight + kCanvasMargin;
-    canvas_.painted = false;
-    canvasImage_ = QImage();
-    applyCanvasGeometry();
-
-    // 3 and 5: load into the holder (which puts up the wait window) and turn it.
+    resetCanvas();
     const int turns = RotationCode::parseExact(code).quarterTurns();
     loadIntoHolder(file, turns);
-    try {
-        // Two or three quarter turns in one pass: the same picture as successive turns.
-        picRotations(holder_, turns);
-    } catch (const Error&) {
-        // A failed turn leaves the holder as it was; the display goes on.
-    }
-
-    // 6: the canvas back at the view's top-left corner.
+    turnHolder(turns);
+    // The canvas back at the view's top-left corner.
     canvas_.top = 0;
     canvas_.left = 0;
     applyCanvasGeometry();
-
-    // 7: the information text.
     writeInformation(file);
-
-    // 8-10.
-    const double w3 = holder_.width;
-    const double h3 = holder_.height;
-    const double w2 = canvas_.width;
-    const double h2 = canvas_.height;
     resetScrollBars();
 
-    // 11: paint according to the mode.
+    const double pictureWidth = holder_.width;
+    const double pictureHeight = holder_.height;
     preview::PaintPlan plan;
     switch (mode()) {
     case DisplayMode::Scale:
-        plan = preview::planScale(w3, h3, w2, h2);
+        plan = preview::planScale(pictureWidth, pictureHeight, canvas_.width, canvas_.height);
         break;
     case DisplayMode::Fit:
-        plan = preview::planFit(w2, h2);
-        plan.paints = holder_.hasPicture();
+        plan = preview::planFit(canvas_.width, canvas_.height);
         break;
     case DisplayMode::Actual: {
-        const QString text = cmbSun_ != nullptr ? cmbSun_->currentText() : QStringLiteral("1");
-        if (!preview::magnificationTextIsValid(text)) {
-            if (waitWindow_ != nullptr)
-                waitWindow_->hide();
-            dialogs_.message(mainWindow_, QStringLiteral("実寸の倍率が数値でありません"),
-                             kProgramTitle, MessageIcon::Exclamation);
+        const std::optional<preview::PaintPlan> actual = planActualSize();
+        if (!actual)
             return Outcome::Ended;
-        }
-        plan = preview::planActual(w3, h3, w2, h2, kViewWidth, kViewHeight,
-                                   preview::readMagnification(text));
-        // 12: the platform keeps a persistent image of the canvas's size; beyond its
-        // limit the canvas cannot be made.
-        if (std::ceil(plan.canvasWidth / kTwipsPerPixel) > maxCanvasSide_ ||
-            std::ceil(plan.canvasHeight / kTwipsPerPixel) > maxCanvasSide_)
+        // The platform keeps a persistent image of the canvas's size; beyond its limit the
+        // canvas cannot be made.
+        if (std::ceil(actual->canvasWidth / kTwipsPerPixel) > maxCanvasSide_ ||
+            std::ceil(actual->canvasHeight / kTwipsPerPixel) > maxCanvasSide_)
             return Outcome::CanvasTooLarge;
+        plan = *actual;
         break;
     }
     }
     if (!holder_.hasPicture())
         plan.paints = false;
     paintPlan(plan);
-    if (mode() == DisplayMode::Actual && plan.setupScrollBars) {
-        const preview::ScrollBarLayout bars =
-            preview::setupScrollBars(kViewWidth, kViewHeight, canvas_.width, canvas_.height);
-        if (vScroll_ != nullptr) {
-            vScroll_->setMaximum(100);
-            vScroll_->setVisible(bars.showVertical);
-        }
-        if (hScroll_ != nullptr) {
-            hScroll_->setMaximum(100);
-            hScroll_->setVisible(bars.showHorizontal);
-        }
-        if (bars.hideFitButton && modeButtons_[2] != nullptr)
-            modeButtons_[2]->hide();
-    }
+    if (mode() == DisplayMode::Actual && plan.needsScrollBars)
+        showScrollBarsForActualSize();
     return Outcome::Done;
+}
+
+void PreviewController::resetCanvas() {
+    // The canvas at the view's size plus the margin, with nothing painted on it.
+    canvas_.width = kViewWidth + kCanvasMargin;
+    canvas_.height = kViewHeight + kCanvasMargin;
+    canvas_.painted = false;
+    canvasImage_ = QImage();
+    applyCanvasGeometry();
+}
+
+void PreviewController::turnHolder(int quarterTurns) {
+    try {
+        // Two or three quarter turns in one pass: the same picture as successive turns.
+        turnClockwise(holder_, quarterTurns);
+    } catch (const Error&) {
+        // A failed turn leaves the holder as it was; the display goes on.
+    }
+}
+
+std::optional<preview::PaintPlan> PreviewController::planActualSize() {
+    const QString text = controls_.magnification->currentText();
+    if (!preview::magnificationTextIsValid(text)) {
+        controls_.waitNote->hide();
+        dialogs_.message(controls_.window, QStringLiteral("実寸の倍率が数値でありません"),
+                         kProgramTitle, MessageIcon::Exclamation);
+        return std::nullopt;
+    }
+    return preview::planActual(holder_.width, holder_.height, canvas_.width, canvas_.height,
+                               kViewWidth, kViewHeight, preview::readMagnification(text));
+}
+
+void PreviewController::showScrollBarsForActualSize() {
+    const preview::ScrollBarLayout bars =
+        preview::scrollBarLayout(kViewWidth, kViewHeight, canvas_.width, canvas_.height);
+    controls_.verticalScroll->setMaximum(100);
+    controls_.verticalScroll->setVisible(bars.showVertical);
+    controls_.horizontalScroll->setMaximum(100);
+    controls_.horizontalScroll->setVisible(bars.showHorizontal);
+    // The fit button sits where the horizontal bar shows.
+    if (bars.hideFitButton)
+        controls_.modeButtons[int(DisplayMode::Fit)]->hide();
 }
 
 QSize PreviewController::decodeSizeFor(const PictureInfo& info, int quarterTurns) const {
@@ -244,29 +230,30 @@ QSize PreviewController::decodeSizeFor(const PictureInfo& info, int quarterTurns
     QSize logical = info.logicalSize;
     if (quarterTurns % 2 == 1)
         logical.transpose();
-    const double w3 = logical.width() * kTwipsPerPixel;
-    const double h3 = logical.height() * kTwipsPerPixel;
-    const double w2 = kViewWidth + kCanvasMargin;
-    const double h2 = kViewHeight + kCanvasMargin;
+    const double pictureWidth = logical.width() * kTwipsPerPixel;
+    const double pictureHeight = logical.height() * kTwipsPerPixel;
+    const double canvasWidth = kViewWidth + kCanvasMargin;
+    const double canvasHeight = kViewHeight + kCanvasMargin;
     QSizeF painted;
     switch (mode()) {
     case DisplayMode::Scale: {
-        const preview::PaintPlan plan = preview::planScale(w3, h3, w2, h2);
+        const preview::PaintPlan plan =
+            preview::planScale(pictureWidth, pictureHeight, canvasWidth, canvasHeight);
         painted = QSizeF(plan.width, plan.height);
         break;
     }
     case DisplayMode::Fit:
-        painted = QSizeF(w2, h2);
+        painted = QSizeF(canvasWidth, canvasHeight);
         break;
     case DisplayMode::Actual: {
-        const QString text = cmbSun_ != nullptr ? cmbSun_->currentText() : QStringLiteral("1");
+        const QString text = controls_.magnification->currentText();
         const double m =
             preview::magnificationTextIsValid(text) ? preview::readMagnification(text) : 0.0;
-        painted = QSizeF(w3 * m, h3 * m);
+        painted = QSizeF(pictureWidth * m, pictureHeight * m);
         break;
     }
     }
-    const double ratio = canvasWidget_ != nullptr ? canvasWidget_->devicePixelRatioF() : 1.0;
+    const double ratio = controls_.canvas->devicePixelRatioF();
     QSize need(std::max(1, int(std::ceil(painted.width() / kTwipsPerPixel * ratio))),
                std::max(1, int(std::ceil(painted.height() / kTwipsPerPixel * ratio))));
     if (quarterTurns % 2 == 1)
@@ -326,7 +313,7 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
         const bool slow =
             !reuse && (info.isVector || id->size > (2 << 20) ||
                        qint64(info.pixelSize.width()) * info.pixelSize.height() > 2'000'000);
-        showWaitWindow(slow);
+        showWaitNote(slow);
         waitShown = true;
         if (!reuse) {
             ++decodeCount_;
@@ -339,7 +326,7 @@ void PreviewController::loadIntoHolder(const QString& file, int quarterTurns) {
     } catch (const std::bad_alloc&) {
     }
     if (!waitShown)
-        showWaitWindow(false);
+        showWaitNote(false);
     if (lastLoaded_)
         holder_.setPicture(*lastLoaded_);
 }
@@ -351,39 +338,24 @@ void PreviewController::writeInformation(const QString& file) {
     const QLocale locale = QLocale::system();
     const QString text = preview::informationFileLine(info.lastModified(), info.size(), locale) +
                          QLatin1Char('\n') + preview::informationSizeLine(holder_.sizeHimetric());
-    setInformationText(text);
-}
-
-void PreviewController::setInformationText(const QString& text) {
-    if (auto* plain = qobject_cast<QPlainTextEdit*>(txtTitle_))
-        plain->setPlainText(text);
-    else if (auto* rich = qobject_cast<QTextEdit*>(txtTitle_))
-        rich->setPlainText(text);
-    else if (auto* line = qobject_cast<QLineEdit*>(txtTitle_))
-        line->setText(text);
+    controls_.information->setPlainText(text);
 }
 
 void PreviewController::resetScrollBars() {
-    if (vScroll_ != nullptr)
-        vScroll_->hide();
-    if (hScroll_ != nullptr)
-        hScroll_->hide();
-    if (modeButtons_[2] != nullptr)
-        modeButtons_[2]->show();
+    controls_.verticalScroll->hide();
+    controls_.horizontalScroll->hide();
+    controls_.modeButtons[int(DisplayMode::Fit)]->show();
     // A value that was not 0 moves the canvas back through the scroll rule.
-    if (vScroll_ != nullptr)
-        vScroll_->setValue(0);
-    if (hScroll_ != nullptr)
-        hScroll_->setValue(0);
+    controls_.verticalScroll->setValue(0);
+    controls_.horizontalScroll->setValue(0);
 }
 
 void PreviewController::applyCanvasGeometry() {
-    if (canvasWidget_ == nullptr)
-        return;
-    canvasWidget_->setGeometry(toPixels(canvas_.left), toPixels(canvas_.top),
-                               std::max(1, toPixels(canvas_.width)),
-                               std::max(1, toPixels(canvas_.height)));
-    canvasWidget_->update();
+    QWidget* canvas = controls_.canvas;
+    canvas->setGeometry(toPixels(canvas_.left), toPixels(canvas_.top),
+                        std::max(1, toPixels(canvas_.width)),
+                        std::max(1, toPixels(canvas_.height)));
+    canvas->update();
 }
 
 void PreviewController::paintPlan(const preview::PaintPlan& plan) {
@@ -392,10 +364,10 @@ void PreviewController::paintPlan(const preview::PaintPlan& plan) {
     canvas_.painted = plan.paints;
     canvas_.picture = QRectF(plan.x, plan.y, plan.width, plan.height);
     canvasImage_ = QImage();
-    if (plan.paints && canvasWidget_ != nullptr) {
+    if (plan.paints) {
         // A picture painted smaller than its pixels is reduced once here, with an area
         // filter; one painted at its own size or larger is drawn straight from the holder.
-        const double ratio = canvasWidget_->devicePixelRatioF();
+        const double ratio = controls_.canvas->devicePixelRatioF();
         const QSize target(std::max(1, int(std::lround(plan.width / kTwipsPerPixel * ratio))),
                            std::max(1, int(std::lround(plan.height / kTwipsPerPixel * ratio))));
         const QImage& source = holder_.picture();
@@ -428,10 +400,9 @@ void PreviewController::paintCanvas(QWidget* canvas) {
     painter.drawImage(target, source);
 }
 
-void PreviewController::showWaitWindow(bool untilDrawn) {
-    if (waitWindow_ == nullptr)
-        return;
-    waitWindow_->show();
+void PreviewController::showWaitNote(bool untilDrawn) {
+    QWidget* note = controls_.waitNote;
+    note->show();
     // Pending window events are processed once; user input stays queued, so no other
     // handler runs in between. Before a slow decode the window system gets up to a fifth
     // of a second to map the window, which is then drawn at once.
@@ -440,12 +411,12 @@ void PreviewController::showWaitWindow(bool untilDrawn) {
         return;
     QElapsedTimer clock;
     clock.start();
-    while (waitWindow_->windowHandle() != nullptr && !waitWindow_->windowHandle()->isExposed() &&
+    while (note->windowHandle() != nullptr && !note->windowHandle()->isExposed() &&
            clock.elapsed() < 200) {
         QThread::msleep(1);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
-    waitWindow_->repaint();
+    note->repaint();
 }
 
 void PreviewController::onScroll(Qt::Orientation orientation, int value) {
@@ -462,25 +433,23 @@ void PreviewController::panTo(QPointF release) {
     if (vertical.applies) {
         canvas_.top = vertical.position;
         applyCanvasGeometry();
-        if (vScroll_ != nullptr)
-            vScroll_->setValue(vertical.scrollValue);
+        controls_.verticalScroll->setValue(vertical.scrollValue);
     }
     const preview::PanStep horizontal =
         preview::panAxis(kViewWidth, canvas_.width, canvas_.left, release.x() - dragStart_.x());
     if (horizontal.applies) {
         canvas_.left = horizontal.position;
         applyCanvasGeometry();
-        if (hScroll_ != nullptr)
-            hScroll_->setValue(horizontal.scrollValue);
+        controls_.horizontalScroll->setValue(horizontal.scrollValue);
     }
 }
 
 bool PreviewController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != canvasWidget_)
+    if (watched != controls_.canvas)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::Paint:
-        paintCanvas(canvasWidget_);
+        paintCanvas(controls_.canvas);
         return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: { // the second press of a double click

@@ -1,14 +1,11 @@
-// The preview pane of the main window: ShowPicture and the controls around it.
+// The preview pane of the main window: it shows a picture file turned by a rotation code
+// and drives the controls around it.
 //
-// The controller finds its controls by object name under the main window: the view
-// "Picture1" with the canvas "Picture2" inside it, the scroll bars "HScroll1" and
-// "VScroll1", the mode buttons "Option1(0)" to "Option1(2)", the magnification combo box
-// "CmbSun", the rotation combo box "CmbKaiten", the check box "ChkStart" and the
-// information box "txtTitle"; the wait window "frmWait" is handed over separately. It
-// connects its own handlers to them (mode buttons, the two combo boxes, the scroll bars,
-// the mouse on the canvas) and paints the canvas. The file list's click and the selection
-// list's current row belong to the main window, which calls fileClicked() and
-// rowChosen().
+// The window hands the controller the controls it drives (PreviewControls). The
+// controller connects its own handlers to them (mode buttons, the two combo boxes, the
+// scroll bars, the mouse on the canvas) and paints the canvas. The file list's click and
+// the selection list's current row belong to the main window, which calls fileClicked()
+// and rowChosen().
 //
 // Every display loads the file anew (decoded only as finely as the display needs, so a
 // 12-megapixel photo shows quickly), turns it by the rotation code in the picture holder,
@@ -18,6 +15,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/image/picture_loader.h"
+#include "preview/preview_controls.h"
 #include "preview/preview_geometry.h"
 #include "preview/rotation.h"
 
@@ -29,29 +27,23 @@
 
 #include <optional>
 
-class QAbstractButton;
-class QComboBox;
-class QScrollBar;
-class QWidget;
-
 namespace tav {
 
 class PreviewController : public QObject {
     Q_OBJECT
 public:
-    PreviewController(QWidget* mainWindow, QWidget* waitWindow, Dialogs& dialogs,
-                      QObject* parent = nullptr);
+    PreviewController(const PreviewControls& controls, Dialogs& dialogs, QObject* parent = nullptr);
     ~PreviewController() override;
 
-    // ShowPicture: shows `file` turned by rotation code `code` ("  0", " 90", "180", "270";
-    // anything else shows it unturned). Does not change previewPath().
+    // Shows `file` turned by rotation code `code` ("  0", " 90", "180", "270"; anything
+    // else shows it unturned). Does not change previewPath().
     void showPicture(const QString& file, const QString& code);
 
     // A row of the selection list became current: previews its file with the row's code.
     void rowChosen(const QString& path, const QString& code);
 
-    // A file of the file browser was clicked (full path). With ChkStart ticked the rotation
-    // combo box goes back to "  0" first.
+    // A file of the file browser was clicked (full path). With "start unturned" ticked the
+    // rotation combo box goes back to "  0" first.
     void fileClicked(const QString& path);
 
     QString previewPath() const { return previewPath_; }
@@ -93,33 +85,32 @@ protected:
 private:
     enum class Outcome { Done, Ended, CanvasTooLarge };
 
+    void connectControls();
     Outcome displayOnce(const QString& file, const QString& code);
     preview::DisplayMode mode() const;
     QSize decodeSizeFor(const PictureInfo& info, int quarterTurns) const;
+    void resetCanvas();
     void loadIntoHolder(const QString& file, int quarterTurns);
+    void turnHolder(int quarterTurns);
     void writeInformation(const QString& file);
     void resetScrollBars();
+    // The actual-size plan at the magnification shown; none, after telling the user, when
+    // the magnification is not a number.
+    std::optional<preview::PaintPlan> planActualSize();
+    void showScrollBarsForActualSize();
+    // Selects the next smaller magnification; false when there is none.
+    bool stepMagnificationDown();
     void applyCanvasGeometry();
     void paintPlan(const preview::PaintPlan& plan);
     void paintCanvas(QWidget* canvas);
-    void showWaitWindow(bool untilDrawn);
+    void showWaitNote(bool untilDrawn);
     void onModeToggled(int index, bool checked);
     void onScroll(Qt::Orientation orientation, int value);
     void panTo(QPointF release);
-    void setInformationText(const QString& text);
     QString rotationText() const;
 
-    QWidget* mainWindow_;
-    QWidget* waitWindow_;
+    PreviewControls controls_;
     Dialogs& dialogs_;
-    QWidget* canvasWidget_ = nullptr;
-    QScrollBar* hScroll_ = nullptr;
-    QScrollBar* vScroll_ = nullptr;
-    QAbstractButton* modeButtons_[3] = {nullptr, nullptr, nullptr};
-    QComboBox* cmbSun_ = nullptr;
-    QComboBox* cmbKaiten_ = nullptr;
-    QAbstractButton* chkStart_ = nullptr;
-    QWidget* txtTitle_ = nullptr;
 
     QString previewPath_;
     BoxContainer window_;

@@ -18,57 +18,59 @@ double roundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-PaintPlan planScale(double w3, double h3, double w2, double h2) {
+PaintPlan planScale(double pictureWidth, double pictureHeight, double canvasWidth,
+                    double canvasHeight) {
     PaintPlan plan;
-    plan.canvasWidth = w2;
-    plan.canvasHeight = h2;
-    if (!(w3 > 0 && h3 > 0)) {
+    plan.canvasWidth = canvasWidth;
+    plan.canvasHeight = canvasHeight;
+    if (!(pictureWidth > 0 && pictureHeight > 0)) {
         plan.paints = false;
         return plan;
     }
     // rW is kept in single precision and rH in double precision, and the products follow.
-    double rH = h2 / h3;
-    float rW = static_cast<float>(w2 / w3);
+    double rH = canvasHeight / pictureHeight;
+    float rW = static_cast<float>(canvasWidth / pictureWidth);
     if (rW >= 1.0f && rH >= 1.0) { // a small picture is never enlarged
         rW = 1.0f;
         rH = 1.0;
     }
     if (rH < double(rW)) { // the height is the tighter direction
-        plan.width = roundHalfEven(w3 * rH);
-        plan.height = roundHalfEven(h3 * rH);
-        plan.x = halved(roundHalfEven(w2) - plan.width);
+        plan.width = roundHalfEven(pictureWidth * rH);
+        plan.height = roundHalfEven(pictureHeight * rH);
+        plan.x = halved(roundHalfEven(canvasWidth) - plan.width);
         plan.y = 0;
     } else {
-        plan.width = roundHalfEven(static_cast<float>(static_cast<float>(w3) * rW));
-        plan.height = roundHalfEven(static_cast<float>(static_cast<float>(h3) * rW));
-        plan.x = (rW == 1.0f && rH == 1.0) ? halved(roundHalfEven(w2) - plan.width) : 0;
-        plan.y = halved(roundHalfEven(h2 - plan.height));
+        plan.width = roundHalfEven(static_cast<float>(static_cast<float>(pictureWidth) * rW));
+        plan.height = roundHalfEven(static_cast<float>(static_cast<float>(pictureHeight) * rW));
+        plan.x = (rW == 1.0f && rH == 1.0) ? halved(roundHalfEven(canvasWidth) - plan.width) : 0;
+        plan.y = halved(roundHalfEven(canvasHeight - plan.height));
     }
     plan.paints = plan.width > 0 && plan.height > 0;
     return plan;
 }
 
-PaintPlan planActual(double w3, double h3, double w2, double h2, double w1, double h1,
+PaintPlan planActual(double pictureWidth, double pictureHeight, double canvasWidth,
+                     double canvasHeight, double viewWidth, double viewHeight,
                      double magnification) {
     PaintPlan plan;
-    const double sw = roundHalfEven(w3 * magnification);
-    const double sh = roundHalfEven(h3 * magnification);
+    const double sw = roundHalfEven(pictureWidth * magnification);
+    const double sh = roundHalfEven(pictureHeight * magnification);
     plan.width = sw;
     plan.height = sh;
     if (!(sw > 0 && sh > 0)) {
         // Nothing to paint (magnification 0 or an empty picture): the canvas keeps the
         // view's size and stays empty.
         plan.paints = false;
-        plan.canvasWidth = w1 + kCanvasMargin;
-        plan.canvasHeight = h1 + kCanvasMargin;
+        plan.canvasWidth = viewWidth + kCanvasMargin;
+        plan.canvasHeight = viewHeight + kCanvasMargin;
         plan.width = plan.height = 0;
         return plan;
     }
-    const double rH = h2 / sh;
-    const float rW = static_cast<float>(w2 / sw);
+    const double rH = canvasHeight / sh;
+    const float rW = static_cast<float>(canvasWidth / sw);
     if (rW >= 1.0f && rH >= 1.0) { // the magnified picture fits into the canvas
-        plan.canvasWidth = w1 + kCanvasMargin;
-        plan.canvasHeight = h1 + kCanvasMargin;
+        plan.canvasWidth = viewWidth + kCanvasMargin;
+        plan.canvasHeight = viewHeight + kCanvasMargin;
         plan.x = halved(roundHalfEven(plan.canvasWidth) - sw);
         plan.y = halved(roundHalfEven(plan.canvasHeight - sh));
     } else { // the canvas takes the magnified picture's size
@@ -77,16 +79,16 @@ PaintPlan planActual(double w3, double h3, double w2, double h2, double w1, doub
         plan.x = 0;
         plan.y = 0;
     }
-    plan.setupScrollBars = plan.x == 0 && plan.y == 0;
+    plan.needsScrollBars = plan.x == 0 && plan.y == 0;
     return plan;
 }
 
-PaintPlan planFit(double w2, double h2) {
+PaintPlan planFit(double canvasWidth, double canvasHeight) {
     PaintPlan plan;
-    plan.canvasWidth = w2;
-    plan.canvasHeight = h2;
-    plan.width = w2;
-    plan.height = h2;
+    plan.canvasWidth = canvasWidth;
+    plan.canvasHeight = canvasHeight;
+    plan.width = canvasWidth;
+    plan.height = canvasHeight;
     return plan;
 }
 
@@ -134,10 +136,11 @@ int nextSmallerMagnification(const QStringList& entries, int currentIndex, const
     return best;
 }
 
-ScrollBarLayout setupScrollBars(double w1, double h1, double w2, double h2) {
+ScrollBarLayout scrollBarLayout(double viewWidth, double viewHeight, double canvasWidth,
+                                double canvasHeight) {
     ScrollBarLayout layout;
-    layout.showVertical = roundHalfEven(h1) < roundHalfEven(h2);
-    layout.showHorizontal = roundHalfEven(w1) < roundHalfEven(w2);
+    layout.showVertical = roundHalfEven(viewHeight) < roundHalfEven(canvasHeight);
+    layout.showHorizontal = roundHalfEven(viewWidth) < roundHalfEven(canvasWidth);
     layout.hideFitButton = layout.showHorizontal;
     return layout;
 }

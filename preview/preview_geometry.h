@@ -1,10 +1,11 @@
 // The arithmetic of the preview pane, free of widgets.
 //
 // All lengths are in twips (1/1440 inch), the unit of the main window; 15 twips make one
-// pixel at 96 dpi. The view (Picture1) is W1 x H1, the canvas inside it (Picture2) is
-// W2 x H2 and the picture holder (Picture3) is W3 x H3, the holder's size following the
-// picture's logical size. "Rounded" means to the nearest whole number with halves going
-// to the even neighbour; "halved" means divided by 2 with the fraction dropped.
+// pixel at 96 dpi. Three rectangles take part: the view (Picture1), the canvas inside it
+// (Picture2), which the picture is painted on and which scrolls in the view when it is
+// larger, and the picture holder, whose size follows the picture's logical size.
+// "Rounded" means to the nearest whole number with halves going to the even neighbour;
+// "halved" means divided by 2 with the fraction dropped.
 #pragma once
 
 #include <QDateTime>
@@ -20,37 +21,39 @@
 namespace tav::preview {
 
 inline constexpr double kTwipsPerPixel = TwipsPerPixel;
-inline constexpr double kViewWidth = 3200.0;  // W1
-inline constexpr double kViewHeight = 2400.0; // H1
+inline constexpr double kViewWidth = 3200.0;
+inline constexpr double kViewHeight = 2400.0;
 inline constexpr double kCanvasMargin = 55.0; // the canvas is the view plus this margin
 
 enum class DisplayMode { Scale = 0, Actual = 1, Fit = 2 };
 
 // Where and how large the picture is painted, and the canvas it is painted on.
 struct PaintPlan {
-    bool paints = true;  // false when the painted size is empty (magnification 0)
-    double canvasWidth;  // W2 after the display
-    double canvasHeight; // H2 after the display
-    double x = 0;
+    bool paints = true; // false when the painted size is empty (magnification 0)
+    double canvasWidth; // the canvas after the display
+    double canvasHeight;
+    double x = 0; // the painted picture, on the canvas
     double y = 0;
-    double width = 0;  // sw
-    double height = 0; // sh
-    bool setupScrollBars = false;
+    double width = 0;
+    double height = 0;
+    bool needsScrollBars = false; // an actual-size picture larger than the view
 };
 
 // Rounds to the nearest whole number, halves to the even neighbour.
 double roundHalfEven(double value);
 
-// Mode 0: the whole picture with its aspect ratio kept, never enlarged. (w3, h3) is the
-// holder's size, (w2, h2) the canvas's size (view plus margin).
-PaintPlan planScale(double w3, double h3, double w2, double h2);
+// Scaled: the whole picture with its aspect ratio kept, never enlarged. The picture's size
+// is the holder's, the canvas's the view's plus the margin.
+PaintPlan planScale(double pictureWidth, double pictureHeight, double canvasWidth,
+                    double canvasHeight);
 
-// Mode 1: the picture at `magnification` times its size. (w1, h1) is the view.
-PaintPlan planActual(double w3, double h3, double w2, double h2, double w1, double h1,
+// Actual size: the picture at `magnification` times its size.
+PaintPlan planActual(double pictureWidth, double pictureHeight, double canvasWidth,
+                     double canvasHeight, double viewWidth, double viewHeight,
                      double magnification);
 
-// Mode 2: the canvas filled, aspect ratio not kept.
-PaintPlan planFit(double w2, double h2);
+// Fitted: the canvas filled, aspect ratio not kept.
+PaintPlan planFit(double canvasWidth, double canvasHeight);
 
 // The magnification text may hold only digits, full stops, spaces and ideographic spaces.
 bool magnificationTextIsValid(const QString& text);
@@ -68,11 +71,12 @@ int nextSmallerMagnification(const QStringList& entries, int currentIndex, const
 struct ScrollBarLayout {
     bool showVertical = false;
     bool showHorizontal = false;
-    bool hideFitButton = false; // the mode-2 button sits where the horizontal bar shows
+    bool hideFitButton = false; // the fit button sits where the horizontal bar shows
 };
 
 // Which scroll bars an actual-size display needs.
-ScrollBarLayout setupScrollBars(double w1, double h1, double w2, double h2);
+ScrollBarLayout scrollBarLayout(double viewWidth, double viewHeight, double canvasWidth,
+                                double canvasHeight);
 
 // The scroll rule: the canvas position (Left or Top) for scroll value 0..100 along one
 // axis with view extent `view` and canvas extent `canvas`.

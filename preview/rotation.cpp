@@ -1,8 +1,9 @@
 #include "preview/rotation.h"
 
 #include "platform/image/pixel_turn.h"
+#include "preview/preview_geometry.h"
 
-#include <cmath>
+#include <utility>
 
 namespace tav {
 namespace {
@@ -12,12 +13,12 @@ namespace {
 class BoxStateGuard {
 public:
     explicit BoxStateGuard(PictureBox& box)
-        : box_(box), visible_(box.visible), autoRedraw_(box.autoRedraw),
+        : box_(box), visible_(box.visible), persistentDrawing_(box.persistentDrawing),
           container_(box.container()) {}
     ~BoxStateGuard() {
         box_.setContainer(container_);
         box_.visible = visible_;
-        box_.autoRedraw = autoRedraw_;
+        box_.persistentDrawing = persistentDrawing_;
     }
     BoxStateGuard(const BoxStateGuard&) = delete;
     BoxStateGuard& operator=(const BoxStateGuard&) = delete;
@@ -25,7 +26,7 @@ public:
 private:
     PictureBox& box_;
     bool visible_;
-    bool autoRedraw_;
+    bool persistentDrawing_;
     BoxContainer* container_;
 };
 
@@ -50,8 +51,7 @@ void PictureBox::clearPicture() {
 }
 
 QSize PictureBox::sizeHimetric() const {
-    return QSize(int(std::nearbyint(logical_.width() * 2540.0 / 96.0)),
-                 int(std::nearbyint(logical_.height() * 2540.0 / 96.0)));
+    return preview::himetricFromPixels(logical_);
 }
 
 BoxContainer* PictureBox::parentWindow() const {
@@ -62,12 +62,12 @@ BoxContainer* PictureBox::parentWindow() const {
 
 namespace {
 
-// The box state of a turn around `work`: hidden with AutoRedraw on, moved from a grouping
+// The box state of a turn around `work`: hidden and drawing persistently, moved from a grouping
 // frame into its window, and all of it restored afterwards however `work` ends. `work`
 // gets the container the box sits in while it is turned.
 template <typename Work> void withTurnState(PictureBox& box, Work work) {
     BoxStateGuard guard(box);
-    box.autoRedraw = true;
+    box.persistentDrawing = true;
     box.visible = false;
     BoxContainer* container = box.container();
     if (container != nullptr && container->kind == BoxContainer::Kind::Frame &&
@@ -95,7 +95,7 @@ void PictureBox::takeTurnedPicture(QImage turned, bool sidesExchanged,
     height = oldWidthPx * container.unitsPerPixelY;
 }
 
-void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn) {
+void turnQuarterClockwise(PictureBox& box, const std::function<QImage(const QImage&)>& turn) {
     withTurnState(box, [&](const BoxContainer& container) {
         // The turned picture is made completely before anything of the box changes, so
         // a failure leaves the box with the picture it had.
@@ -104,7 +104,7 @@ void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& tu
     });
 }
 
-void picRotations(PictureBox& box, int quarterTurns) {
+void turnClockwise(PictureBox& box, int quarterTurns) {
     const int turns = ((quarterTurns % 4) + 4) % 4;
     if (turns == 0)
         return;

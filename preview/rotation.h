@@ -1,22 +1,22 @@
 // The hidden picture holder and its quarter turn.
 //
-// PictureBox models the picture box that loads a picture file and sizes itself to it:
-// it holds the picture's pixels, its logical size (pixels at 96 dpi), whether the
-// picture came from a metafile, a visibility flag, the persistent-drawing flag
-// (AutoRedraw), and its place: a container with the container's units per pixel, plus
-// Left/Top/Width/Height in those units (twips for every container of this program).
+// PictureBox is a box that loads a picture file and sizes itself to it: it holds the
+// picture's pixels, its logical size (pixels at 96 dpi), whether the picture came from a
+// metafile, a visibility flag, a persistent-drawing flag, and its place: a container with
+// the container's units per pixel, plus left/top/width/height in those units (twips for
+// every container of this program).
 //
-// picRotation() turns the held picture one quarter clockwise in place: the same pixels,
-// width and height exchanged (in pixels, converted through the container's units per
-// pixel in each direction), Left and Top kept. While it works the box is hidden with
-// AutoRedraw on and, when it sits in a grouping frame, is moved into its window; all of
-// that is restored afterwards, also when the turn fails, in which case the box keeps the
-// picture it had and the failure goes to the caller.
+// turnQuarterClockwise() turns the held picture one quarter clockwise in place: the same
+// pixels, width and height exchanged (in pixels, converted through the container's units
+// per pixel in each direction), left and top kept. While it works the box is hidden and
+// draws persistently and, when it sits in a grouping frame, is moved into its window; all
+// of that is restored afterwards, also when the turn fails, in which case the box keeps
+// the picture it had and the failure goes to the caller.
 //
 // Usage:
-//     tav::PictureBox holder(&window);       // the window is its container and parent
+//     tav::PictureBox holder(&window);        // the window is its container and parent
 //     holder.setPicture(tav::loadPicture(path));
-//     tav::picRotation(holder);               // a quarter turn; twice = a half turn
+//     tav::turnQuarterClockwise(holder);      // a quarter turn; twice = a half turn
 #pragma once
 
 #include "platform/image/picture_loader.h"
@@ -60,7 +60,7 @@ public:
     QSize sizeHimetric() const;
 
     bool visible = false;
-    bool autoRedraw = false;
+    bool persistentDrawing = false;
     double left = 0;   // container units
     double top = 0;    // container units
     double width = 0;  // outer width, container units
@@ -71,8 +71,9 @@ public:
     BoxContainer* parentWindow() const;
 
 private:
-    friend void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn);
-    friend void picRotations(PictureBox& box, int quarterTurns);
+    friend void turnQuarterClockwise(PictureBox& box,
+                                     const std::function<QImage(const QImage&)>& turn);
+    friend void turnClockwise(PictureBox& box, int quarterTurns);
     void takeTurnedPicture(QImage turned, bool sidesExchanged, const BoxContainer& container);
 
     QImage picture_;
@@ -84,11 +85,11 @@ private:
 // One quarter turn clockwise of the box's picture, in place. `turn` is the pixel
 // operation (the blocked quarter turn unless a test injects another one). Throws what
 // the pixel operation throws; the box is then restored as it was.
-void picRotation(PictureBox& box, const std::function<QImage(const QImage&)>& turn = {});
+void turnQuarterClockwise(PictureBox& box, const std::function<QImage(const QImage&)>& turn = {});
 
-// `quarterTurns` (0 to 3) quarter turns clockwise in one pass over the pixels:
-// the same picture, size and box state as that many calls of picRotation, at the cost of
-// one. Throws like picRotation; the box is then restored as it was.
-void picRotations(PictureBox& box, int quarterTurns);
+// `quarterTurns` (0 to 3) quarter turns clockwise in one pass over the pixels: the same
+// picture, size and box state as that many calls of turnQuarterClockwise, at the cost of
+// one. Throws like turnQuarterClockwise; the box is then restored as it was.
+void turnClockwise(PictureBox& box, int quarterTurns);
 
 } // namespace tav

@@ -17,12 +17,6 @@
 #include <algorithm>
 #include <cmath>
 
-// The icon lives in the settings library's resources; a static library must register
-// them itself.
-static void initProgramIconResource() {
-    Q_INIT_RESOURCE(tavolin_icon);
-}
-
 namespace tav {
 
 namespace {
@@ -43,11 +37,6 @@ void scaleFont(QFont& font, double factor) {
 }
 
 } // namespace
-
-QIcon programIcon() {
-    initProgramIconResource();
-    return QIcon(QStringLiteral(":/tavolin/tavolin.png"));
-}
 
 QString aboutCaption() {
     return kProgramTitle + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
@@ -80,8 +69,8 @@ QPoint aboutWindowPositionTwips(double screenWidth, double screenHeight, double 
     return {static_cast<int>(left), static_cast<int>(top)};
 }
 
-bool GetKeyValue(Registry& registry, RegistryRoot root, const QString& keyPath,
-                 const QString& valueName, QString& text) {
+bool readRegistryString(Registry& registry, RegistryRoot root, const QString& keyPath,
+                        const QString& valueName, QString& text) {
     text.clear();
     Registry::Key key = 0;
     if (!registry.openKey(root, keyPath, reg::AllAccess, key)) {
@@ -108,12 +97,12 @@ bool GetKeyValue(Registry& registry, RegistryRoot root, const QString& keyPath,
 
 QString findSysInfoTool(Registry& registry) {
     QString value;
-    if (GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey, kSysInfoPathValue,
-                    value)) {
+    if (readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoPathKey, kSysInfoPathValue,
+                           value)) {
         return value;
     }
-    if (GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoFolderKey, kSysInfoFolderValue,
-                    value)) {
+    if (readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoFolderKey,
+                           kSysInfoFolderValue, value)) {
         const QString path = joinPath(value, kSysInfoFileName);
         const QFileInfo info(path);
         if (info.isFile() && !info.isHidden()) {
@@ -127,7 +116,7 @@ QString sysInfoUnavailableMessage() {
     return QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
 }
 
-bool StartSysInfo(Registry& registry, Shell& shell, Dialogs& dialogs, QWidget* parent) {
+bool startSysInfoTool(Registry& registry, Shell& shell, Dialogs& dialogs, QWidget* parent) {
     const QString path = findSysInfoTool(registry);
     if (!path.isEmpty() && shell.startProgram(path)) {
         return true;
@@ -136,65 +125,69 @@ bool StartSysInfo(Registry& registry, Shell& shell, Dialogs& dialogs, QWidget* p
     return false;
 }
 
-FrmAbout::FrmAbout(QWidget* parent, Dialogs& dialogs, Registry& registry, Shell& shell)
+AboutWindow::AboutWindow(QWidget* parent, Dialogs& dialogs, Registry& registry, Shell& shell)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs), registry_(registry), shell_(shell) {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    buildControls();
-    load();
+    setUpWindow();
+    buildTexts();
+    buildSeparator();
+    buildButtons();
+    setWindowTitle(aboutCaption());
+    version_->setText(aboutVersionText(kVersionMajor, kVersionMinor, kVersionRevision));
+    title_->setText(kProgramTitle);
 }
 
-void FrmAbout::buildControls() {
-    // The owner's font, so the window reads like the rest of the program; a Japanese
-    // Gothic face when it stands alone.
-    if (parentWidget() != nullptr) {
-        setFont(parentWidget()->font());
-    } else {
-        QFont gothic;
-        gothic.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP"),
-                            QStringLiteral("IPAGothic")});
-        gothic.setPixelSize(12);
-        setFont(gothic);
-    }
-    setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+void AboutWindow::setUpWindow() {
+    // The owner's font, so the window reads like the rest of the program; the program's
+    // own when it stands alone.
+    setFont(parentWidget() != nullptr ? parentWidget()->font() : programFont());
     setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(ClientHeightTwips));
     setWindowIcon(programIcon());
+}
 
-    picIcon_ = new QLabel(this);
-    picIcon_->setObjectName(QStringLiteral("picIcon"));
-    picIcon_->setGeometry(twipsToPixels(240), twipsToPixels(240), twipsToPixels(540),
-                          twipsToPixels(540));
-    picIcon_->setPixmap(programIcon().pixmap(twipsToPixels(540), twipsToPixels(540)));
-    picIcon_->setAlignment(Qt::AlignCenter);
+QLabel* AboutWindow::addLabel(const char* name, const QString& text, int left, int top, int width,
+                              int height) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QLatin1String(name));
+    placeTwips(label, left, top, width, height);
+    return label;
+}
 
-    lblTitle_ = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ"), this);
-    lblTitle_->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle_->setGeometry(twipsToPixels(1050), twipsToPixels(240), twipsToPixels(4440),
-                           twipsToPixels(480));
-    QFont titleFont = lblTitle_->font();
+void AboutWindow::buildTexts() {
+    QLabel* icon = addLabel("picIcon", QString(), 240, 240, 540, 540);
+    icon->setPixmap(programIcon().pixmap(twipsToPixels(540), twipsToPixels(540)));
+    icon->setAlignment(Qt::AlignCenter);
+
+    title_ = addLabel("lblTitle", QString(), 1050, 240, 4440, 480);
+    QFont titleFont = title_->font();
     scaleFont(titleFont, 1.6);
     titleFont.setBold(true);
-    lblTitle_->setFont(titleFont);
-    lblTitle_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    title_->setFont(titleFont);
+    title_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    lblVersion_ = new QLabel(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"), this);
-    lblVersion_->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion_->setGeometry(twipsToPixels(1050), twipsToPixels(780), twipsToPixels(4440),
-                             twipsToPixels(270));
+    version_ = addLabel("lblVersion", QString(), 1050, 780, 4440, 270);
 
-    lblDescription_ = new QLabel(aboutDescriptionText(), this);
-    lblDescription_->setObjectName(QStringLiteral("lblDescription"));
-    lblDescription_->setGeometry(twipsToPixels(1050), twipsToPixels(1095), twipsToPixels(4500),
-                                 twipsToPixels(1290));
-    lblDescription_->setWordWrap(true);
-    lblDescription_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QLabel* description =
+        addLabel("lblDescription", aboutDescriptionText(), 1050, 1095, 4500, 1290);
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    // An etched separator: a dark line with a light one under it.
+    QLabel* disclaimer = addLabel("lblDisclaimer", aboutDisclaimerText(), 255, 2565, 3870, 915);
+    disclaimer->setWordWrap(true);
+    disclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont smallFont = disclaimer->font();
+    scaleFont(smallFont, 0.9);
+    disclaimer->setFont(smallFont);
+}
+
+void AboutWindow::buildSeparator() {
+    // An etched line: a dark line with a light one under it.
     for (int i = 0; i < 2; ++i) {
-        QFrame* line = new QFrame(this);
+        auto* line = new QFrame(this);
         line->setObjectName(QStringLiteral("Line1(%1)").arg(i));
         line->setGeometry(twipsToPixels(105), twipsToPixels(2445) + i, twipsToPixels(5520), 1);
         line->setFrameShape(QFrame::NoFrame);
@@ -202,52 +195,27 @@ void FrmAbout::buildControls() {
         QPalette palette = line->palette();
         palette.setColor(QPalette::Window, i == 0 ? QColor(128, 128, 128) : QColor(255, 255, 255));
         line->setPalette(palette);
-        line1_[i] = line;
     }
-
-    lblDisclaimer_ = new QLabel(aboutDisclaimerText(), this);
-    lblDisclaimer_->setObjectName(QStringLiteral("lblDisclaimer"));
-    lblDisclaimer_->setGeometry(twipsToPixels(255), twipsToPixels(2565), twipsToPixels(3870),
-                                twipsToPixels(915));
-    lblDisclaimer_->setWordWrap(true);
-    lblDisclaimer_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    QFont smallFont = lblDisclaimer_->font();
-    scaleFont(smallFont, 0.9);
-    lblDisclaimer_->setFont(smallFont);
-
-    cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(twipsToPixels(4245), twipsToPixels(2625), twipsToPixels(1260),
-                        twipsToPixels(375));
-    cmdOK_->setDefault(true);
-    cmdOK_->setAutoDefault(true);
-    connect(cmdOK_, &QPushButton::clicked, this, &QWidget::close);
-
-    cmdSysInfo_ = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
-    cmdSysInfo_->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo_->setGeometry(twipsToPixels(4245), twipsToPixels(3075), twipsToPixels(1260),
-                             twipsToPixels(375));
-    connect(cmdSysInfo_, &QPushButton::clicked, this, [this] { StartSysInfo(); });
-
-    cmdOK_->setFocus();
 }
 
-void FrmAbout::load() {
-    setWindowTitle(aboutCaption());
-    lblVersion_->setText(aboutVersionText(kVersionMajor, kVersionMinor, kVersionRevision));
-    lblTitle_->setText(kProgramTitle);
+void AboutWindow::buildButtons() {
+    okButton_ = new QPushButton(QStringLiteral("OK"), this);
+    okButton_->setObjectName(QStringLiteral("cmdOK"));
+    placeTwips(okButton_, 4245, 2625, 1260, 375);
+    okButton_->setDefault(true);
+    okButton_->setAutoDefault(true);
+    connect(okButton_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* sysInfo = new QPushButton(QStringLiteral("ｼｽﾃﾑ情報(&S)..."), this);
+    sysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    placeTwips(sysInfo, 4245, 3075, 1260, 375);
+    connect(sysInfo, &QPushButton::clicked, this,
+            [this] { startSysInfoTool(registry_, shell_, dialogs_, this); });
+
+    okButton_->setFocus();
 }
 
-void FrmAbout::StartSysInfo() {
-    tav::StartSysInfo(registry_, shell_, dialogs_, this);
-}
-
-bool FrmAbout::GetKeyValue(RegistryRoot root, const QString& keyPath, const QString& valueName,
-                           QString& text) {
-    return tav::GetKeyValue(registry_, root, keyPath, valueName, text);
-}
-
-void FrmAbout::returnToPlace() {
+void AboutWindow::returnToPlace() {
     QScreen* screen = this->screen();
     if (screen == nullptr) {
         screen = QGuiApplication::primaryScreen();
@@ -267,24 +235,24 @@ void FrmAbout::returnToPlace() {
     }
 }
 
-void FrmAbout::paintEvent(QPaintEvent* event) {
+void AboutWindow::paintEvent(QPaintEvent* event) {
     returnToPlace();
     QDialog::paintEvent(event);
 }
 
-void FrmAbout::keyPressEvent(QKeyEvent* event) {
+void AboutWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        cmdOK_->click();
+        okButton_->click();
         event->accept();
         return;
     }
     QDialog::keyPressEvent(event);
 }
 
-FrmAbout* showAboutWindow(QPointer<FrmAbout>& window, QWidget* owner, Dialogs& dialogs,
-                          Registry& registry, Shell& shell) {
+AboutWindow* showAboutWindow(QPointer<AboutWindow>& window, QWidget* owner, Dialogs& dialogs,
+                             Registry& registry, Shell& shell) {
     if (window.isNull()) {
-        window = new FrmAbout(owner, dialogs, registry, shell);
+        window = new AboutWindow(owner, dialogs, registry, shell);
     }
     window->show();
     window->raise();

@@ -1,8 +1,10 @@
-// The program's title and version, as the version window and the message boxes show them.
+// The program's title, version, icon and font, as its windows and message boxes show them.
 #pragma once
 
 #include "platform/dialogs.h"
 
+#include <QFont>
+#include <QIcon>
 #include <QString>
 
 namespace tav {
@@ -13,5 +15,11 @@ namespace tav {
 inline constexpr int kVersionMajor = 1;
 inline constexpr int kVersionMinor = 1;
 inline constexpr int kVersionRevision = 0;
+
+// The program's icon (compiled into the program).
+QIcon programIcon();
+
+// The font of the program's windows: a Japanese Gothic face at 12 pixels.
+QFont programFont();
 
 } // namespace tav

@@ -2,7 +2,6 @@
 
 #include "platform/paths.h"
 #include "platform/profile_strings.h"
-#include "settings/profile_access.h"
 
 #include <iterator>
 #include <limits>
@@ -34,7 +33,7 @@ QString decodeExactValue(const QString& stored) {
 }
 
 QString exactValueFor(const QString& stored, const QString& exact) {
-    if (exact.isEmpty() || ini::readBack(exact, ProfileBufferBytes) != stored) {
+    if (exact.isEmpty() || ini::readBack(exact, ValueBufferBytes) != stored) {
         // No exact value, or one an older program left behind when it rewrote the key.
         return stored;
     }
@@ -46,7 +45,7 @@ QString exactValueFor(const QString& stored, const QString& exact) {
     while (end < exact.size()) {
         const qsizetype length = exact[end].isHighSurrogate() && end + 1 < exact.size() ? 2 : 1;
         bytes += ini::toCp932(exact.mid(end, length)).size();
-        if (bytes > ProfileBufferBytes - 1) {
+        if (bytes > ValueBufferBytes - 1) {
             break;
         }
         end += length;
@@ -72,12 +71,12 @@ std::vector<ProfileValue> readExactValues(ProfileStrings& profiles, const QStrin
 
 } // namespace
 
-Settings LoadSettings(ProfileStrings& profiles, const QString& settingsFile) {
+Settings loadSettings(ProfileStrings& profiles, const QString& settingsFile) {
     std::vector<ProfileValue> values;
     for (const SettingsKey& key : SettingsKeys) {
         values.push_back({QLatin1String(key.name), QString()}); // every default ""
     }
-    ProfileAccess(profiles, ProfileRead, settingsFile, section(), values);
+    profiles.readValues(settingsFile, section(), values, ValueBufferBytes);
     const std::vector<ProfileValue> exact = readExactValues(profiles, settingsFile);
     Settings s;
     for (size_t i = 0; i < values.size(); ++i) {
@@ -86,7 +85,7 @@ Settings LoadSettings(ProfileStrings& profiles, const QString& settingsFile) {
     return s;
 }
 
-void SaveSettings(ProfileStrings& profiles, const QString& settingsFile, const Settings& settings) {
+void saveSettings(ProfileStrings& profiles, const QString& settingsFile, const Settings& settings) {
     const std::vector<ProfileValue> before = readExactValues(profiles, settingsFile);
     std::vector<ProfileValue> values;
     std::vector<ProfileValue> exact;
@@ -101,7 +100,7 @@ void SaveSettings(ProfileStrings& profiles, const QString& settingsFile, const S
         }
     }
     values.insert(values.end(), exact.begin(), exact.end());
-    ProfileAccess(profiles, ProfileWrite, settingsFile, section(), values);
+    profiles.writeValues(settingsFile, section(), values); // a failure leaves the file as it was
 }
 
 } // namespace tav

@@ -9,15 +9,15 @@ namespace tav {
 
 class ProfileStrings;
 
-// The seven values of the settings file, named after their keys.
+// The seven values of the settings file; SettingsKeys names the key of each.
 struct Settings {
-    QString ExcelFolder; // target folder (LblFolderName)
-    QString ExcelFile;   // workbook file name (txtExcelName)
-    QString Owner;       // author (txtOwnerName)
-    QString Title;       // title (txtExcelTitle)
-    QString Hyodai;      // subject (txtHyoudai)
-    QString Comment;     // comment (txtComment)
-    QString orgPath;     // folder of the file browser (Dir1)
+    QString targetFolder;  // the folder the workbook goes to (LblFolderName)
+    QString workbookName;  // the workbook's file name (txtExcelName)
+    QString author;        // document author (txtOwnerName)
+    QString title;         // document title (txtExcelTitle)
+    QString subject;       // document subject (txtHyoudai)
+    QString comment;       // document comment (txtComment)
+    QString browserFolder; // the folder the file browser showed (Dir1)
 
     bool operator==(const Settings&) const = default;
 };
@@ -31,13 +31,13 @@ struct SettingsKey {
     QString Settings::*field;
 };
 inline constexpr SettingsKey SettingsKeys[] = {
-    {"ExcelFolder", &Settings::ExcelFolder},
-    {"ExcelFile", &Settings::ExcelFile},
-    {"Owner", &Settings::Owner},
-    {"Title", &Settings::Title},
-    {"Hyodai", &Settings::Hyodai},
-    {"Comment", &Settings::Comment},
-    {"orgPath", &Settings::orgPath},
+    {"ExcelFolder", &Settings::targetFolder},
+    {"ExcelFile", &Settings::workbookName},
+    {"Owner", &Settings::author},
+    {"Title", &Settings::title},
+    {"Hyodai", &Settings::subject},
+    {"Comment", &Settings::comment},
+    {"orgPath", &Settings::browserFolder},
 };
 
 // The file is stored in the Japanese ANSI code page (CP932), so a settings file of the
@@ -48,6 +48,9 @@ inline constexpr SettingsKey SettingsKeys[] = {
 // it; this program takes the exact value as long as the first key still holds what CP932 made of it
 // (an older program that rewrote the first key leaves an exact value that no longer applies).
 inline constexpr char ExactValueSuffix[] = ".utf8";
+// The plain keys are read into a buffer of this many bytes, the terminating zero included:
+// at most 1022 bytes (CP932) of a value come back, cut on a character boundary.
+inline constexpr int ValueBufferBytes = 1023;
 // The exact keys are read whole (the whole file is at most this size); the value they
 // give is cut like the one of the plain key.
 inline constexpr int ExactValueBufferBytes = 1024 * 1024 + 1;
@@ -70,11 +73,11 @@ QString settingsFilePath(const QString& programFolder);
 // Every key read in order from one reading of the settings file; a missing value reads
 // "". A file that is no regular file reads as no file; of a file beyond the size limit
 // of IniProfileStrings only the first lines are read.
-Settings LoadSettings(ProfileStrings& profiles, const QString& settingsFile);
+Settings loadSettings(ProfileStrings& profiles, const QString& settingsFile);
 
 // Every key written in order, in one replacement of the file. Failures are silent: an
 // unwritable file, one that is no regular file, or one beyond the size limit stays as
 // it was.
-void SaveSettings(ProfileStrings& profiles, const QString& settingsFile, const Settings& settings);
+void saveSettings(ProfileStrings& profiles, const QString& settingsFile, const Settings& settings);
 
 } // namespace tav

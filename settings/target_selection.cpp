@@ -15,8 +15,8 @@ TargetFolderChoice chooseTargetFolder(Dialogs& dialogs, QWidget* owner, const QS
     return {chosen, folderFixed || chosen != initial};
 }
 
-LayoutFamilyState layoutFamilyState(int optListIndex) {
-    const bool withNotes = optListIndex == 0;
+LayoutFamilyState layoutFamilyState(int familyIndex) {
+    const bool withNotes = familyIndex == 0;
     return {withNotes, !withNotes, withNotes, !withNotes};
 }
 

@@ -14,7 +14,7 @@ class Dialogs;
 QString targetFolderPrompt();
 
 struct TargetFolderChoice {
-    QString folder;   // new caption of LblFolderName
+    QString folder;   // the target folder, as the label LblFolderName shows it
     bool folderFixed; // new value of folderFixed
 };
 
@@ -24,13 +24,14 @@ struct TargetFolderChoice {
 TargetFolderChoice chooseTargetFolder(Dialogs& dialogs, QWidget* owner, const QString& targetFolder,
                                       const QString& browserFolder, bool folderFixed);
 
-// Which controls of the two layout families are available after OptList(index).
+// Which controls of the two layout families are available once family `familyIndex` is
+// chosen (0: with a notes column, 1: without, as the buttons OptList(0) and OptList(1)).
 struct LayoutFamilyState {
-    bool cmdList;    // sample with notes column
-    bool cmdNoList;  // sample without notes column
-    bool framList;   // layouts with notes column
-    bool framNoList; // layouts without notes column
+    bool withNotesSampleEnabled;     // the sample with a notes column (CmdList)
+    bool withoutNotesSampleEnabled;  // the sample without one (CmdNoList)
+    bool withNotesLayoutsEnabled;    // the layouts with a notes column (FramList)
+    bool withoutNotesLayoutsEnabled; // the layouts without one (FramNoList)
 };
-LayoutFamilyState layoutFamilyState(int optListIndex);
+LayoutFamilyState layoutFamilyState(int familyIndex);
 
 } // namespace tav

@@ -1,5 +1,5 @@
-// One ShowPicture of a 12-megapixel JPEG against the bare libturbojpeg full-size decode of
-// the same file, side by side in one run.
+// One preview display of a 12-megapixel JPEG against the bare libturbojpeg full-size
+// decode of the same file, side by side in one run.
 //
 //   bench_preview [--reuse-heap] [photo.jpg] [rounds]
 //
@@ -40,6 +40,28 @@ double bestWallMs(int rounds, const std::function<void()>& work) {
     return best;
 }
 
+struct Row {
+    const char* what;
+    double cpu;
+    double wall;
+};
+
+// The rows side by side, each with its ratio to the first.
+void printRows(const std::vector<Row>& rows) {
+    std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
+    for (const Row& r : rows)
+        std::printf("%-56s %12.2f %7.2fx %12.2f %7.2fx\n", r.what, r.cpu, r.cpu / rows[0].cpu,
+                    r.wall, r.wall / rows[0].wall);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    if (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -68,8 +90,8 @@ int main(int argc, char** argv) {
 
     tav::testing::PreviewTestWindow ui;
     tav::testing::ScriptedDialogs dialogs;
-    tav::PreviewController controller(&ui.window, &ui.wait, dialogs);
-    ui.window.show();
+    tav::PreviewController controller(ui, dialogs);
+    ui.form.show();
     QApplication::processEvents();
     // A display of a file other than the last one decodes it (cold); a redisplay of the
     // same unchanged file, as a rotation or mode change does, reuses the decoded picture
@@ -78,13 +100,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString copyA = dir.filePath(QStringLiteral("a.jpg"));
     const QString copyB = dir.filePath(QStringLiteral("b.jpg"));
-    for (const QString& copy : {copyA, copyB}) {
-        QFile out(copy);
-        if (!out.open(QIODevice::WriteOnly) || out.write(jpeg) != jpeg.size()) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(copy));
-            return 1;
-        }
-    }
+    if (!writeFile(copyA, jpeg) || !writeFile(copyB, jpeg))
+        return 1;
     bool flip = false;
     auto cold = [&] {
         flip = !flip;
@@ -92,11 +109,6 @@ int main(int argc, char** argv) {
     };
     auto warm = [&] { controller.showPicture(copyA, QStringLiteral(" 90")); };
 
-    struct Row {
-        const char* what;
-        double cpu;
-        double wall;
-    };
     std::vector<Row> rows;
     rows.push_back({"bare libturbojpeg decode, full size", tav::bench::bestMs(rounds, bare),
                     bestWallMs(rounds, bare)});
@@ -104,20 +116,17 @@ int main(int argc, char** argv) {
     std::vector<std::string> labels;
     labels.reserve(6);
     for (int mode = 0; mode < 3; ++mode) {
-        ui.option1[mode]->setChecked(true);
-        ui.cmbSun->setCurrentIndex(9); // "1"
-        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", new file");
+        ui.modeButtons[mode]->setChecked(true);
+        ui.magnification->setCurrentIndex(9); // "1"
+        labels.push_back(std::string("showPicture ") + modes[mode] + " \" 90\", new file");
         rows.push_back(
             {labels.back().c_str(), tav::bench::bestMs(rounds, cold), bestWallMs(rounds, cold)});
-        labels.push_back(std::string("ShowPicture ") + modes[mode] + " \" 90\", same file");
+        labels.push_back(std::string("showPicture ") + modes[mode] + " \" 90\", same file");
         rows.push_back(
             {labels.back().c_str(), tav::bench::bestMs(rounds, warm), bestWallMs(rounds, warm)});
     }
 
-    std::printf("%-56s %12s %8s %12s %8s\n", "", "CPU ms", "ratio", "wall ms", "ratio");
-    for (const Row& r : rows)
-        std::printf("%-56s %12.2f %7.2fx %12.2f %7.2fx\n", r.what, r.cpu, r.cpu / rows[0].cpu,
-                    r.wall, r.wall / rows[0].wall);
+    printRows(rows);
     std::printf("\nmessages shown: %d (expected 0)\n", dialogs.messageCount());
     return 0;
 }

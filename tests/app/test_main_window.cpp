@@ -61,14 +61,14 @@ QStringList comboTexts(const QComboBox* combo) {
 }
 
 QStringList documentTexts(const MainWindow& w) {
-    return {w.LblFolderName->text(), w.txtExcelName->text(), w.txtOwnerName->text(),
-            w.txtExcelTitle->text(), w.txtHyoudai->text(),   w.txtComment->text()};
+    return {w.targetFolderLabel->text(), w.workbookNameEdit->text(), w.authorEdit->text(),
+            w.titleEdit->text(),         w.subjectEdit->text(),      w.commentEdit->text()};
 }
 
 void activateFolder(MainWindow& w, const QString& path) {
-    for (int i = 0; i < w.Dir1->count(); ++i) {
-        if (w.Dir1->item(i)->data(Qt::UserRole).toString() == path) {
-            emit w.Dir1->itemActivated(w.Dir1->item(i));
+    for (int i = 0; i < w.folderList->count(); ++i) {
+        if (w.folderList->item(i)->data(Qt::UserRole).toString() == path) {
+            emit w.folderList->itemActivated(w.folderList->item(i));
             return;
         }
     }
@@ -76,10 +76,10 @@ void activateFolder(MainWindow& w, const QString& path) {
 }
 
 void chooseDrive(MainWindow& w, const QString& root) {
-    const int index = w.Drive1->findData(root);
+    const int index = w.driveList->findData(root);
     QVERIFY(index >= 0);
-    w.Drive1->setCurrentIndex(index);
-    emit w.Drive1->activated(index);
+    w.driveList->setCurrentIndex(index);
+    emit w.driveList->activated(index);
 }
 
 // Runs `open` (which shows a modal dialog) and returns the texts of the dialog's
@@ -146,9 +146,9 @@ struct PreviewedWindow {
         window = &f.startWithOwnPreview(photos.path());
     }
     void click(const char* name) {
-        const auto items = window->File1->findItems(QLatin1String(name), Qt::MatchExactly);
-        window->File1->setCurrentItem(items.at(0));
-        emit window->File1->itemClicked(items.at(0));
+        const auto items = window->fileList->findItems(QLatin1String(name), Qt::MatchExactly);
+        window->fileList->setCurrentItem(items.at(0));
+        emit window->fileList->itemClicked(items.at(0));
     }
     QTemporaryDir photos;
     WindowFixture f;
@@ -240,10 +240,11 @@ void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
     QCOMPARE(documentTexts(w), (QStringList{QStringLiteral("/home/u"), {}, {}, {}, {}, {}}));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u"));
     QVERIFY(!w.folderFixed());
-    QVERIFY(!w.ChkReUse->isChecked());
+    QVERIFY(!w.recallSettingsCheck->isChecked());
     QCOMPARE(w.settings(), tav::Settings());
     QCOMPARE(w.programFolder(), f.programDir.path());
-    QCOMPARE(w.txtTitle->toPlainText(), QStringLiteral("ﾌｧｲﾙ日時(容量)\n画像ｻｲｽﾞ"));
+    QCOMPARE(w.previewControls.information->toPlainText(),
+             QStringLiteral("ﾌｧｲﾙ日時(容量)\n画像ｻｲｽﾞ"));
     QCOMPARE(f.dialogs.shown.size(), 0);
     QVERIFY(f.profiles.writes.isEmpty());
 }
@@ -257,12 +258,12 @@ void MainWindowTest::startWithSettingsRestoresOnlyTheBrowserFolder() {
     MainWindow& w = f.start();
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
     QCOMPARE(w.fileBrowser().fileListFolder(), QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.Drive1->currentText(), QStringLiteral("/"));
-    QVERIFY(w.txtExcelName->text().isEmpty());
-    QVERIFY(w.txtOwnerName->text().isEmpty());
-    QCOMPARE(w.settings().Owner, QStringLiteral("佐藤"));
-    QCOMPARE(w.settings().ExcelFolder, QStringLiteral("/srv/reports"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.driveList->currentText(), QStringLiteral("/"));
+    QVERIFY(w.workbookNameEdit->text().isEmpty());
+    QVERIFY(w.authorEdit->text().isEmpty());
+    QCOMPARE(w.settings().author, QStringLiteral("佐藤"));
+    QCOMPARE(w.settings().targetFolder, QStringLiteral("/srv/reports"));
 }
 
 void MainWindowTest::storedFolderOnUnreadableVolumeFallsBackToRoot() {
@@ -270,9 +271,9 @@ void MainWindowTest::storedFolderOnUnreadableVolumeFallsBackToRoot() {
     f.store("orgPath", QStringLiteral("/media/card/DCIM"));
     MainWindow& w = f.start();
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/"));
-    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/"));
-    QCOMPARE(itemTexts(w.File1), QStringList{QStringLiteral("root.jpg")});
+    QCOMPARE(w.driveList->currentData().toString(), QStringLiteral("/"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/"));
+    QCOMPARE(itemTexts(w.fileList), QStringList{QStringLiteral("root.jpg")});
     QCOMPARE(f.dialogs.shown.size(), 0);
 }
 
@@ -280,9 +281,9 @@ void MainWindowTest::storedFolderMissingOnPresentVolumeStaysOnThatVolume() {
     WindowFixture f;
     f.store("orgPath", QStringLiteral("/media/usb/gone"));
     MainWindow& w = f.start();
-    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/media/usb"));
+    QCOMPARE(w.driveList->currentData().toString(), QStringLiteral("/media/usb"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/media/usb"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/media/usb"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/media/usb"));
     QCOMPARE(f.dialogs.shown.size(), 0);
 }
 
@@ -300,20 +301,21 @@ void MainWindowTest::storedFolderFromAnotherSystemIsIgnored() {
     f.store("orgPath", orgPath);
     MainWindow& w = f.start();
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u"));
     QCOMPARE(f.dialogs.shown.size(), 0);
 }
 
 void MainWindowTest::fixedListsAreFilled() {
     WindowFixture f;
     MainWindow& w = f.start();
-    QCOMPARE(comboTexts(w.CmbSun),
+    QCOMPARE(comboTexts(w.previewControls.magnification),
              QString::fromLatin1("0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9 1 2 3 4 5 6 7 8 9 10")
                  .split(QLatin1Char(' ')));
-    QCOMPARE(w.CmbSun->currentText(), QStringLiteral("1"));
-    QCOMPARE(comboTexts(w.CmbKaiten), (QStringList{QStringLiteral("  0"), QStringLiteral(" 90"),
-                                                   QStringLiteral("180"), QStringLiteral("270")}));
-    QCOMPARE(w.CmbKaiten->currentText(), QStringLiteral("  0"));
+    QCOMPARE(w.previewControls.magnification->currentText(), QStringLiteral("1"));
+    QCOMPARE(comboTexts(w.previewControls.rotation),
+             (QStringList{QStringLiteral("  0"), QStringLiteral(" 90"), QStringLiteral("180"),
+                          QStringLiteral("270")}));
+    QCOMPARE(w.previewControls.rotation->currentText(), QStringLiteral("  0"));
 }
 
 void MainWindowTest::folderListShowsChainAndSubfoldersAndFilesMatchingPattern() {
@@ -321,14 +323,14 @@ void MainWindowTest::folderListShowsChainAndSubfoldersAndFilesMatchingPattern() 
     MainWindow& w = f.start();
     activateFolder(w, QStringLiteral("/home/u/photos"));
     QStringList paths;
-    for (int i = 0; i < w.Dir1->count(); ++i) {
-        paths.push_back(w.Dir1->item(i)->data(Qt::UserRole).toString());
+    for (int i = 0; i < w.folderList->count(); ++i) {
+        paths.push_back(w.folderList->item(i)->data(Qt::UserRole).toString());
     }
     QCOMPARE(paths,
              (QStringList{QStringLiteral("/"), QStringLiteral("/home"), QStringLiteral("/home/u"),
                           QStringLiteral("/home/u/photos"), QStringLiteral("/home/u/photos/sub")}));
-    QCOMPARE(w.Dir1->currentRow(), 3);
-    QCOMPARE(itemTexts(w.File1),
+    QCOMPARE(w.folderList->currentRow(), 3);
+    QCOMPARE(itemTexts(w.fileList),
              (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.JPG"), QStringLiteral("d.Gif"),
                           QStringLiteral("e.emf"), QStringLiteral("f.wmf"), QStringLiteral("g.bmp"),
                           QStringLiteral("h.png"), QStringLiteral("i.HEIC"),
@@ -340,13 +342,13 @@ void MainWindowTest::folderListShowsChainAndSubfoldersAndFilesMatchingPattern() 
     QCOMPARE(
         caption->text(),
         QStringLiteral("画像ファイル：( bmp, jpg, gif, wmf, emf, png, tiff, webp, heic, avif )"));
-    QCOMPARE(w.File1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.fileList->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u/photos"));
     // Up the chain again.
     activateFolder(w, QStringLiteral("/home"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home"));
-    QVERIFY(w.File1->count() == 0);
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home"));
+    QVERIFY(w.fileList->count() == 0);
 }
 
 void MainWindowTest::driveWithoutMediumSnapsBack() {
@@ -354,9 +356,9 @@ void MainWindowTest::driveWithoutMediumSnapsBack() {
     MainWindow& w = f.start();
     activateFolder(w, QStringLiteral("/home/u/photos"));
     chooseDrive(w, QStringLiteral("/media/card"));
-    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+    QCOMPARE(w.driveList->currentData().toString(), QStringLiteral("/"));
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.File1->count(), 12);
+    QCOMPARE(w.fileList->count(), 12);
     // A readable drive opens at its current folder, and coming back to the first drive
     // returns to where the browser was on it.
     chooseDrive(w, QStringLiteral("/media/usb"));
@@ -372,7 +374,7 @@ void MainWindowTest::driveWithoutMediumSnapsBack() {
 void MainWindowTest::driveListReadsVolumesAgainWhenOpened() {
     WindowFixture f;
     MainWindow& w = f.start();
-    QCOMPARE(w.Drive1->findData(QStringLiteral("/media/stick")), -1);
+    QCOMPARE(w.driveList->findData(QStringLiteral("/media/stick")), -1);
     // Volumes are read once at start; moving around asks none of them (a hung network
     // mount would freeze the window on every change of folder).
     QCOMPARE(f.fs.volumeCalls, 1);
@@ -381,20 +383,20 @@ void MainWindowTest::driveListReadsVolumesAgainWhenOpened() {
     chooseDrive(w, QStringLiteral("/"));
     QCOMPARE(f.fs.volumeCalls, 1);
     f.fs.addVolume(QStringLiteral("/media/stick"));
-    auto* drives = qobject_cast<tav::DriveList*>(w.Drive1);
+    auto* drives = qobject_cast<tav::DriveList*>(w.driveList);
     QVERIFY(drives);
     emit drives->aboutToShowPopup();
     QCOMPARE(f.fs.volumeCalls, 2);
-    QVERIFY(w.Drive1->findData(QStringLiteral("/media/stick")) >= 0);
-    QCOMPARE(w.Drive1->currentData().toString(), QStringLiteral("/"));
+    QVERIFY(w.driveList->findData(QStringLiteral("/media/stick")) >= 0);
+    QCOMPARE(w.driveList->currentData().toString(), QStringLiteral("/"));
 }
 
 void MainWindowTest::fileListFollowsTheFolder() {
     WindowFixture f;
     MainWindow& w = f.start();
     activateFolder(w, QStringLiteral("/home/u/photos"));
-    w.File1->findItems(QStringLiteral("d.Gif"), Qt::MatchExactly)[0]->setSelected(true);
-    w.File1->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    w.fileList->findItems(QStringLiteral("d.Gif"), Qt::MatchExactly)[0]->setSelected(true);
+    w.fileList->setCurrentRow(2, QItemSelectionModel::NoUpdate);
     const QStringList clickedBefore = f.preview.clicked;
     // Photos copied in, and one renamed by a run, show up without leaving the folder.
     f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("c2.jpg"));
@@ -404,7 +406,7 @@ void MainWindowTest::fileListFollowsTheFolder() {
     f.fs.addFolder(QStringLiteral("/home/u/photos/new"));
     f.fs.addFile(QStringLiteral("/home/u/photos"), QStringLiteral("z.bmp")); // tells the list
     QTRY_COMPARE(
-        itemTexts(w.File1),
+        itemTexts(w.fileList),
         (QStringList{QStringLiteral("B.JPG"), QStringLiteral("c2.jpg"), QStringLiteral("d.Gif"),
                      QStringLiteral("e.emf"), QStringLiteral("f.wmf"), QStringLiteral("g.bmp"),
                      QStringLiteral("h.png"), QStringLiteral("i.HEIC"), QStringLiteral("j.tif"),
@@ -412,9 +414,9 @@ void MainWindowTest::fileListFollowsTheFolder() {
                      QStringLiteral("z.bmp"), QStringLiteral("玄関.jpg")}));
     // What the user had chosen stays chosen, and nothing is previewed for it.
     QCOMPARE(w.fileBrowser().selectedFileNames(), QStringList{QStringLiteral("d.Gif")});
-    QCOMPARE(w.File1->currentItem()->text(), QStringLiteral("d.Gif"));
+    QCOMPARE(w.fileList->currentItem()->text(), QStringLiteral("d.Gif"));
     QCOMPARE(f.preview.clicked, clickedBefore);
-    QVERIFY(w.Dir1->findItems(QStringLiteral("new"), Qt::MatchEndsWith).size() == 1);
+    QVERIFY(w.folderList->findItems(QStringLiteral("new"), Qt::MatchEndsWith).size() == 1);
     // Another folder is followed instead.
     activateFolder(w, QStringLiteral("/home/u/photos/sub"));
     QCOMPARE(f.fs.watched, QStringLiteral("/home/u/photos/sub"));
@@ -436,7 +438,7 @@ void MainWindowTest::noTwoVisibleControlsOverlap() {
     QFETCH(bool, scrollBars);
     PreviewedWindow pw;
     MainWindow& w = *pw.window;
-    w.Option1[mode]->click();
+    w.previewControls.modeButtons[mode]->click();
     pw.click(qPrintable(photo));
     for (const char* bar : {"HScroll1", "VScroll1"}) {
         QCOMPARE(w.findChild<QWidget*>(QLatin1String(bar))->isVisibleTo(&w), scrollBars);
@@ -454,9 +456,9 @@ void MainWindowTest::waitNoteLetsClicksThroughOverThePreview() {
     QWidget& note = w.waitWindow();
     note.show();
     QVERIFY(!note.isWindow());
-    QVERIFY(w.Picture1->geometry().contains(note.geometry()));
-    for (QWidget* list : {static_cast<QWidget*>(w.File1), static_cast<QWidget*>(w.lstChk),
-                          static_cast<QWidget*>(w.lst2ndName)}) {
+    QVERIFY(w.previewView->geometry().contains(note.geometry()));
+    for (QWidget* list : {static_cast<QWidget*>(w.fileList), static_cast<QWidget*>(w.rotationList),
+                          static_cast<QWidget*>(w.displayNameList)}) {
         QVERIFY(!note.geometry().intersects(list->geometry()));
     }
     // A click on it reaches what lies under it.
@@ -478,18 +480,19 @@ void MainWindowTest::comboBoxesAndListsShowTheirLongestText() {
     QVERIFY(tav::textWidthPixels(w.font(), ascii) < tav::textWidthPixels(w.font(), japanese));
     for (const QString& path : {ascii, japanese}) {
         w.fileBrowser().setFolder(QFileInfo(path).path());
-        w.File1->findItems(QFileInfo(path).fileName(), Qt::MatchExactly)[0]->setSelected(true);
-        w.CmdIn->click();
+        w.fileList->findItems(QFileInfo(path).fileName(), Qt::MatchExactly)[0]->setSelected(true);
+        w.addButton->click();
     }
     w.selectionList().setDisplayName(0,
                                      QStringLiteral("北面外壁のひび割れ（幅0.3mm、長さ約1.2m）"));
-    w.Option1[1]->click(); // CmbSun shows in this mode
+    w.previewControls.modeButtons[1]->click(); // CmbSun shows in this mode
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
     // Each entry of an editable combo box shows from its first character with the
     // cursor at its end.
-    for (QComboBox* combo : {w.CmbSun, w.CmbKaiten, w.roundDialog().CmbRound}) {
+    for (QComboBox* combo : {w.previewControls.magnification, w.previewControls.rotation,
+                             w.rotationDialog().codeCombo}) {
         for (int i = 0; i < combo->count(); ++i) {
             combo->setEditText(combo->itemText(i));
             QLineEdit* edit = combo->lineEdit();
@@ -501,22 +504,22 @@ void MainWindowTest::comboBoxesAndListsShowTheirLongestText() {
         }
     }
     // The drive list opens wide enough for its longest volume.
-    QFontMetrics driveFont(w.Drive1->font());
-    for (int i = 0; i < w.Drive1->count(); ++i) {
-        QVERIFY(w.Drive1->view()->minimumWidth() >
-                driveFont.horizontalAdvance(w.Drive1->itemText(i)));
+    QFontMetrics driveFont(w.driveList->font());
+    for (int i = 0; i < w.driveList->count(); ++i) {
+        QVERIFY(w.driveList->view()->minimumWidth() >
+                driveFont.horizontalAdvance(w.driveList->itemText(i)));
     }
     // Every list scrolls far enough to show its widest row whole.
     const int textMargin = w.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-    for (tav::ExtentListWidget* list : {w.lstGazoFile, w.lstChk, w.lst2ndName}) {
+    for (tav::ExtentListWidget* list : {w.pathList, w.rotationList, w.displayNameList}) {
         const QString widest = tav::SelectionList::widestText(*list);
         const int reach = std::max(list->horizontalExtent(), list->viewport()->width());
         QVERIFY2(reach >= textMargin + tav::textWidthPixels(list->font(), widest),
                  qPrintable(list->objectName()));
     }
-    QCOMPARE(tav::SelectionList::widestText(*w.lstGazoFile), japanese);
+    QCOMPARE(tav::SelectionList::widestText(*w.pathList), japanese);
     w.fileBrowser().setFolder(QStringLiteral("/home/u/写真"));
-    for (QListWidget* list : {static_cast<QListWidget*>(w.File1), w.Dir1}) {
+    for (QListWidget* list : {static_cast<QListWidget*>(w.fileList), w.folderList}) {
         QTest::qWait(20); // the lists lay out their rows
         const int reach = list->horizontalScrollBar()->maximum() + list->viewport()->width();
         for (int i = 0; i < list->count(); ++i) {
@@ -535,13 +538,13 @@ void MainWindowTest::chosenRowIsShownByTheProgramsPreview() {
     WindowFixture f;
     f.fs.addFile(photos.path(), QStringLiteral("site.jpg"));
     MainWindow& w = f.startWithOwnPreview(photos.path());
-    const QString before = w.txtTitle->toPlainText();
-    w.File1->selectAll();
-    w.CmdIn->click();
+    const QString before = w.previewControls.information->toPlainText();
+    w.fileList->selectAll();
+    w.addButton->click();
     w.selectionList().makeCurrent(0);
     // The preview writes the file's date, size and picture size.
-    QVERIFY(w.txtTitle->toPlainText() != before);
-    QCOMPARE(w.txtTitle->toPlainText().count(QLatin1Char('\n')), 1);
+    QVERIFY(w.previewControls.information->toPlainText() != before);
+    QCOMPARE(w.previewControls.information->toPlainText().count(QLatin1Char('\n')), 1);
 }
 
 void MainWindowTest::recallRestoresStartUpValuesEveryTime() {
@@ -556,50 +559,50 @@ void MainWindowTest::recallRestoresStartUpValuesEveryTime() {
     const QStringList storedTexts{QStringLiteral("/srv/reports"), QStringLiteral("点検.xls"),
                                   QStringLiteral("佐藤"),         QStringLiteral("外壁"),
                                   QStringLiteral("表題"),         QStringLiteral("コメント")};
-    w.ChkReUse->click(); // tick
+    w.recallSettingsCheck->click(); // tick
     QCOMPARE(documentTexts(w), storedTexts);
     QVERIFY(!w.folderFixed());
-    w.txtOwnerName->setText(QStringLiteral("鈴木"));
-    w.txtComment->setText(QStringLiteral("edited"));
-    w.ChkReUse->click(); // untick: nothing changes
-    QCOMPARE(w.txtOwnerName->text(), QStringLiteral("鈴木"));
-    QCOMPARE(w.txtComment->text(), QStringLiteral("edited"));
-    w.ChkReUse->click(); // tick again: the start-up values once more
+    w.authorEdit->setText(QStringLiteral("鈴木"));
+    w.commentEdit->setText(QStringLiteral("edited"));
+    w.recallSettingsCheck->click(); // untick: nothing changes
+    QCOMPARE(w.authorEdit->text(), QStringLiteral("鈴木"));
+    QCOMPARE(w.commentEdit->text(), QStringLiteral("edited"));
+    w.recallSettingsCheck->click(); // tick again: the start-up values once more
     QCOMPARE(documentTexts(w), storedTexts);
     // The recalled folder is not fixed: the browser overwrites it.
     activateFolder(w, QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u/photos"));
 }
 
 void MainWindowTest::recallOfEmptyStoredValuesEmptiesTheFields() {
     WindowFixture f;
     MainWindow& w = f.start();
-    w.txtExcelName->setText(QStringLiteral("typed"));
-    w.ChkReUse->click();
+    w.workbookNameEdit->setText(QStringLiteral("typed"));
+    w.recallSettingsCheck->click();
     QCOMPARE(documentTexts(w), (QStringList{{}, {}, {}, {}, {}, {}}));
 }
 
 void MainWindowTest::targetFolderFixingStopsTheLabelFollowingTheBrowser() {
     WindowFixture f;
     MainWindow& w = f.start();
-    w.txtExcelName->setText(QStringLiteral("book"));
+    w.workbookNameEdit->setText(QStringLiteral("book"));
     // Confirming the folder that is already shown fixes nothing.
     f.dialogs.folderAnswers.push_back(QStringLiteral("/home/u"));
-    w.CmdSetFolder->click();
+    w.targetFolderButton->click();
     QVERIFY(!w.folderFixed());
     QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/home/u"));
     activateFolder(w, QStringLiteral("/home/u/photos"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u/photos"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u/photos"));
     // Another folder fixes it.
     f.dialogs.folderAnswers.push_back(QStringLiteral("/srv/out"));
-    w.CmdSetFolder->click();
+    w.targetFolderButton->click();
     QVERIFY(w.folderFixed());
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/srv/out"));
-    QCOMPARE(w.txtExcelName->text(), QStringLiteral("book"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/srv/out"));
+    QCOMPARE(w.workbookNameEdit->text(), QStringLiteral("book"));
     activateFolder(w, QStringLiteral("/home/u/photos/sub"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/srv/out"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/srv/out"));
     // The browser opens on the target folder; cancelling keeps everything.
-    w.CmdSetFolder->click();
+    w.targetFolderButton->click();
     QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/srv/out"));
     QVERIFY(w.folderFixed());
     QCOMPARE(f.dialogs.messageCount(), 0);
@@ -608,10 +611,10 @@ void MainWindowTest::targetFolderFixingStopsTheLabelFollowingTheBrowser() {
 void MainWindowTest::cancelledFolderBrowserOnEmptyLabelTakesBrowserFolder() {
     WindowFixture f;
     MainWindow& w = f.start();
-    w.LblFolderName->clear();
-    w.CmdSetFolder->click(); // cancel
+    w.targetFolderLabel->clear();
+    w.targetFolderButton->click(); // cancel
     QCOMPARE(f.dialogs.browseInitialFolders.last(), QStringLiteral("/home/u"));
-    QCOMPARE(w.LblFolderName->text(), QStringLiteral("/home/u"));
+    QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u"));
     QVERIFY(!w.folderFixed());
 }
 
@@ -630,11 +633,11 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
     QSignalSpy ended(&w, &MainWindow::programEnded);
     activateFolder(w, QStringLiteral("/home/u/photos"));
     f.dialogs.folderAnswers.push_back(QStringLiteral("/srv/out"));
-    w.CmdSetFolder->click();
-    w.txtExcelName->setText(QStringLiteral("報告"));
-    w.txtHyoudai->setText(QStringLiteral("件名"));
+    w.targetFolderButton->click();
+    w.workbookNameEdit->setText(QStringLiteral("報告"));
+    w.subjectEdit->setText(QStringLiteral("件名"));
     if (useEndButton) {
-        w.CmdEnd->click();
+        w.quitButton->click();
     } else {
         w.close();
     }
@@ -650,7 +653,7 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
     if (useEndButton) {
         w.close();
     } else {
-        w.CmdEnd->click();
+        w.quitButton->click();
     }
     w.shutdown();
     QCOMPARE(f.profiles.writes.size(), 7);
@@ -667,18 +670,18 @@ void MainWindowTest::settingsSurviveARealRestart() {
     {
         MainWindow& w = f.start(&ini);
         activateFolder(w, folder);
-        w.txtComment->setText(QStringLiteral("10時〜12時"));
-        w.txtOwnerName->setText(QStringLiteral("第２回　点検"));
+        w.commentEdit->setText(QStringLiteral("10時〜12時"));
+        w.authorEdit->setText(QStringLiteral("第２回　点検"));
         w.close();
     }
     QVERIFY(QFile::exists(f.iniPath()));
     MainWindow& again = f.start(&ini);
     QCOMPARE(again.fileBrowser().folder(), folder);
-    QVERIFY(again.txtComment->text().isEmpty());
-    again.ChkReUse->click();
-    QCOMPARE(again.txtComment->text(), QStringLiteral("10時〜12時"));
-    QCOMPARE(again.txtOwnerName->text(), QStringLiteral("第２回　点検"));
-    QCOMPARE(again.LblFolderName->text(), folder);
+    QVERIFY(again.commentEdit->text().isEmpty());
+    again.recallSettingsCheck->click();
+    QCOMPARE(again.commentEdit->text(), QStringLiteral("10時〜12時"));
+    QCOMPARE(again.authorEdit->text(), QStringLiteral("第２回　点検"));
+    QCOMPARE(again.targetFolderLabel->text(), folder);
 }
 
 void MainWindowTest::unwritableSettingsStillEndTheProgramSilently() {
@@ -687,8 +690,8 @@ void MainWindowTest::unwritableSettingsStillEndTheProgramSilently() {
     f.store("Owner", QStringLiteral("old"));
     MainWindow& w = f.start();
     QSignalSpy ended(&w, &MainWindow::programEnded);
-    w.txtOwnerName->setText(QStringLiteral("new"));
-    w.CmdEnd->click();
+    w.authorEdit->setText(QStringLiteral("new"));
+    w.quitButton->click();
     QCOMPARE(ended.size(), 1);
     QCOMPARE(f.stored("Owner"), QStringLiteral("old"));
     QCOMPARE(f.dialogs.shown.size(), 0);
@@ -697,35 +700,35 @@ void MainWindowTest::unwritableSettingsStillEndTheProgramSilently() {
 void MainWindowTest::layoutFamiliesKeepTheirInnerChoice() {
     WindowFixture f;
     MainWindow& w = f.start();
-    QVERIFY(w.CmdList->isEnabled() && !w.CmdNoList->isEnabled());
-    QVERIFY(w.FramList->isEnabled() && !w.FramNoList->isEnabled());
-    QVERIFY(!w.OptNoList[2]->isEnabled());
-    w.OptListSelect[3]->click();
-    w.OptList[1]->click();
-    QVERIFY(!w.CmdList->isEnabled() && w.CmdNoList->isEnabled());
-    QVERIFY(!w.FramList->isEnabled() && w.FramNoList->isEnabled());
-    QVERIFY(!w.OptListSelect[3]->isEnabled());
-    w.OptNoList[4]->click();
-    w.OptList[0]->click();
-    QVERIFY(w.CmdList->isEnabled() && !w.CmdNoList->isEnabled());
-    QVERIFY(w.OptListSelect[3]->isChecked());
-    QVERIFY(w.OptNoList[4]->isChecked());
-    QVERIFY(!w.OptListSelect[0]->isChecked());
-    QVERIFY(w.OptList[0]->isChecked() && !w.OptList[1]->isChecked());
+    QVERIFY(w.withNotesSampleButton->isEnabled() && !w.withoutNotesSampleButton->isEnabled());
+    QVERIFY(w.withNotesFrame->isEnabled() && !w.withoutNotesFrame->isEnabled());
+    QVERIFY(!w.withoutNotesLayoutOptions[2]->isEnabled());
+    w.withNotesLayoutOptions[3]->click();
+    w.layoutFamilyOptions[1]->click();
+    QVERIFY(!w.withNotesSampleButton->isEnabled() && w.withoutNotesSampleButton->isEnabled());
+    QVERIFY(!w.withNotesFrame->isEnabled() && w.withoutNotesFrame->isEnabled());
+    QVERIFY(!w.withNotesLayoutOptions[3]->isEnabled());
+    w.withoutNotesLayoutOptions[4]->click();
+    w.layoutFamilyOptions[0]->click();
+    QVERIFY(w.withNotesSampleButton->isEnabled() && !w.withoutNotesSampleButton->isEnabled());
+    QVERIFY(w.withNotesLayoutOptions[3]->isChecked());
+    QVERIFY(w.withoutNotesLayoutOptions[4]->isChecked());
+    QVERIFY(!w.withNotesLayoutOptions[0]->isChecked());
+    QVERIFY(w.layoutFamilyOptions[0]->isChecked() && !w.layoutFamilyOptions[1]->isChecked());
 }
 
 void MainWindowTest::fileNameCheckBoxGreysOutExtensionCheckBox() {
     WindowFixture f;
     MainWindow& w = f.start();
-    w.ChkMakeKaku->setChecked(false);
-    w.ChkMakeFileName->click();
-    QVERIFY(!w.ChkMakeFileName->isChecked());
-    QVERIFY(!w.ChkMakeKaku->isEnabled());
-    QVERIFY(!w.ChkMakeKaku->isChecked());
-    w.ChkMakeFileName->click();
-    QVERIFY(w.ChkMakeKaku->isEnabled());
-    QVERIFY(!w.ChkMakeKaku->isChecked());
-    QVERIFY(!w.ChkNameChange->isChecked());
+    w.extensionCheck->setChecked(false);
+    w.fileNameCheck->click();
+    QVERIFY(!w.fileNameCheck->isChecked());
+    QVERIFY(!w.extensionCheck->isEnabled());
+    QVERIFY(!w.extensionCheck->isChecked());
+    w.fileNameCheck->click();
+    QVERIFY(w.extensionCheck->isEnabled());
+    QVERIFY(!w.extensionCheck->isChecked());
+    QVERIFY(!w.renameFilesCheck->isChecked());
 }
 
 void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
@@ -738,9 +741,9 @@ void MainWindowTest::resultWorkbookEndsTheProgramWithoutWritingSettings() {
     const QString result = f.programDir.filePath(QStringLiteral("結果.xls"));
     QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), result));
     w.runHost().setResultWorkbookPath(result);
-    w.txtOwnerName->setText(QStringLiteral("変更した作成者"));
-    w.CmdShowExcel->setEnabled(true);
-    w.CmdShowExcel->click();
+    w.authorEdit->setText(QStringLiteral("変更した作成者"));
+    w.showWorkbookButton->setEnabled(true);
+    w.showWorkbookButton->click();
     QCOMPARE(shell.openedDocuments, QStringList{result});
     QCOMPARE(ended.size(), 1);
     // Neither the button nor the close that follows writes the settings file.
@@ -827,7 +830,7 @@ void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
     const tav::testing::DefaultShellOverride useShell(shell);
     MainWindow& w = f.start();
     // Without the sample beside the program: the warning names the expected path.
-    w.CmdList->click();
+    w.withNotesSampleButton->click();
     QCOMPARE(f.dialogs.messageCount(), 1);
     QCOMPARE(f.dialogs.shown.back().text, QStringLiteral("サンプルファイル：") +
                                               f.programDir.path() +
@@ -837,14 +840,14 @@ void MainWindowTest::sampleButtonsOpenOneMoreWindowPerClick() {
 
     const QString sample = f.programDir.filePath(QStringLiteral("ﾉｰﾄ付きｻﾝﾌﾟﾙ.xls"));
     QVERIFY(QFile::copy(QStringLiteral(TAVOLIN_TEMPLATE_PATH), sample));
-    w.CmdList->click();
-    w.CmdList->click();
+    w.withNotesSampleButton->click();
+    w.withNotesSampleButton->click();
     QCOMPARE(shell.openedDocuments, (QStringList{sample, sample}));
     QVERIFY(w.spreadsheetApp() != nullptr);
     QCOMPARE(f.dialogs.messageCount(), 1);
     // Nothing on the desktop can show it: the user is told, and the program goes on.
     shell.openSucceeds = false;
-    w.CmdList->click();
+    w.withNotesSampleButton->click();
     QCOMPARE(f.dialogs.messageCount(), 2);
     QVERIFY(f.dialogs.shown.back().text.startsWith(
         QStringLiteral("Excelファイルを表示できるプログラムが見つかりません。\n\n") + sample));

@@ -25,9 +25,9 @@ namespace {
 
 // Selects the named files of File1 (and only those).
 void selectFiles(MainWindow& w, const QStringList& names) {
-    w.File1->clearSelection();
+    w.fileList->clearSelection();
     for (const QString& name : names) {
-        const auto found = w.File1->findItems(name, Qt::MatchExactly);
+        const auto found = w.fileList->findItems(name, Qt::MatchExactly);
         QVERIFY2(found.size() == 1, qPrintable(name));
         found[0]->setSelected(true);
     }
@@ -57,8 +57,8 @@ struct ListedWindow {
         }
         MainWindow& w = f.start();
         openFolder(w, folder);
-        w.File1->selectAll();
-        w.CmdIn->click();
+        w.fileList->selectAll();
+        w.addButton->click();
     }
     MainWindow& w() { return *f.window; }
     SelectionList& list() { return f.window->selectionList(); }
@@ -126,7 +126,7 @@ void SelectionListTest::registeringFormsPathsWithOneSeparator() {
     MainWindow& w = f.start();
     openFolder(w, folder);
     selectFiles(w, {file});
-    w.CmdIn->click();
+    w.addButton->click();
     QCOMPARE(paths(w.selectionList()), QStringList{expected});
     QCOMPARE(w.selectionList().rotation(0), QStringLiteral("  0"));
     QCOMPARE(w.selectionList().displayName(0), QStringLiteral("ファイル名と同じ"));
@@ -137,25 +137,25 @@ void SelectionListTest::registeringSkipsKnownPathsAndKeepsBrowserOrder() {
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/home/u/photos"));
     selectFiles(w, {QStringLiteral("d.Gif")});
-    w.CmdIn->click();
-    w.CmdIn->click(); // the same file again
+    w.addButton->click();
+    w.addButton->click(); // the same file again
     QCOMPARE(w.selectionList().rowCount(), 1);
     // Selected in any order, registered in the browser's order; d.Gif is known.
     selectFiles(w, {QStringLiteral("g.bmp"), QStringLiteral("d.Gif"), QStringLiteral("a.jpg")});
-    w.CmdIn->click();
+    w.addButton->click();
     QCOMPARE(paths(w.selectionList()), (QStringList{QStringLiteral("/home/u/photos/d.Gif"),
                                                     QStringLiteral("/home/u/photos/a.jpg"),
                                                     QStringLiteral("/home/u/photos/g.bmp")}));
-    QCOMPARE(w.lstChk->count(), 3);
-    QCOMPARE(w.lst2ndName->count(), 3);
+    QCOMPARE(w.rotationList->count(), 3);
+    QCOMPARE(w.displayNameList->count(), 3);
     // Case matters: another spelling of a path is another row.
     tav::SelectionList& list = w.selectionList();
     list.registerFiles(QStringLiteral("/home/u/photos"), {QStringLiteral("A.JPG")},
                        QStringLiteral("  0"));
     QCOMPARE(list.rowCount(), 4);
     // Nothing selected adds nothing.
-    w.File1->clearSelection();
-    w.CmdIn->click();
+    w.fileList->clearSelection();
+    w.addButton->click();
     QCOMPARE(list.rowCount(), 4);
 }
 
@@ -163,15 +163,15 @@ void SelectionListTest::newRowsTakeTheRotationComboText() {
     WindowFixture f;
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/home/u/photos"));
-    w.CmbKaiten->setCurrentIndex(1);
+    w.previewControls.rotation->setCurrentIndex(1);
     selectFiles(w, {QStringLiteral("a.jpg")});
-    w.CmdIn->click();
-    w.CmbKaiten->setEditText(QStringLiteral("45"));
+    w.addButton->click();
+    w.previewControls.rotation->setEditText(QStringLiteral("45"));
     selectFiles(w, {QStringLiteral("B.JPG")});
-    w.CmdIn->click();
+    w.addButton->click();
     QCOMPARE(w.selectionList().rotation(0), QStringLiteral(" 90"));
     QCOMPARE(w.selectionList().rotation(1), QStringLiteral("45"));
-    QCOMPARE(w.lstChk->item(1)->text(), QStringLiteral("45"));
+    QCOMPARE(w.rotationList->item(1)->text(), QStringLiteral("45"));
 }
 
 void SelectionListTest::doubleClickOnFileListRegistersLikeTheButton() {
@@ -179,7 +179,7 @@ void SelectionListTest::doubleClickOnFileListRegistersLikeTheButton() {
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/home/u/photos"));
     selectFiles(w, {QStringLiteral("e.emf"), QStringLiteral("f.wmf")});
-    emit w.File1->itemDoubleClicked(w.File1->item(3));
+    emit w.fileList->itemDoubleClicked(w.fileList->item(3));
     QCOMPARE(paths(w.selectionList()), (QStringList{QStringLiteral("/home/u/photos/e.emf"),
                                                     QStringLiteral("/home/u/photos/f.wmf")}));
 }
@@ -189,14 +189,14 @@ void SelectionListTest::registeringChangesNeitherCurrentRowNorPreview() {
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/home/u/photos"));
     selectFiles(w, {QStringLiteral("a.jpg")});
-    w.CmdIn->click();
+    w.addButton->click();
     w.selectionList().makeCurrent(0);
     f.preview.chosen.clear();
     selectFiles(w, {QStringLiteral("B.JPG"), QStringLiteral("g.bmp")});
-    w.CmdIn->click();
+    w.addButton->click();
     QCOMPARE(w.selectionList().currentRow(), 0);
     QVERIFY(f.preview.chosen.isEmpty());
-    QCOMPARE(w.File1->selectedItems().size(), 2);
+    QCOMPARE(w.fileList->selectedItems().size(), 2);
 }
 
 void SelectionListTest::registeringStopsAtTheRowLimit() {
@@ -213,8 +213,8 @@ void SelectionListTest::registeringStopsAtTheRowLimit() {
     QCOMPARE(
         list.registerFiles(QStringLiteral("/b"), {QStringLiteral("x.jpg")}, QStringLiteral("  0")),
         0);
-    QCOMPARE(w.lstChk->count(), 32767);
-    QCOMPARE(w.lst2ndName->count(), 32767);
+    QCOMPARE(w.rotationList->count(), 32767);
+    QCOMPARE(w.displayNameList->count(), 32767);
 }
 
 void SelectionListTest::extentRuleOnMeasuredWidths() {
@@ -233,19 +233,20 @@ void SelectionListTest::narrowListsWidenOnlyForPathsLongerThan30() {
     {
         ListedWindow lw(3, 30);
         QCOMPARE(lw.list().path(0).size(), 30);
-        QVERIFY(lw.w().lstGazoFile->horizontalExtent() > 4);
-        QCOMPARE(lw.w().lstChk->horizontalExtent(), 0);
-        QCOMPARE(lw.w().lst2ndName->horizontalExtent(), 0);
+        QVERIFY(lw.w().pathList->horizontalExtent() > 4);
+        QCOMPARE(lw.w().rotationList->horizontalExtent(), 0);
+        QCOMPARE(lw.w().displayNameList->horizontalExtent(), 0);
     }
     {
         ListedWindow lw(3, 31);
-        const int extent = lw.w().lstGazoFile->horizontalExtent();
-        const int expected = static_cast<int>(std::nearbyint(tav::textWidthPixels(
-                                 lw.w().lstGazoFile->font(), lw.list().path(0)))) +
-                             4;
+        const int extent = lw.w().pathList->horizontalExtent();
+        const int expected =
+            static_cast<int>(
+                std::nearbyint(tav::textWidthPixels(lw.w().pathList->font(), lw.list().path(0)))) +
+            4;
         QCOMPARE(extent, expected);
-        QCOMPARE(lw.w().lstChk->horizontalExtent(), extent);
-        QCOMPARE(lw.w().lst2ndName->horizontalExtent(), extent);
+        QCOMPARE(lw.w().rotationList->horizontalExtent(), extent);
+        QCOMPARE(lw.w().displayNameList->horizontalExtent(), extent);
     }
 }
 
@@ -255,38 +256,38 @@ void SelectionListTest::extentNeverShrinksOnRemoveAndResetsOnClear() {
     f.fs.addFile(QStringLiteral("/p"), QStringLiteral("b.jpg"));
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/p"));
-    w.File1->selectAll();
-    w.CmdIn->click();
-    const int wide = w.lstGazoFile->horizontalExtent();
+    w.fileList->selectAll();
+    w.addButton->click();
+    const int wide = w.pathList->horizontalExtent();
     QVERIFY(wide > 150);
-    QCOMPARE(w.lstChk->horizontalExtent(), wide);
+    QCOMPARE(w.rotationList->horizontalExtent(), wide);
     w.selectionList().makeCurrent(0);
-    w.CmdOut->click();
+    w.removeButton->click();
     QCOMPARE(w.selectionList().rowCount(), 1);
-    QCOMPARE(w.lstGazoFile->horizontalExtent(), wide);
-    QCOMPARE(w.lst2ndName->horizontalExtent(), wide);
+    QCOMPARE(w.pathList->horizontalExtent(), wide);
+    QCOMPARE(w.displayNameList->horizontalExtent(), wide);
     // Registering again measures the longest remaining path: narrower, so no change.
-    w.CmdIn->click();
-    QCOMPARE(w.lstGazoFile->horizontalExtent(), wide);
-    w.CmdAllClear->click();
+    w.addButton->click();
+    QCOMPARE(w.pathList->horizontalExtent(), wide);
+    w.clearButton->click();
     QCOMPARE(w.selectionList().rowCount(), 0);
-    for (ExtentListWidget* list : {w.lstGazoFile, w.lstChk, w.lst2ndName}) {
+    for (ExtentListWidget* list : {w.pathList, w.rotationList, w.displayNameList}) {
         QVERIFY(list->count() == 0);
         QVERIFY2(list->horizontalExtent() < 10, qPrintable(list->objectName()));
         QCOMPARE(list->horizontalScrollBar()->maximum(), 0);
     }
     // Registering nothing into an empty list resets the path list's extent too.
-    w.lstGazoFile->setHorizontalExtent(500);
-    w.File1->clearSelection();
-    w.CmdIn->click();
-    QVERIFY(w.lstGazoFile->horizontalExtent() < 10);
+    w.pathList->setHorizontalExtent(500);
+    w.fileList->clearSelection();
+    w.addButton->click();
+    QVERIFY(w.pathList->horizontalExtent() < 10);
 }
 
 void SelectionListTest::extentSetsTheHorizontalScrollRange() {
     WindowFixture f;
     MainWindow& w = f.start();
     w.show();
-    ExtentListWidget* list = w.lstChk;
+    ExtentListWidget* list = w.rotationList;
     list->addItem(QStringLiteral("  0"));
     list->setHorizontalExtent(400);
     QTest::qWait(50);
@@ -316,7 +317,7 @@ void SelectionListTest::choosingARowInAnyListMovesAllAndRaisesRowChosenOnce() {
     list->setCurrentRow(2);
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(chosen[0][0].toInt(), 2);
-    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+    for (ExtentListWidget* l : {lw.w().pathList, lw.w().rotationList, lw.w().displayNameList}) {
         QCOMPARE(l->currentRow(), 2);
     }
     QCOMPARE(lw.f.preview.chosen, QStringList{lw.list().path(2) + QStringLiteral("|180")});
@@ -332,9 +333,9 @@ void SelectionListTest::makeCurrentActsLikeTheUser() {
     QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
     lw.list().makeCurrent(3);
     QCOMPARE(chosen.size(), 1);
-    QCOMPARE(lw.w().lstChk->currentRow(), 3);
-    QCOMPARE(lw.w().lst2ndName->currentRow(), 3);
-    QCOMPARE(lw.w().lst2ndName->currentItem()->isSelected(), true);
+    QCOMPARE(lw.w().rotationList->currentRow(), 3);
+    QCOMPARE(lw.w().displayNameList->currentRow(), 3);
+    QCOMPARE(lw.w().displayNameList->currentItem()->isSelected(), true);
     lw.list().makeCurrent(3);
     QCOMPARE(chosen.size(), 1);
 }
@@ -351,7 +352,7 @@ void SelectionListTest::scrollingAnyListScrollsTheOthers() {
     QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
     auto* list = lw.w().findChild<ExtentListWidget*>(listName);
     list->verticalScrollBar()->setValue(17);
-    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+    for (ExtentListWidget* l : {lw.w().pathList, lw.w().rotationList, lw.w().displayNameList}) {
         QCOMPARE(l->topRow(), 17);
     }
     QCOMPARE(chosen.size(), 0);
@@ -364,13 +365,13 @@ void SelectionListTest::focusAloneDoesNotChooseARow() {
     lw.w().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&lw.w()));
     QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
-    lw.w().lstChk->setFocus(Qt::TabFocusReason);
-    QVERIFY(lw.w().lstChk->hasFocus());
+    lw.w().rotationList->setFocus(Qt::TabFocusReason);
+    QVERIFY(lw.w().rotationList->hasFocus());
     QCOMPARE(lw.list().currentRow(), -1);
-    QCOMPARE(lw.w().lstChk->currentRow(), -1);
+    QCOMPARE(lw.w().rotationList->currentRow(), -1);
     QCOMPARE(chosen.size(), 0);
     // The keyboard then moves through the rows as usual.
-    QTest::keyClick(lw.w().lstChk, Qt::Key_Down);
+    QTest::keyClick(lw.w().rotationList, Qt::Key_Down);
     QVERIFY(lw.list().currentRow() >= 0);
     QCOMPARE(chosen.size(), 1);
 }
@@ -381,24 +382,24 @@ void SelectionListTest::removingLeavesNoCurrentRowAndKeepsOrder() {
     lw.list().setDisplayName(2, QStringLiteral("name2"));
     lw.list().makeCurrent(1);
     QSignalSpy chosen(&lw.list(), &SelectionList::rowChosen);
-    lw.w().CmdOut->click();
+    lw.w().removeButton->click();
     QCOMPARE(paths(lw.list()), (QStringList{before[0], before[2], before[3]}));
     QCOMPARE(lw.list().displayName(1), QStringLiteral("name2"));
-    for (ExtentListWidget* l : {lw.w().lstGazoFile, lw.w().lstChk, lw.w().lst2ndName}) {
+    for (ExtentListWidget* l : {lw.w().pathList, lw.w().rotationList, lw.w().displayNameList}) {
         QCOMPARE(l->count(), 3);
         QCOMPARE(l->currentRow(), -1);
         QVERIFY(l->selectedItems().isEmpty());
     }
     QCOMPARE(chosen.size(), 0);
     // Choosing a row afterwards works as before.
-    lw.w().lstChk->setCurrentRow(1);
+    lw.w().rotationList->setCurrentRow(1);
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(lw.list().currentRow(), 1);
 }
 
 void SelectionListTest::removeWithoutCurrentRowDoesNothing() {
     ListedWindow lw(3);
-    lw.w().CmdOut->click();
+    lw.w().removeButton->click();
     QCOMPARE(lw.list().rowCount(), 3);
 }
 
@@ -411,8 +412,8 @@ void SelectionListTest::fieldReplacementKeepsTheRowInPlace() {
     list.setDisplayName(1, QStringLiteral("名前"));
     QCOMPARE(list.path(0), first);
     QCOMPARE(list.path(1), QStringLiteral("/p/renamed.jpg"));
-    QCOMPARE(lw.w().lstChk->item(1)->text(), QStringLiteral("270"));
-    QCOMPARE(lw.w().lst2ndName->item(1)->text(), QStringLiteral("名前"));
+    QCOMPARE(lw.w().rotationList->item(1)->text(), QStringLiteral("270"));
+    QCOMPARE(lw.w().displayNameList->item(1)->text(), QStringLiteral("名前"));
     QCOMPARE(list.rowCount(), 3);
     // Out-of-range rows are refused, not crashed on.
     list.setPath(7, QStringLiteral("x"));
@@ -424,8 +425,8 @@ void SelectionListTest::fileClickAsksThePreview() {
     WindowFixture f;
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/"));
-    w.File1->setCurrentRow(0);
-    emit w.File1->itemClicked(w.File1->item(0));
+    w.fileList->setCurrentRow(0);
+    emit w.fileList->itemClicked(w.fileList->item(0));
     QCOMPARE(f.preview.clicked, QStringList{QStringLiteral("/root.jpg")});
     QVERIFY(w.selectionList().rowCount() == 0);
 }
@@ -457,14 +458,14 @@ void SelectionListTest::keyboardMovesInTheFileListPreview() {
     WindowFixture f;
     MainWindow& w = f.start();
     openFolder(w, QStringLiteral("/home/u/photos"));
-    w.File1->setCurrentRow(key == Qt::Key_Home ? 0 : 1); // a.jpg or B.JPG
+    w.fileList->setCurrentRow(key == Qt::Key_Home ? 0 : 1); // a.jpg or B.JPG
     f.preview.clicked.clear();
     if (key == 0) {
-        w.File1->show();
-        QTest::mouseClick(w.File1->viewport(), Qt::LeftButton, {},
-                          w.File1->visualItemRect(w.File1->item(3)).center());
+        w.fileList->show();
+        QTest::mouseClick(w.fileList->viewport(), Qt::LeftButton, {},
+                          w.fileList->visualItemRect(w.fileList->item(3)).center());
     } else {
-        QTest::keyClick(w.File1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(w.fileList, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     }
     QCOMPARE(f.preview.clicked, previewed.isEmpty() ? QStringList() : QStringList{previewed});
     QVERIFY(w.selectionList().rowCount() == 0);
@@ -474,12 +475,12 @@ void SelectionListTest::nameDialogStartsWithTheFileName() {
     ListedWindow lw(2);
     lw.list().setDisplayName(1, QStringLiteral("earlier name"));
     lw.list().makeCurrent(1);
-    emit lw.w().lst2ndName->listDoubleClicked();
+    emit lw.w().displayNameList->listDoubleClicked();
     tav::NameDialog& dialog = lw.w().nameDialog();
     QVERIFY(dialog.isVisible());
     QVERIFY(!dialog.isModal());
     const QString fileName = lw.list().path(1).section(QLatin1Char('/'), -1);
-    QCOMPARE(dialog.txtFileName->text(), fileName);
+    QCOMPARE(dialog.nameEdit->text(), fileName);
     QCOMPARE(dialog.nameBeforeEditing(), fileName);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("ファイル名の変更"));
 }
@@ -490,21 +491,21 @@ void SelectionListTest::nameDialogWritesOnlyAChangedName() {
     lw.list().setDisplayName(0, QStringLiteral("kept"));
     lw.list().makeCurrent(0);
     dialog.openForCurrentRow();
-    dialog.CmdSet->click(); // unchanged text: nothing written
+    dialog.setButton->click(); // unchanged text: nothing written
     QVERIFY(!dialog.isVisible());
     QCOMPARE(lw.list().displayName(0), QStringLiteral("kept"));
     lw.list().makeCurrent(1);
     dialog.openForCurrentRow();
-    dialog.CmdSet->click();
+    dialog.setButton->click();
     QCOMPARE(lw.list().displayName(1), QStringLiteral("ファイル名と同じ"));
     dialog.openForCurrentRow();
-    dialog.txtFileName->setText(QStringLiteral(" 外壁 北面 "));
-    dialog.CmdSet->click();
+    dialog.nameEdit->setText(QStringLiteral(" 外壁 北面 "));
+    dialog.setButton->click();
     QCOMPARE(lw.list().displayName(1), QStringLiteral(" 外壁 北面 "));
-    QCOMPARE(lw.w().lst2ndName->item(1)->text(), QStringLiteral(" 外壁 北面 "));
+    QCOMPARE(lw.w().displayNameList->item(1)->text(), QStringLiteral(" 外壁 北面 "));
     dialog.openForCurrentRow();
-    dialog.txtFileName->setText(QStringLiteral("changed"));
-    dialog.CmdCancel->click();
+    dialog.nameEdit->setText(QStringLiteral("changed"));
+    dialog.cancelButton->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(lw.list().displayName(1), QStringLiteral(" 外壁 北面 "));
 }
@@ -514,9 +515,9 @@ void SelectionListTest::nameDialogWritesToTheRowCurrentAtSet() {
     tav::NameDialog& dialog = lw.w().nameDialog();
     lw.list().makeCurrent(0);
     dialog.openForCurrentRow();
-    dialog.txtFileName->setText(QStringLiteral("for row 2"));
-    lw.w().lst2ndName->setCurrentRow(2); // the user picks another row meanwhile
-    dialog.CmdSet->click();
+    dialog.nameEdit->setText(QStringLiteral("for row 2"));
+    lw.w().displayNameList->setCurrentRow(2); // the user picks another row meanwhile
+    dialog.setButton->click();
     QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
     QCOMPARE(lw.list().displayName(2), QStringLiteral("for row 2"));
 }
@@ -524,15 +525,15 @@ void SelectionListTest::nameDialogWritesToTheRowCurrentAtSet() {
 void SelectionListTest::dialogsWithoutCurrentRowWriteNothing() {
     ListedWindow lw(2);
     tav::NameDialog& name = lw.w().nameDialog();
-    tav::RoundDialog& round = lw.w().roundDialog();
+    tav::RotationDialog& round = lw.w().rotationDialog();
     lw.list().makeCurrent(1);
     name.openForCurrentRow();
     round.openForCurrentRow();
-    lw.w().CmdOut->click(); // the row goes while the dialogs are open
-    name.txtFileName->setText(QStringLiteral("orphan"));
-    round.CmbRound->setEditText(QStringLiteral("270"));
-    name.CmdSet->click();
-    round.CmdSet->click();
+    lw.w().removeButton->click(); // the row goes while the dialogs are open
+    name.nameEdit->setText(QStringLiteral("orphan"));
+    round.codeCombo->setEditText(QStringLiteral("270"));
+    name.setButton->click();
+    round.setButton->click();
     QVERIFY(!name.isVisible() && !round.isVisible());
     QCOMPARE(lw.list().rowCount(), 1);
     QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
@@ -545,14 +546,14 @@ void SelectionListTest::dialogsIgnoreEnterAndEscape() {
     lw.list().makeCurrent(0);
     tav::NameDialog& name = lw.w().nameDialog();
     name.openForCurrentRow();
-    name.txtFileName->setText(QStringLiteral("typed"));
-    QTest::keyClick(name.txtFileName, Qt::Key_Return);
-    QTest::keyClick(name.txtFileName, Qt::Key_Escape);
+    name.nameEdit->setText(QStringLiteral("typed"));
+    QTest::keyClick(name.nameEdit, Qt::Key_Return);
+    QTest::keyClick(name.nameEdit, Qt::Key_Escape);
     QVERIFY(name.isVisible());
     QCOMPARE(lw.list().displayName(0), QStringLiteral("ファイル名と同じ"));
-    tav::RoundDialog& round = lw.w().roundDialog();
+    tav::RotationDialog& round = lw.w().rotationDialog();
     round.openForCurrentRow();
-    QTest::keyClick(round.CmbRound, Qt::Key_Escape);
+    QTest::keyClick(round.codeCombo, Qt::Key_Escape);
     QVERIFY(round.isVisible());
     QVERIFY(lw.f.preview.shown.isEmpty());
 }
@@ -561,45 +562,45 @@ void SelectionListTest::roundDialogWritesCodeAndRedrawsOnce() {
     ListedWindow lw(3);
     lw.list().setRotation(1, QStringLiteral("180"));
     lw.list().makeCurrent(1);
-    emit lw.w().lstChk->listDoubleClicked();
-    tav::RoundDialog& dialog = lw.w().roundDialog();
+    emit lw.w().rotationList->listDoubleClicked();
+    tav::RotationDialog& dialog = lw.w().rotationDialog();
     QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.CmbRound->currentText(), QStringLiteral("180"));
-    QCOMPARE(dialog.CmbRound->count(), 4);
-    dialog.CmbRound->setCurrentIndex(1);
+    QCOMPARE(dialog.codeCombo->currentText(), QStringLiteral("180"));
+    QCOMPARE(dialog.codeCombo->count(), 4);
+    dialog.codeCombo->setCurrentIndex(1);
     lw.f.preview.chosen.clear();
-    dialog.CmdSet->click();
+    dialog.setButton->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(lw.list().rotation(1), QStringLiteral(" 90"));
-    QCOMPARE(lw.w().lstChk->item(1)->text(), QStringLiteral(" 90"));
+    QCOMPARE(lw.w().rotationList->item(1)->text(), QStringLiteral(" 90"));
     QCOMPARE(lw.f.preview.shown, QStringList{lw.list().path(1) + QStringLiteral("| 90")});
     QVERIFY(lw.f.preview.chosen.isEmpty());
     // A typed code is written as it stands.
     dialog.openForCurrentRow();
-    dialog.CmbRound->setEditText(QStringLiteral("45"));
-    dialog.CmdSet->click();
+    dialog.codeCombo->setEditText(QStringLiteral("45"));
+    dialog.setButton->click();
     QCOMPARE(lw.list().rotation(1), QStringLiteral("45"));
     QCOMPARE(lw.f.preview.shown.size(), 2);
 }
 
 void SelectionListTest::roundDialogSetDoesNotRunInsideItself() {
     ListedWindow lw(3);
-    tav::RoundDialog& dialog = lw.w().roundDialog();
+    tav::RotationDialog& dialog = lw.w().rotationDialog();
     lw.list().makeCurrent(1);
     dialog.openForCurrentRow();
-    dialog.CmbRound->setEditText(QStringLiteral(" 90"));
+    dialog.codeCombo->setEditText(QStringLiteral(" 90"));
     // A second click on 設定 is waiting, and the user chose another row meanwhile; both
     // reach the dialog while the preview processes events.
     lw.f.preview.whileShowing = [&] {
         lw.f.preview.whileShowing = nullptr; // once
         lw.list().makeCurrent(2);
-        QCoreApplication::postEvent(dialog.CmdSet,
+        QCoreApplication::postEvent(dialog.setButton,
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, {}));
-        QCoreApplication::postEvent(dialog.CmdSet,
+        QCoreApplication::postEvent(dialog.setButton,
                                     new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, {}));
         QCoreApplication::processEvents();
     };
-    dialog.CmdSet->click();
+    dialog.setButton->click();
     QCOMPARE(lw.f.preview.shown, QStringList{lw.list().path(1) + QStringLiteral("| 90")});
     QCOMPARE(lw.list().rotation(1), QStringLiteral(" 90"));
     QCOMPARE(lw.list().rotation(2), lw.list().rotation(0)); // untouched
@@ -609,10 +610,10 @@ void SelectionListTest::roundDialogSetDoesNotRunInsideItself() {
 void SelectionListTest::roundDialogCancelChangesNothing() {
     ListedWindow lw(2);
     lw.list().makeCurrent(0);
-    tav::RoundDialog& dialog = lw.w().roundDialog();
+    tav::RotationDialog& dialog = lw.w().rotationDialog();
     dialog.openForCurrentRow();
-    dialog.CmbRound->setCurrentIndex(3);
-    dialog.CmdCancel->click();
+    dialog.codeCombo->setCurrentIndex(3);
+    dialog.cancelButton->click();
     QVERIFY(!dialog.isVisible());
     QCOMPARE(lw.list().rotation(0), QStringLiteral("  0"));
     QVERIFY(lw.f.preview.shown.isEmpty());

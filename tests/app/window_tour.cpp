@@ -60,9 +60,9 @@ void shootModal(const char* name, const std::function<void()>& open) {
 }
 
 void clickFile(tav::MainWindow& w, const QString& name) {
-    const auto items = w.File1->findItems(name, Qt::MatchExactly);
-    w.File1->setCurrentItem(items.at(0));
-    emit w.File1->itemClicked(items.at(0));
+    const auto items = w.fileList->findItems(name, Qt::MatchExactly);
+    w.fileList->setCurrentItem(items.at(0));
+    emit w.fileList->itemClicked(items.at(0));
 }
 
 } // namespace
@@ -113,21 +113,21 @@ int main(int argc, char* argv[]) {
     settle(800);
 
     // The preview in 実寸 mode with both scroll bars, and ChkStart beside them.
-    w.Option1[1]->click();
+    w.previewControls.modeButtons[1]->click();
     clickFile(w, QStringLiteral("犬の写真_12MP.jpg"));
     shoot("preview-actual-size-scroll-bars.png");
 
     // The magnification 0.4, shown whole.
-    w.CmbSun->setCurrentIndex(3);
-    emit w.CmbSun->activated(3);
+    w.previewControls.magnification->setCurrentIndex(3);
+    emit w.previewControls.magnification->activated(3);
     shoot("magnification-0.4.png");
 
     // The selection list scrolled to the far right of its long Japanese paths.
-    w.File1->selectAll();
-    w.CmdIn->click();
+    w.fileList->selectAll();
+    w.addButton->click();
     w.selectionList().setDisplayName(1, QStringLiteral("玄関ポーチ北側のひび割れ（幅0.3mm）"));
     w.selectionList().makeCurrent(0);
-    QScrollBar* bar = w.lstGazoFile->horizontalScrollBar();
+    QScrollBar* bar = w.pathList->horizontalScrollBar();
     bar->setValue(bar->maximum());
     shoot("list-far-right.png");
 
@@ -145,8 +145,8 @@ int main(int argc, char* argv[]) {
     });
     shootModal("folder-browser.png",
                [&] { dialogs.browseForFolder(&w, tav::targetFolderPrompt(), photos); });
-    QMenu* menu = w.txtOwnerName->createStandardContextMenu();
-    menu->popup(w.txtOwnerName->mapToGlobal(QPoint(20, 10)));
+    QMenu* menu = w.authorEdit->createStandardContextMenu();
+    menu->popup(w.authorEdit->mapToGlobal(QPoint(20, 10)));
     shoot("edit-field-menu.png");
     menu->close();
     delete menu;

@@ -10,7 +10,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const int ms = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
     tav::QtDialogs dialogs;
-    QPointer<tav::FrmAbout> window;
+    QPointer<tav::AboutWindow> window;
     tav::showAboutWindow(window, nullptr, dialogs);
     QTimer::singleShot(ms, &app, &QCoreApplication::quit);
     return app.exec();

@@ -39,12 +39,12 @@ TEST(AboutPosition, CentredAndOneThirdDown) {
     const Case cases[] = {
         // 1024 x 768 pixels, a 390 x 270 window: exact divisions.
         {15360, 11520, 5850, 4050, 4755, 2490},
-        // Remainders are dropped: (15361 - 5850) \ 2 = 4755, (11521 - 4050) \ 3 = 2490.
+        // Remainders are dropped: 9511 / 2 gives 4755, 7471 / 3 gives 2490.
         {15361, 11521, 5850, 4050, 4755, 2490},
         // Differences are rounded first, halves to the even neighbour:
-        // 9510.5 -> 9510 \ 2 = 4755; 7471.5 -> 7472 \ 3 = 2490.
+        // 9510.5 rounds to 9510, half of it 4755; 7471.5 to 7472, a third of it 2490.
         {15360.5, 11521.5, 5850, 4050, 4755, 2490},
-        // 9511.5 -> 9512 \ 2 = 4756; 7470.5 -> 7470 \ 3 = 2490.
+        // 9511.5 rounds to 9512, half of it 4756; 7470.5 to 7470, a third of it 2490.
         {15361.5, 11520.5, 5850, 4050, 4756, 2490},
         // Just under a half rounds down, just over rounds up.
         {15360.49, 11524.51, 5850, 4050, 4755, 2491},
@@ -78,18 +78,18 @@ protected:
     ScriptedDialogs dialogs;
 };
 
-TEST_F(SysInfoLookup, GetKeyValueReadsAStringAndClosesTheKey) {
+TEST_F(SysInfoLookup, ReadRegistryStringReadsAStringAndClosesTheKey) {
     registry.setString(kSysInfoPathKey, kSysInfoPathValue, QStringLiteral("/usr/bin/情報"));
     QString text = QStringLiteral("old");
-    EXPECT_TRUE(GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
-                            kSysInfoPathValue, text));
+    EXPECT_TRUE(readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
+                                   kSysInfoPathValue, text));
     EXPECT_EQ(text, QStringLiteral("/usr/bin/情報")); // the terminating zero is dropped
     EXPECT_EQ(registry.lastAccess, 0x2003Fu);
     EXPECT_EQ(registry.lastCapacity, 1024);
     EXPECT_EQ(registry.openKeys, 0);
 }
 
-TEST_F(SysInfoLookup, GetKeyValueFailuresEmptyTheTextAndCloseTheKey) {
+TEST_F(SysInfoLookup, ReadRegistryStringFailuresEmptyTheTextAndCloseTheKey) {
     registry.addKey(kSysInfoFolderKey); // key without the value
     registry.setRaw(kSysInfoPathKey, kSysInfoPathValue, 4, QByteArray("\x01\0\0\0", 4));
     struct Case {
@@ -105,26 +105,27 @@ TEST_F(SysInfoLookup, GetKeyValueFailuresEmptyTheTextAndCloseTheKey) {
     };
     for (const Case& c : cases) {
         QString text = QStringLiteral("old");
-        EXPECT_FALSE(GetKeyValue(registry, c.root, c.key, c.value, text)) << c.key.toStdString();
+        EXPECT_FALSE(readRegistryString(registry, c.root, c.key, c.value, text))
+            << c.key.toStdString();
         EXPECT_EQ(text, QString());
         EXPECT_EQ(registry.openKeys, 0);
     }
 }
 
-TEST_F(SysInfoLookup, GetKeyValueKeepsTextWithoutTerminatorWhole) {
+TEST_F(SysInfoLookup, ReadRegistryStringKeepsTextWithoutTerminatorWhole) {
     // A value stored without its terminating zero loses no character.
     registry.setRaw(kSysInfoPathKey, kSysInfoPathValue, reg::TypeString, QByteArray("/bin/x"));
     QString text;
-    EXPECT_TRUE(GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
-                            kSysInfoPathValue, text));
+    EXPECT_TRUE(readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
+                                   kSysInfoPathValue, text));
     EXPECT_EQ(text, QStringLiteral("/bin/x"));
     // A value too long for the 1024-byte buffer is not found.
     registry.setString(kSysInfoPathKey, kSysInfoPathValue, QString(1024, QLatin1Char('a')));
-    EXPECT_FALSE(GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
-                             kSysInfoPathValue, text));
+    EXPECT_FALSE(readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
+                                    kSysInfoPathValue, text));
     registry.setString(kSysInfoPathKey, kSysInfoPathValue, QString(1023, QLatin1Char('a')));
-    EXPECT_TRUE(GetKeyValue(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
-                            kSysInfoPathValue, text));
+    EXPECT_TRUE(readRegistryString(registry, RegistryRoot::LocalMachine, kSysInfoPathKey,
+                                   kSysInfoPathValue, text));
     EXPECT_EQ(text.size(), 1023);
 }
 
@@ -133,7 +134,7 @@ TEST_F(SysInfoLookup, Location1StartsThePathItHolds) {
     // Location 2 also present: location 1 wins.
     makeFile(kSysInfoFileName);
     registry.setString(kSysInfoFolderKey, kSysInfoFolderValue, folder.path());
-    EXPECT_TRUE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_TRUE(startSysInfoTool(registry, shell, dialogs, nullptr));
     EXPECT_EQ(shell.startedPrograms, QStringList{QStringLiteral("/opt/info/tool")});
     EXPECT_EQ(dialogs.messageCount(), 0);
 }
@@ -142,7 +143,7 @@ TEST_F(SysInfoLookup, Location2WithTheToolInItsFolder) {
     const QString tool = makeFile(kSysInfoFileName);
     registry.setString(kSysInfoFolderKey, kSysInfoFolderValue, folder.path());
     EXPECT_EQ(findSysInfoTool(registry), tool);
-    EXPECT_TRUE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_TRUE(startSysInfoTool(registry, shell, dialogs, nullptr));
     EXPECT_EQ(shell.startedPrograms, QStringList{tool});
     EXPECT_EQ(dialogs.messageCount(), 0);
     // A folder recorded with a trailing separator gives no doubled one.
@@ -159,23 +160,23 @@ TEST_F(SysInfoLookup, UnavailableToolShowsTheMessage) {
         dialogs.shown.clear();
     };
     // Neither location.
-    EXPECT_FALSE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_FALSE(startSysInfoTool(registry, shell, dialogs, nullptr));
     EXPECT_TRUE(shell.startedPrograms.isEmpty());
     expectMessage();
     // Location 2 names a folder without the tool (another file is there).
     makeFile(QStringLiteral("msinfo32.exe.txt"));
     registry.setString(kSysInfoFolderKey, kSysInfoFolderValue, folder.path());
-    EXPECT_FALSE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_FALSE(startSysInfoTool(registry, shell, dialogs, nullptr));
     EXPECT_TRUE(shell.startedPrograms.isEmpty());
     expectMessage();
     // A folder carrying the tool's name is not the tool.
     ASSERT_TRUE(QDir(folder.path()).mkdir(kSysInfoFileName));
-    EXPECT_FALSE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_FALSE(startSysInfoTool(registry, shell, dialogs, nullptr));
     expectMessage();
     // The tool is found but does not start.
     registry.setString(kSysInfoPathKey, kSysInfoPathValue, QStringLiteral("/opt/info/tool"));
     shell.startSucceeds = false;
-    EXPECT_FALSE(StartSysInfo(registry, shell, dialogs, nullptr));
+    EXPECT_FALSE(startSysInfoTool(registry, shell, dialogs, nullptr));
     EXPECT_EQ(shell.startedPrograms, QStringList{QStringLiteral("/opt/info/tool")});
     expectMessage();
     EXPECT_EQ(registry.openKeys, 0);
@@ -191,23 +192,23 @@ TEST_F(SysInfoLookup, SystemRegistryAnswersFromInstalledPrograms) {
     }
     SystemInfoRegistry system({missing, notExecutable, second, third});
     QString text;
-    EXPECT_TRUE(
-        GetKeyValue(system, RegistryRoot::LocalMachine, kSysInfoPathKey, kSysInfoPathValue, text));
+    EXPECT_TRUE(readRegistryString(system, RegistryRoot::LocalMachine, kSysInfoPathKey,
+                                   kSysInfoPathValue, text));
     EXPECT_EQ(text, second); // the first installed, executable program of the list
     // Key names are matched ignoring letter case, as the registry does.
-    EXPECT_TRUE(GetKeyValue(system, RegistryRoot::LocalMachine, kSysInfoPathKey.toLower(),
-                            QStringLiteral("path"), text));
+    EXPECT_TRUE(readRegistryString(system, RegistryRoot::LocalMachine, kSysInfoPathKey.toLower(),
+                                   QStringLiteral("path"), text));
     // Location 2 and other roots do not exist here.
-    EXPECT_FALSE(GetKeyValue(system, RegistryRoot::LocalMachine, kSysInfoFolderKey,
-                             kSysInfoFolderValue, text));
-    EXPECT_FALSE(
-        GetKeyValue(system, RegistryRoot::CurrentUser, kSysInfoPathKey, kSysInfoPathValue, text));
+    EXPECT_FALSE(readRegistryString(system, RegistryRoot::LocalMachine, kSysInfoFolderKey,
+                                    kSysInfoFolderValue, text));
+    EXPECT_FALSE(readRegistryString(system, RegistryRoot::CurrentUser, kSysInfoPathKey,
+                                    kSysInfoPathValue, text));
     EXPECT_EQ(system.openKeys(), 0);
     EXPECT_EQ(findSysInfoTool(system), second);
 
     SystemInfoRegistry none({missing, notExecutable});
     EXPECT_EQ(findSysInfoTool(none), QString());
-    EXPECT_FALSE(StartSysInfo(none, shell, dialogs, nullptr));
+    EXPECT_FALSE(startSysInfoTool(none, shell, dialogs, nullptr));
     EXPECT_EQ(dialogs.messageCount(), 1);
 }
 

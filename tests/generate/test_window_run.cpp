@@ -77,13 +77,13 @@ TEST_F(WindowRun, RunFromTheWindow) {
                         QStringLiteral("photo_hopper_128.gif")},
                        QStringLiteral(" 90"));
     list.setDisplayName(1, QStringLiteral("縦の写真"));
-    w.LblFolderName->setText(work.path());
-    w.txtExcelName->setText(QStringLiteral("report.XLS"));
-    w.txtExcelTitle->setText(QStringLiteral("題"));
-    w.OptList[1]->setChecked(true);
-    w.OptNoList[1]->setChecked(true); // three a page, no notes
-    w.ChkNameChange->setChecked(true);
-    w.ChkMakeKaku->setChecked(false);
+    w.targetFolderLabel->setText(work.path());
+    w.workbookNameEdit->setText(QStringLiteral("report.XLS"));
+    w.titleEdit->setText(QStringLiteral("題"));
+    w.layoutFamilyOptions[1]->setChecked(true);
+    w.withoutNotesLayoutOptions[1]->setChecked(true); // three a page, no notes
+    w.renameFilesCheck->setChecked(true);
+    w.extensionCheck->setChecked(false);
     dialogs.yesNoAnswers = {true};
 
     WindowRunHost& host = w.runHost();
@@ -99,11 +99,11 @@ TEST_F(WindowRun, RunFromTheWindow) {
     std::vector<bool> showWorkbookEnabled;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
-        showWorkbookEnabled.push_back(w.CmdShowExcel->isEnabled());
+        showWorkbookEnabled.push_back(w.showWorkbookButton->isEnabled());
         runningAtClick.push_back(run.isRunning());
-        w.CmdExec->click();
+        w.createButton->click();
     });
-    w.CmdExec->click();
+    w.createButton->click();
     ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
@@ -114,8 +114,8 @@ TEST_F(WindowRun, RunFromTheWindow) {
                             }),
               1);
     EXPECT_FALSE(w.progressBar->isVisibleTo(&w));
-    EXPECT_TRUE(w.CmdShowExcel->isEnabled());
-    EXPECT_TRUE(w.CmdExec->isEnabled());
+    EXPECT_TRUE(w.showWorkbookButton->isEnabled());
+    EXPECT_TRUE(w.createButton->isEnabled());
     EXPECT_EQ(list.currentRow(), 2);
     EXPECT_EQ(host.resultWorkbookPath(), work.filePath(QStringLiteral("report.XLS")));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -139,9 +139,9 @@ TEST_F(WindowRun, TargetOpenEndsProgramAfterWritingSettings) {
     MainWindow& w = *window;
     w.selectionList().registerFiles(work.path(), {QStringLiteral("orientation_6.jpg")},
                                     QStringLiteral("  0"));
-    w.LblFolderName->setText(work.path());
-    w.txtExcelName->setText(QStringLiteral("open"));
-    w.txtOwnerName->setText(QStringLiteral("作成者"));
+    w.targetFolderLabel->setText(work.path());
+    w.workbookNameEdit->setText(QStringLiteral("open"));
+    w.authorEdit->setText(QStringLiteral("作成者"));
     QFile lock(work.filePath(QStringLiteral(".~lock.open.xls#")));
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.close();
@@ -170,10 +170,10 @@ TEST_F(WindowRun, ClosingDuringARunStopsItAndEnds) {
         for (int row = 0; row < 3; ++row) {
             list.setDisplayName(row, QStringLiteral("名前%1").arg(row));
         }
-        w.LblFolderName->setText(work.path());
-        w.txtExcelName->setText(QStringLiteral("report"));
-        w.txtOwnerName->setText(QStringLiteral("閉じた人"));
-        w.ChkNameChange->setChecked(true);
+        w.targetFolderLabel->setText(work.path());
+        w.workbookNameEdit->setText(QStringLiteral("report"));
+        w.authorEdit->setText(QStringLiteral("閉じた人"));
+        w.renameFilesCheck->setChecked(true);
         {
             QFile previous(target);
             ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
@@ -186,12 +186,12 @@ TEST_F(WindowRun, ClosingDuringARunStopsItAndEnds) {
         QObject::connect(&w, &MainWindow::programEnded, [&] { ended = true; });
         QObject::connect(&list, &SelectionList::rowChosen, &w, [&](int row) {
             if (row == 0) {
-                byCmdEnd ? w.CmdEnd->click() : static_cast<void>(w.close());
+                byCmdEnd ? w.quitButton->click() : static_cast<void>(w.close());
             }
         });
 
         w.show();
-        w.CmdExec->click();
+        w.createButton->click();
         EXPECT_EQ(dialogs.shown.size(), 1); // the first rename question, nothing after
         EXPECT_TRUE(ended);
         EXPECT_FALSE(profiles.writes.isEmpty());

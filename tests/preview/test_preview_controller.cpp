@@ -45,7 +45,7 @@ private:
             patternImage(w, h).save(path, format, 95);
         return path;
     }
-    QString info() const { return ui_->txtTitle->toPlainText(); }
+    QString info() const { return ui_->information->toPlainText(); }
     PreviewController::CanvasState canvas() const { return controller_->canvasState(); }
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -59,9 +59,8 @@ private slots:
         QVERIFY(dir_->isValid());
         ui_ = std::make_unique<PreviewTestWindow>();
         dialogs_ = std::make_unique<ScriptedDialogs>();
-        controller_ =
-            std::make_unique<PreviewController>(&ui_->window, &ui_->wait, *dialogs_, nullptr);
-        ui_->window.show();
+        controller_ = std::make_unique<PreviewController>(*ui_, *dialogs_, nullptr);
+        ui_->form.show();
     }
 
     void cleanup() {
@@ -83,8 +82,8 @@ private slots:
         QCOMPARE(c.picture, QRectF(0, 142, 3255, 2170));
         QCOMPARE(secondLine(info()), QStringLiteral("Height: 53×Width: 79"));
         QVERIFY(info().section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral(" KB")));
-        QVERIFY(ui_->wait.isHidden());
-        QCOMPARE(controller_->previewPath(), QString()); // ShowPicture leaves it alone
+        QVERIFY(ui_->note.isHidden());
+        QCOMPARE(controller_->previewPath(), QString()); // showPicture leaves it alone
     }
 
     void turnedCodeExchangesTheMeasures() {
@@ -128,43 +127,43 @@ private slots:
 
     void emptyPathBeforeAnyPictureShowsNothing() {
         const QString start = info();
-        ui_->option1[2]->setChecked(true); // a mode button redisplays PreviewPath ("")
+        ui_->modeButtons[2]->setChecked(true); // a mode button redisplays the previewed path ("")
         QVERIFY(!canvas().painted);
         QCOMPARE(info(), start);
         QCOMPARE(dialogs_->messageCount(), 0);
     }
 
     void modeButtonsShowAndHideTheMagnification() {
-        QVERIFY(ui_->cmbSun->isHidden());
-        ui_->option1[1]->setChecked(true);
-        QVERIFY(!ui_->cmbSun->isHidden());
-        ui_->option1[2]->setChecked(true);
-        QVERIFY(ui_->cmbSun->isHidden());
-        ui_->option1[1]->setChecked(true);
-        ui_->option1[0]->setChecked(true);
-        QVERIFY(ui_->cmbSun->isHidden());
+        QVERIFY(ui_->magnification->isHidden());
+        ui_->modeButtons[1]->setChecked(true);
+        QVERIFY(!ui_->magnification->isHidden());
+        ui_->modeButtons[2]->setChecked(true);
+        QVERIFY(ui_->magnification->isHidden());
+        ui_->modeButtons[1]->setChecked(true);
+        ui_->modeButtons[0]->setChecked(true);
+        QVERIFY(ui_->magnification->isHidden());
     }
 
     void fitModeFillsTheCanvas() {
         const QString path = picture("p300x200.bmp", 300, 200);
         controller_->fileClicked(path);
-        ui_->option1[2]->setChecked(true);
+        ui_->modeButtons[2]->setChecked(true);
         QCOMPARE(canvas().picture, QRectF(0, 0, 3255, 2455));
     }
 
     void invalidMagnificationShowsTheMessageAndPaintsNothing() {
         const QString path = picture("p300x200.bmp", 300, 200);
         controller_->fileClicked(path);
-        ui_->cmbSun->setEditText(QStringLiteral("1a"));
-        ui_->option1[1]->setChecked(true);
+        ui_->magnification->setEditText(QStringLiteral("1a"));
+        ui_->modeButtons[1]->setChecked(true);
         QCOMPARE(dialogs_->messageCount(), 1);
         QCOMPARE(dialogs_->shown.back().text, QStringLiteral("実寸の倍率が数値でありません"));
         QCOMPARE(dialogs_->shown.back().title, QStringLiteral("Tavolin"));
         QVERIFY(dialogs_->shown.back().icon == tav::MessageIcon::Exclamation);
         QVERIFY(!canvas().painted);
-        QVERIFY(ui_->wait.isHidden());
+        QVERIFY(ui_->note.isHidden());
 
-        ui_->cmbSun->setEditText(QStringLiteral("0"));
+        ui_->magnification->setEditText(QStringLiteral("0"));
         controller_->showPicture(path, QStringLiteral("  0"));
         QVERIFY(!canvas().painted);
         QCOMPARE(dialogs_->messageCount(), 1);
@@ -173,34 +172,34 @@ private slots:
     void actualSizeLargerOneWayShowsOneScrollBar() {
         const QString wide = picture("wide.bmp", 300, 100);
         controller_->fileClicked(wide);
-        ui_->option1[1]->setChecked(true);
+        ui_->modeButtons[1]->setChecked(true);
         QCOMPARE(canvas().width, 4500.0);
         QCOMPARE(canvas().height, 1500.0);
-        QVERIFY(!ui_->hScroll->isHidden());
-        QVERIFY(ui_->vScroll->isHidden());
-        QVERIFY(ui_->option1[2]->isHidden());
+        QVERIFY(!ui_->horizontalScroll->isHidden());
+        QVERIFY(ui_->verticalScroll->isHidden());
+        QVERIFY(ui_->modeButtons[2]->isHidden());
 
         const QString tall = picture("tall.bmp", 100, 300);
         controller_->fileClicked(tall);
-        QVERIFY(ui_->hScroll->isHidden());
-        QVERIFY(!ui_->vScroll->isHidden());
-        QVERIFY(!ui_->option1[2]->isHidden());
+        QVERIFY(ui_->horizontalScroll->isHidden());
+        QVERIFY(!ui_->verticalScroll->isHidden());
+        QVERIFY(!ui_->modeButtons[2]->isHidden());
 
         const QString small = picture("small.bmp", 100, 80);
         controller_->fileClicked(small);
-        QVERIFY(ui_->hScroll->isHidden());
-        QVERIFY(ui_->vScroll->isHidden());
+        QVERIFY(ui_->horizontalScroll->isHidden());
+        QVERIFY(ui_->verticalScroll->isHidden());
         QCOMPARE(canvas().picture, QRectF(877, 627, 1500, 1200));
     }
 
     void actualSizeAtOnePaintsRealPixels() {
         const QString path = picture("p120x90.bmp", 120, 90);
         controller_->fileClicked(path);
-        ui_->option1[1]->setChecked(true);
+        ui_->modeButtons[1]->setChecked(true);
         const auto c = canvas();
         const QPoint origin(qRound(c.picture.x() / 15), qRound(c.picture.y() / 15));
-        QImage shot(ui_->picture2->size(), QImage::Format_RGB32);
-        ui_->picture2->render(&shot);
+        QImage shot(ui_->canvas->size(), QImage::Format_RGB32);
+        ui_->canvas->render(&shot);
         const QImage expected = patternImage(120, 90);
         for (int y = 0; y < 90; ++y)
             for (int x = 0; x < 120; ++x)
@@ -214,7 +213,7 @@ private slots:
         QCOMPARE(controller_->holder().logicalSize(), QSize(2000, 1500));
         QCOMPARE(controller_->holder().picture().size(), QSize(250, 188)); // 1/8 covers 217 x 163
         QCOMPARE(secondLine(info()), QStringLiteral("Height: 397×Width: 529"));
-        ui_->option1[1]->setChecked(true); // magnification 1: every pixel
+        ui_->modeButtons[1]->setChecked(true); // magnification 1: every pixel
         QCOMPARE(controller_->holder().picture().size(), QSize(2000, 1500));
     }
 
@@ -233,23 +232,23 @@ private slots:
         const QString path = picture("photo.jpg", 2000, 1500, "JPG");
         controller_->fileClicked(path);
         QCOMPARE(controller_->decodeCount(), 1);
-        ui_->chkStart->setChecked(false);
+        ui_->startUnturned->setChecked(false);
         for (int code = 0; code < 4; ++code) {
-            ui_->cmbKaiten->setCurrentIndex(code);
-            emit ui_->cmbKaiten->activated(code);
+            ui_->rotation->setCurrentIndex(code);
+            emit ui_->rotation->activated(code);
         }
         QCOMPARE(controller_->decodeCount(), 1);
         QCOMPARE(controller_->holder().logicalSize(), QSize(1500, 2000)); // "270"
         // Fit stretches the turned picture over the canvas: its short side needs 217
         // pixels, more than the 1/8 decode has.
-        ui_->option1[2]->setChecked(true);
+        ui_->modeButtons[2]->setChecked(true);
         QCOMPARE(controller_->decodeCount(), 2);
-        ui_->option1[1]->setChecked(true); // actual size needs every pixel
+        ui_->modeButtons[1]->setChecked(true); // actual size needs every pixel
         QCOMPARE(controller_->decodeCount(), 3);
-        ui_->cmbSun->setCurrentIndex(18); // x10: more than the picture has; all of it serves
-        emit ui_->cmbSun->activated(18);
+        ui_->magnification->setCurrentIndex(18); // x10: more than the picture has; all of it serves
+        emit ui_->magnification->activated(18);
         QCOMPARE(controller_->decodeCount(), 3);
-        ui_->option1[0]->setChecked(true); // far more pixels than needed: decoded small again
+        ui_->modeButtons[0]->setChecked(true); // far more pixels than needed: decoded small again
         QCOMPARE(controller_->decodeCount(), 4);
         QCOMPARE(controller_->holder().picture().size(), QSize(188, 250));
     }
@@ -269,12 +268,12 @@ private slots:
         controller_->setMaximumCanvasSide(1000);
         const QString path = picture("p400x300.bmp", 400, 300);
         controller_->fileClicked(path);
-        ui_->cmbSun->setCurrentIndex(18); // "10": 4000 px
-        ui_->option1[1]->setChecked(true);
+        ui_->magnification->setCurrentIndex(18); // "10": 4000 px
+        ui_->modeButtons[1]->setChecked(true);
         // 10, 9, ..., 3 are too large; 2 (800 px) fits.
         QCOMPARE(dialogs_->messageCount(), 8);
         QCOMPARE(dialogs_->shown.back().text, QStringLiteral("画像サイズが大きすぎます"));
-        QCOMPARE(ui_->cmbSun->currentText(), QStringLiteral("2"));
+        QCOMPARE(ui_->magnification->currentText(), QStringLiteral("2"));
         QCOMPARE(canvas().width, 800.0 * 15);
         QVERIFY(canvas().painted);
     }
@@ -283,113 +282,113 @@ private slots:
         controller_->setMaximumCanvasSide(10);
         const QString path = picture("p400x300.bmp", 400, 300);
         controller_->fileClicked(path);
-        ui_->cmbSun->setEditText(QStringLiteral("1.5")); // typed, not in the list
-        ui_->option1[1]->setChecked(true);
+        ui_->magnification->setEditText(QStringLiteral("1.5")); // typed, not in the list
+        ui_->modeButtons[1]->setChecked(true);
         // 1.5 and every entry from 1 down to 0.1 fail once each, then the display ends.
         QCOMPARE(dialogs_->messageCount(), 11);
-        QCOMPARE(ui_->cmbSun->currentText(), QStringLiteral("0.1"));
-        QVERIFY(ui_->wait.isHidden());
+        QCOMPARE(ui_->magnification->currentText(), QStringLiteral("0.1"));
+        QVERIFY(ui_->note.isHidden());
     }
 
     void panMovesTheCanvasAndItsScrollBar() {
         const QString tall = picture("tall400.bmp", 100, 400); // canvas 1500 x 6000 twips
         controller_->fileClicked(tall);
-        ui_->option1[1]->setChecked(true);
+        ui_->modeButtons[1]->setChecked(true);
         QCOMPARE(canvas().height, 6000.0);
-        QVERIFY(!ui_->vScroll->isHidden());
+        QVERIFY(!ui_->verticalScroll->isHidden());
 
-        QTest::mousePress(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 150));
+        QTest::mousePress(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 150));
         QVERIFY(QGuiApplication::overrideCursor() != nullptr);
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::SizeAllCursor);
-        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseRelease(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 50));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
         // 100 px up = 1500 twips: value 1500 / 3545 = 42 %; the scroll rule then places
         // the canvas at the position of 42.
-        QCOMPARE(ui_->vScroll->value(), 42);
+        QCOMPARE(ui_->verticalScroll->value(), 42);
         QCOMPARE(canvas().top, -(6000.0 - 2400 - 55) * 42 / 100);
         QCOMPARE(canvas().left, 0.0); // not wider than the view: no horizontal pan
 
         // Dragging down past the top puts it back at 0 with value 0.
-        QTest::mousePress(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 10));
-        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 150));
+        QTest::mousePress(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 10));
+        QTest::mouseRelease(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 150));
         QCOMPARE(canvas().top, 0.0);
-        QCOMPARE(ui_->vScroll->value(), 0);
+        QCOMPARE(ui_->verticalScroll->value(), 0);
 
         // Far up: the bottom end, value 100, then the scroll rule's position of 100.
-        QTest::mousePress(ui_->picture2, Qt::RightButton, {}, QPoint(50, 399));
-        QTest::mouseRelease(ui_->picture2, Qt::RightButton, {}, QPoint(50, 0));
-        QCOMPARE(ui_->vScroll->value(), 100);
+        QTest::mousePress(ui_->canvas, Qt::RightButton, {}, QPoint(50, 399));
+        QTest::mouseRelease(ui_->canvas, Qt::RightButton, {}, QPoint(50, 0));
+        QCOMPARE(ui_->verticalScroll->value(), 100);
         QCOMPARE(canvas().top, -(6000.0 - 2400 - 55));
     }
 
     void doubleClickStartsADragToo() {
         const QString tall = picture("tall400.bmp", 100, 400);
         controller_->fileClicked(tall);
-        ui_->option1[1]->setChecked(true);
+        ui_->modeButtons[1]->setChecked(true);
         // A double click arrives as press, release, double-click press, release; the
         // second press starts the drag like any press.
-        QTest::mousePress(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 10));
-        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 10));
+        QTest::mousePress(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 10));
+        QTest::mouseRelease(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 10));
         QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(50, 150),
-                           ui_->picture2->mapToGlobal(QPointF(50, 150)), Qt::LeftButton,
+                           ui_->canvas->mapToGlobal(QPointF(50, 150)), Qt::LeftButton,
                            Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(ui_->picture2, &second);
+        QApplication::sendEvent(ui_->canvas, &second);
         QVERIFY(QGuiApplication::overrideCursor() != nullptr);
-        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseRelease(ui_->canvas, Qt::LeftButton, {}, QPoint(50, 50));
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
-        QCOMPARE(ui_->vScroll->value(), 42);
+        QCOMPARE(ui_->verticalScroll->value(), 42);
     }
 
     void panThatKeepsTheValueKeepsTheDraggedPosition() {
         const QString tall = picture("tall400.bmp", 100, 400);
         controller_->fileClicked(tall);
-        ui_->option1[1]->setChecked(true);
-        ui_->vScroll->setValue(42);
+        ui_->modeButtons[1]->setChecked(true);
+        ui_->verticalScroll->setValue(42);
         const double at42 = canvas().top;
         // 1 px = 15 twips further up changes the percentage by less than a half.
-        QTest::mousePress(ui_->picture2, Qt::LeftButton, {}, QPoint(5, 100));
-        QTest::mouseRelease(ui_->picture2, Qt::LeftButton, {}, QPoint(5, 99));
-        QCOMPARE(ui_->vScroll->value(), 42);
+        QTest::mousePress(ui_->canvas, Qt::LeftButton, {}, QPoint(5, 100));
+        QTest::mouseRelease(ui_->canvas, Qt::LeftButton, {}, QPoint(5, 99));
+        QCOMPARE(ui_->verticalScroll->value(), 42);
         QCOMPARE(canvas().top, at42 - 15);
     }
 
     void scrollValuesMoveTheCanvas() {
         const QString wide = picture("wide.bmp", 300, 100);
         controller_->fileClicked(wide);
-        ui_->option1[1]->setChecked(true);
-        ui_->hScroll->setValue(100);
+        ui_->modeButtons[1]->setChecked(true);
+        ui_->horizontalScroll->setValue(100);
         QCOMPARE(canvas().left, -(4500.0 - 3200 - 55));
-        QCOMPARE(ui_->picture2->x(), -83);
+        QCOMPARE(ui_->canvas->x(), -83);
         // A new display puts the values and the canvas back at 0.
         controller_->showPicture(wide, QStringLiteral("  0"));
-        QCOMPARE(ui_->hScroll->value(), 0);
+        QCOMPARE(ui_->horizontalScroll->value(), 0);
         QCOMPARE(canvas().left, 0.0);
     }
 
-    void fileClickWithChkStartShowsUnturned() {
+    void fileClickWithStartUnturnedShowsUnturned() {
         const QString path = picture("p300x200.bmp", 300, 200);
-        ui_->cmbKaiten->setEditText(QStringLiteral(" 90"));
+        ui_->rotation->setEditText(QStringLiteral(" 90"));
         controller_->fileClicked(path);
-        QCOMPARE(ui_->cmbKaiten->currentText(), QStringLiteral("  0"));
+        QCOMPARE(ui_->rotation->currentText(), QStringLiteral("  0"));
         QCOMPARE(controller_->holder().logicalSize(), QSize(300, 200));
         QCOMPARE(controller_->previewPath(), path);
 
-        ui_->chkStart->setChecked(false);
-        ui_->cmbKaiten->setEditText(QStringLiteral("270"));
+        ui_->startUnturned->setChecked(false);
+        ui_->rotation->setEditText(QStringLiteral("270"));
         controller_->fileClicked(path);
-        QCOMPARE(ui_->cmbKaiten->currentText(), QStringLiteral("270"));
+        QCOMPARE(ui_->rotation->currentText(), QStringLiteral("270"));
         QCOMPARE(controller_->holder().logicalSize(), QSize(200, 300));
     }
 
     void chosenRowUsesItsOwnCode() {
         const QString path = picture("p300x200.bmp", 300, 200);
-        ui_->cmbKaiten->setEditText(QStringLiteral(" 90"));
+        ui_->rotation->setEditText(QStringLiteral(" 90"));
         controller_->rowChosen(path, QStringLiteral("  0"));
         QCOMPARE(controller_->previewPath(), path);
         QCOMPARE(controller_->holder().logicalSize(), QSize(300, 200));
         // A later choice in the rotation list uses the combo box's code.
-        ui_->cmbKaiten->setCurrentIndex(1);
-        emit ui_->cmbKaiten->activated(1);
+        ui_->rotation->setCurrentIndex(1);
+        emit ui_->rotation->activated(1);
         QCOMPARE(controller_->holder().logicalSize(), QSize(200, 300));
     }
 };

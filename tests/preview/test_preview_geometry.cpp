@@ -7,14 +7,14 @@
 namespace tav::preview {
 namespace {
 
-constexpr double W1 = kViewWidth;
-constexpr double H1 = kViewHeight;
-constexpr double W2 = kViewWidth + kCanvasMargin;  // 3255
-constexpr double H2 = kViewHeight + kCanvasMargin; // 2455
+constexpr double ViewW = kViewWidth;
+constexpr double ViewH = kViewHeight;
+constexpr double CanvasW = kViewWidth + kCanvasMargin;  // 3255
+constexpr double CanvasH = kViewHeight + kCanvasMargin; // 2455
 
 struct ScaleRow {
     const char* what;
-    double w3, h3;
+    double pictureW, pictureH;
     double x, y, sw, sh;
 };
 
@@ -22,15 +22,15 @@ class ScaleMode : public ::testing::TestWithParam<ScaleRow> {};
 
 TEST_P(ScaleMode, PlacesThePicture) {
     const ScaleRow& r = GetParam();
-    const PaintPlan plan = planScale(r.w3, r.h3, W2, H2);
+    const PaintPlan plan = planScale(r.pictureW, r.pictureH, CanvasW, CanvasH);
     EXPECT_TRUE(plan.paints);
-    EXPECT_EQ(plan.canvasWidth, W2);
-    EXPECT_EQ(plan.canvasHeight, H2);
+    EXPECT_EQ(plan.canvasWidth, CanvasW);
+    EXPECT_EQ(plan.canvasHeight, CanvasH);
     EXPECT_EQ(plan.x, r.x);
     EXPECT_EQ(plan.y, r.y);
     EXPECT_EQ(plan.width, r.sw);
     EXPECT_EQ(plan.height, r.sh);
-    EXPECT_FALSE(plan.setupScrollBars);
+    EXPECT_FALSE(plan.needsScrollBars);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -57,22 +57,22 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(ScaleMode, EmptyHolderPaintsNothing) {
-    EXPECT_FALSE(planScale(0, 0, W2, H2).paints);
+    EXPECT_FALSE(planScale(0, 0, CanvasW, CanvasH).paints);
 }
 
 TEST(ActualMode, PictureThatFitsIsCentredWithoutScrollBars) {
-    const PaintPlan plan = planActual(1500, 1200, W2, H2, W1, H1, 1.0);
-    EXPECT_EQ(plan.canvasWidth, W2);
-    EXPECT_EQ(plan.canvasHeight, H2);
+    const PaintPlan plan = planActual(1500, 1200, CanvasW, CanvasH, ViewW, ViewH, 1.0);
+    EXPECT_EQ(plan.canvasWidth, CanvasW);
+    EXPECT_EQ(plan.canvasHeight, CanvasH);
     EXPECT_EQ(plan.x, 877);
     EXPECT_EQ(plan.y, 627);
     EXPECT_EQ(plan.width, 1500);
     EXPECT_EQ(plan.height, 1200);
-    EXPECT_FALSE(plan.setupScrollBars);
+    EXPECT_FALSE(plan.needsScrollBars);
 }
 
 TEST(ActualMode, MagnificationOneAndAHalf) {
-    const PaintPlan plan = planActual(1500, 1200, W2, H2, W1, H1, 1.5);
+    const PaintPlan plan = planActual(1500, 1200, CanvasW, CanvasH, ViewW, ViewH, 1.5);
     EXPECT_EQ(plan.width, 2250);
     EXPECT_EQ(plan.height, 1800);
     EXPECT_EQ(plan.x, 502);
@@ -81,46 +81,48 @@ TEST(ActualMode, MagnificationOneAndAHalf) {
 
 TEST(ActualMode, LargerOneWayTakesThePictureSizeAndOneScrollBar) {
     // 300 x 100 px: wider than the view only.
-    const PaintPlan wide = planActual(4500, 1500, W2, H2, W1, H1, 1.0);
+    const PaintPlan wide = planActual(4500, 1500, CanvasW, CanvasH, ViewW, ViewH, 1.0);
     EXPECT_EQ(wide.canvasWidth, 4500);
     EXPECT_EQ(wide.canvasHeight, 1500);
     EXPECT_EQ(wide.x, 0);
     EXPECT_EQ(wide.y, 0);
-    EXPECT_TRUE(wide.setupScrollBars);
-    const ScrollBarLayout wideBars = setupScrollBars(W1, H1, wide.canvasWidth, wide.canvasHeight);
+    EXPECT_TRUE(wide.needsScrollBars);
+    const ScrollBarLayout wideBars =
+        scrollBarLayout(ViewW, ViewH, wide.canvasWidth, wide.canvasHeight);
     EXPECT_TRUE(wideBars.showHorizontal);
     EXPECT_FALSE(wideBars.showVertical);
     EXPECT_TRUE(wideBars.hideFitButton);
 
-    // 100 x 300 px: taller only; the mode-2 button stays.
-    const PaintPlan tall = planActual(1500, 4500, W2, H2, W1, H1, 1.0);
-    const ScrollBarLayout tallBars = setupScrollBars(W1, H1, tall.canvasWidth, tall.canvasHeight);
+    // 100 x 300 px: taller only; the fit button stays.
+    const PaintPlan tall = planActual(1500, 4500, CanvasW, CanvasH, ViewW, ViewH, 1.0);
+    const ScrollBarLayout tallBars =
+        scrollBarLayout(ViewW, ViewH, tall.canvasWidth, tall.canvasHeight);
     EXPECT_FALSE(tallBars.showHorizontal);
     EXPECT_TRUE(tallBars.showVertical);
     EXPECT_FALSE(tallBars.hideFitButton);
 }
 
 TEST(ActualMode, ZeroMagnificationPaintsNothing) {
-    const PaintPlan plan = planActual(1500, 1200, W2, H2, W1, H1, 0.0);
+    const PaintPlan plan = planActual(1500, 1200, CanvasW, CanvasH, ViewW, ViewH, 0.0);
     EXPECT_FALSE(plan.paints);
-    EXPECT_EQ(plan.canvasWidth, W2);
-    EXPECT_EQ(plan.canvasHeight, H2);
-    EXPECT_FALSE(plan.setupScrollBars);
+    EXPECT_EQ(plan.canvasWidth, CanvasW);
+    EXPECT_EQ(plan.canvasHeight, CanvasH);
+    EXPECT_FALSE(plan.needsScrollBars);
 }
 
 TEST(ActualMode, HugePictureAtTenfold) {
-    const PaintPlan plan = planActual(60000, 45000, W2, H2, W1, H1, 10.0);
+    const PaintPlan plan = planActual(60000, 45000, CanvasW, CanvasH, ViewW, ViewH, 10.0);
     EXPECT_EQ(plan.canvasWidth, 600000);
     EXPECT_EQ(plan.canvasHeight, 450000);
-    EXPECT_TRUE(plan.setupScrollBars);
+    EXPECT_TRUE(plan.needsScrollBars);
 }
 
 TEST(FitMode, AlwaysFillsTheCanvas) {
-    const PaintPlan plan = planFit(W2, H2);
+    const PaintPlan plan = planFit(CanvasW, CanvasH);
     EXPECT_EQ(plan.x, 0);
     EXPECT_EQ(plan.y, 0);
-    EXPECT_EQ(plan.width, W2);
-    EXPECT_EQ(plan.height, H2);
+    EXPECT_EQ(plan.width, CanvasW);
+    EXPECT_EQ(plan.height, CanvasH);
 }
 
 TEST(Magnification, TextCheck) {
@@ -160,51 +162,51 @@ TEST(Magnification, NextSmallerStep) {
 }
 
 TEST(ScrollRule, ValueMovesTheCanvasTowardsItsFarEdge) {
-    EXPECT_EQ(scrollPosition(W1, 4500, 0), 0);
-    EXPECT_EQ(scrollPosition(W1, 4500, 100), -1245); // 55 twips beyond the view's width
-    EXPECT_EQ(scrollPosition(W1, 4500, 50), -622.5);
-    EXPECT_DOUBLE_EQ(scrollPosition(H1, 6000, 42), -(6000 - 2400 - 55) * 0.42);
+    EXPECT_EQ(scrollPosition(ViewW, 4500, 0), 0);
+    EXPECT_EQ(scrollPosition(ViewW, 4500, 100), -1245); // 55 twips beyond the view's width
+    EXPECT_EQ(scrollPosition(ViewW, 4500, 50), -622.5);
+    EXPECT_DOUBLE_EQ(scrollPosition(ViewH, 6000, 42), -(6000 - 2400 - 55) * 0.42);
 }
 
 TEST(ScrollBars, ShownOnlyWhenTheCanvasIsLarger) {
-    const ScrollBarLayout wider = setupScrollBars(W1, H1, W1 + 1, H1);
+    const ScrollBarLayout wider = scrollBarLayout(ViewW, ViewH, ViewW + 1, ViewH);
     EXPECT_TRUE(wider.showHorizontal);
     EXPECT_FALSE(wider.showVertical);
-    const ScrollBarLayout same = setupScrollBars(W1, H1, W1, H1);
+    const ScrollBarLayout same = scrollBarLayout(ViewW, ViewH, ViewW, ViewH);
     EXPECT_FALSE(same.showHorizontal);
     EXPECT_FALSE(same.showVertical);
     EXPECT_FALSE(same.hideFitButton);
 }
 
 TEST(PanRule, CanvasNotMoreThanSixtyTwipsLargerDoesNotMove) {
-    EXPECT_FALSE(panAxis(H1, H1 + 60, 0, -500).applies);
-    EXPECT_FALSE(panAxis(H1, H1 + 55, 0, -500).applies);
-    EXPECT_TRUE(panAxis(H1, H1 + 61, 0, -500).applies);
+    EXPECT_FALSE(panAxis(ViewH, ViewH + 60, 0, -500).applies);
+    EXPECT_FALSE(panAxis(ViewH, ViewH + 55, 0, -500).applies);
+    EXPECT_TRUE(panAxis(ViewH, ViewH + 61, 0, -500).applies);
 }
 
 TEST(PanRule, DraggingDownAtTheTopKeepsTheCanvasThere) {
-    const PanStep step = panAxis(H1, 4500, 0, 500);
+    const PanStep step = panAxis(ViewH, 4500, 0, 500);
     EXPECT_TRUE(step.applies);
     EXPECT_EQ(step.position, 0);
     EXPECT_EQ(step.scrollValue, 0);
 }
 
 TEST(PanRule, DraggingFarUpSnapsToTheBottomEndAndValueHundred) {
-    const PanStep step = panAxis(H1, 4500, 0, -10000);
-    EXPECT_EQ(step.position, H1 - 4500);
+    const PanStep step = panAxis(ViewH, 4500, 0, -10000);
+    EXPECT_EQ(step.position, ViewH - 4500);
     EXPECT_EQ(step.scrollValue, 100);
     // Within 55 twips of the end the canvas snaps to it.
-    EXPECT_EQ(panAxis(H1, 4500, 0, -2050).position, -2100);
-    EXPECT_EQ(panAxis(H1, 4500, 0, -2040).position, -2040);
+    EXPECT_EQ(panAxis(ViewH, 4500, 0, -2050).position, -2100);
+    EXPECT_EQ(panAxis(ViewH, 4500, 0, -2040).position, -2040);
 }
 
 TEST(PanRule, ValueFollowsThePositionRoundedHalfToEven) {
-    EXPECT_EQ(panAxis(H1, 4500, 0, -1000).scrollValue, 49); // 48.9
+    EXPECT_EQ(panAxis(ViewH, 4500, 0, -1000).scrollValue, 49); // 48.9
     // A scroll range of 200 twips: 0.5 -> 0, 1.5 -> 2, 2.5 -> 2.
-    EXPECT_EQ(panAxis(H1, H1 + 255, 0, -1).scrollValue, 0);
-    EXPECT_EQ(panAxis(H1, H1 + 255, 0, -3).scrollValue, 2);
-    EXPECT_EQ(panAxis(H1, H1 + 255, 0, -5).scrollValue, 2);
-    EXPECT_EQ(panAxis(H1, H1 + 255, -100, 20).position, -80); // from where the canvas is
+    EXPECT_EQ(panAxis(ViewH, ViewH + 255, 0, -1).scrollValue, 0);
+    EXPECT_EQ(panAxis(ViewH, ViewH + 255, 0, -3).scrollValue, 2);
+    EXPECT_EQ(panAxis(ViewH, ViewH + 255, 0, -5).scrollValue, 2);
+    EXPECT_EQ(panAxis(ViewH, ViewH + 255, -100, 20).position, -80); // from where the canvas is
 }
 
 TEST(Information, KilobytesWithThousandsSeparators) {

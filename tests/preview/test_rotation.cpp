@@ -25,7 +25,7 @@ struct Scene {
     BoxContainer frame{BoxContainer::Kind::Frame, QStringLiteral("Frame2"), 15, 15, &window};
 };
 
-TEST(PicRotation, TurnsPixelsExchangesSizeKeepsPosition) {
+TEST(QuarterTurn, TurnsPixelsExchangesSizeKeepsPosition) {
     Scene scene;
     PictureBox box(&scene.window);
     const QImage original = randomImage(300, 200);
@@ -35,7 +35,7 @@ TEST(PicRotation, TurnsPixelsExchangesSizeKeepsPosition) {
     EXPECT_EQ(box.width, 4500);
     EXPECT_EQ(box.height, 3000);
 
-    picRotation(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.picture(), rotateQuarterClockwise(original));
     EXPECT_EQ(box.logicalSize(), QSize(200, 300));
     EXPECT_EQ(box.width, 3000);
@@ -45,53 +45,53 @@ TEST(PicRotation, TurnsPixelsExchangesSizeKeepsPosition) {
     EXPECT_EQ(box.container(), &scene.window);
 }
 
-TEST(PicRotation, FourTurnsGiveEverythingBackTwoMakeAHalfTurn) {
+TEST(QuarterTurn, FourTurnsGiveEverythingBackTwoMakeAHalfTurn) {
     Scene scene;
     PictureBox box(&scene.window);
     const QImage original = randomImage(37, 11); // odd width
     box.setPicture(original, original.size(), false);
-    picRotation(box);
-    picRotation(box);
+    turnQuarterClockwise(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.picture(), original.mirrored(true, true));
     EXPECT_EQ(box.logicalSize(), QSize(37, 11));
-    picRotation(box);
-    picRotation(box);
+    turnQuarterClockwise(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.picture(), original);
     EXPECT_EQ(box.width, 37 * 15);
     EXPECT_EQ(box.height, 11 * 15);
 }
 
-TEST(PicRotation, OnePixelAndOneRowPictures) {
+TEST(QuarterTurn, OnePixelAndOneRowPictures) {
     Scene scene;
     PictureBox box(&scene.window);
     const QImage dot = randomImage(1, 1);
     box.setPicture(dot, QSize(1, 1), false);
-    picRotation(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.picture(), dot);
 
     const QImage row = randomImage(9, 1);
     box.setPicture(row, QSize(9, 1), false);
-    picRotation(box);
+    turnQuarterClockwise(box);
     ASSERT_EQ(box.picture().size(), QSize(1, 9));
     for (int x = 0; x < 9; ++x)
         EXPECT_EQ(box.picture().pixel(0, x), row.pixel(x, 0));
 }
 
-TEST(PicRotation, RestoresVisibilityAndRedrawInEveryCombination) {
+TEST(QuarterTurn, RestoresVisibilityAndRedrawInEveryCombination) {
     Scene scene;
     for (const bool visible : {false, true})
-        for (const bool autoRedraw : {false, true}) {
+        for (const bool persistentDrawing : {false, true}) {
             PictureBox box(&scene.window);
             box.setPicture(randomImage(4, 3), QSize(4, 3), false);
             box.visible = visible;
-            box.autoRedraw = autoRedraw;
-            picRotation(box);
+            box.persistentDrawing = persistentDrawing;
+            turnQuarterClockwise(box);
             EXPECT_EQ(box.visible, visible);
-            EXPECT_EQ(box.autoRedraw, autoRedraw);
+            EXPECT_EQ(box.persistentDrawing, persistentDrawing);
         }
 }
 
-TEST(PicRotation, BoxInAFrameIsTurnedInItsWindowAndPutBack) {
+TEST(QuarterTurn, BoxInAFrameIsTurnedInItsWindowAndPutBack) {
     Scene scene;
     PictureBox box(&scene.frame);
     box.setPicture(randomImage(8, 5), QSize(8, 5), false);
@@ -99,45 +99,45 @@ TEST(PicRotation, BoxInAFrameIsTurnedInItsWindowAndPutBack) {
     box.top = 30;
     BoxContainer* seenDuringTurn = nullptr;
     bool visibleDuringTurn = true;
-    bool redrawDuringTurn = false;
-    picRotation(box, [&](const QImage& image) {
+    bool persistentDuringTurn = false;
+    turnQuarterClockwise(box, [&](const QImage& image) {
         seenDuringTurn = box.container();
         visibleDuringTurn = box.visible;
-        redrawDuringTurn = box.autoRedraw;
+        persistentDuringTurn = box.persistentDrawing;
         return rotateQuarterClockwise(image);
     });
     EXPECT_EQ(seenDuringTurn, &scene.window);
     EXPECT_FALSE(visibleDuringTurn);
-    EXPECT_TRUE(redrawDuringTurn);
+    EXPECT_TRUE(persistentDuringTurn);
     EXPECT_EQ(box.container(), &scene.frame);
     EXPECT_EQ(box.left, 75);
     EXPECT_EQ(box.top, 30);
     EXPECT_EQ(box.logicalSize(), QSize(5, 8));
 }
 
-TEST(PicRotation, UnequalUnitsPerPixelStillGiveExactPixels) {
+TEST(QuarterTurn, UnequalUnitsPerPixelStillGiveExactPixels) {
     BoxContainer odd{BoxContainer::Kind::PictureBox, QStringLiteral("Picture1"), 15, 12, nullptr};
     PictureBox box(&odd);
     box.setPicture(randomImage(300, 200), QSize(300, 200), false);
     EXPECT_EQ(box.width, 4500);
     EXPECT_EQ(box.height, 2400);
-    picRotation(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.width, 200 * 15);   // 200 pixels wide
     EXPECT_EQ(box.height, 300 * 12);  // 300 pixels high
     EXPECT_EQ(box.container(), &odd); // a picture box container is kept during the turn
 }
 
-TEST(PicRotation, FailureLeavesTheBoxAsItWas) {
+TEST(QuarterTurn, FailureLeavesTheBoxAsItWas) {
     Scene scene;
     PictureBox box(&scene.frame);
     const QImage original = randomImage(30, 20);
     box.setPicture(original, QSize(30, 20), false);
     box.visible = true;
-    box.autoRedraw = false;
+    box.persistentDrawing = false;
     box.left = 10;
     box.top = 20;
     try {
-        picRotation(box, [](const QImage&) -> QImage {
+        turnQuarterClockwise(box, [](const QImage&) -> QImage {
             throw Error(err::OutOfMemory, QStringLiteral("injected"));
         });
         FAIL() << "the failure must reach the caller";
@@ -151,16 +151,16 @@ TEST(PicRotation, FailureLeavesTheBoxAsItWas) {
     EXPECT_EQ(box.left, 10);
     EXPECT_EQ(box.top, 20);
     EXPECT_TRUE(box.visible);
-    EXPECT_FALSE(box.autoRedraw);
+    EXPECT_FALSE(box.persistentDrawing);
     EXPECT_EQ(box.container(), &scene.frame);
 }
 
-TEST(PicRotation, VectorPictureTurnsAsItsRaster) {
+TEST(QuarterTurn, VectorPictureTurnsAsItsRaster) {
     Scene scene;
     PictureBox box(&scene.window);
     const QImage raster = randomImage(330, 210); // three times finer than its frame
     box.setPicture(raster, QSize(110, 70), true);
-    picRotation(box);
+    turnQuarterClockwise(box);
     EXPECT_EQ(box.picture(), rotateQuarterClockwise(raster));
     EXPECT_EQ(box.logicalSize(), QSize(70, 110));
     EXPECT_FALSE(box.isVector());
@@ -168,25 +168,25 @@ TEST(PicRotation, VectorPictureTurnsAsItsRaster) {
     EXPECT_EQ(box.height, 110 * 15);
 }
 
-TEST(PicRotation, EmptyHolderExchangesItsSizeOnly) {
+TEST(QuarterTurn, EmptyHolderExchangesItsSizeOnly) {
     Scene scene;
     PictureBox box(&scene.window);
     box.width = 300;
     box.height = 150;
-    picRotation(box);
+    turnQuarterClockwise(box);
     EXPECT_FALSE(box.hasPicture());
     EXPECT_EQ(box.width, 150);
     EXPECT_EQ(box.height, 300);
 }
 
-TEST(PicRotation, PhysicalSizeAtNinetySixDpi) {
+TEST(QuarterTurn, PhysicalSizeAtNinetySixDpi) {
     Scene scene;
     PictureBox box(&scene.window);
     box.setPicture(randomImage(300, 200), QSize(300, 200), false);
     EXPECT_EQ(box.sizeHimetric(), QSize(7938, 5292)); // 300 px = 79.375 mm
 }
 
-TEST(PicRotation, SeveralTurnsInOnePassEqualSuccessiveTurns) {
+TEST(QuarterTurn, SeveralTurnsInOnePassEqualSuccessiveTurns) {
     BoxContainer odd{BoxContainer::Kind::Window, QStringLiteral("frmMain"), 15, 12, nullptr};
     BoxContainer frame{BoxContainer::Kind::Frame, QStringLiteral("Frame2"), 15, 12, &odd};
     const QImage original = randomImage(37, 11);
@@ -199,8 +199,8 @@ TEST(PicRotation, SeveralTurnsInOnePassEqualSuccessiveTurns) {
             box->left = 30;
         }
         for (int i = 0; i < turns; ++i)
-            picRotation(stepwise);
-        picRotations(onePass, turns);
+            turnQuarterClockwise(stepwise);
+        turnClockwise(onePass, turns);
         EXPECT_EQ(onePass.picture(), stepwise.picture()) << turns;
         EXPECT_EQ(onePass.logicalSize(), stepwise.logicalSize()) << turns;
         EXPECT_DOUBLE_EQ(onePass.width, stepwise.width) << turns;

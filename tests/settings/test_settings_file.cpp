@@ -1,7 +1,6 @@
-// Tavolin.ini: the seven keys, their order, and ProfileAccess's modes.
+// Tavolin.ini: the seven keys, their order, what reads back, and a failing write.
 #include "platform/profile_strings.h"
 #include "platform/testing/memory_profile_strings.h"
-#include "settings/profile_access.h"
 #include "settings/settings_file.h"
 
 #include <QFile>
@@ -28,13 +27,13 @@ namespace {
 
 tav::Settings sample() {
     tav::Settings s;
-    s.ExcelFolder = QStringLiteral("/home/sato/報告書");
-    s.ExcelFile = QStringLiteral("外壁点検.xls");
-    s.Owner = QStringLiteral("佐藤");
-    s.Title = QStringLiteral("外壁点検報告");
-    s.Hyodai = QString();
-    s.Comment = QStringLiteral("第２回");
-    s.orgPath = QStringLiteral("/home/sato/写真");
+    s.targetFolder = QStringLiteral("/home/sato/報告書");
+    s.workbookName = QStringLiteral("外壁点検.xls");
+    s.author = QStringLiteral("佐藤");
+    s.title = QStringLiteral("外壁点検報告");
+    s.subject = QString();
+    s.comment = QStringLiteral("第２回");
+    s.browserFolder = QStringLiteral("/home/sato/写真");
     return s;
 }
 
@@ -48,14 +47,14 @@ TEST(SettingsFile, AFreshFileHoldsTheSectionAndTheSevenKeysInOrder) {
     QTemporaryDir dir;
     tav::IniProfileStrings profiles;
     const QString file = tav::settingsFilePath(dir.path());
-    tav::SaveSettings(profiles, file, sample());
+    tav::saveSettings(profiles, file, sample());
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray expected = tav::ini::toCp932(QStringLiteral(
         "[File]\r\nExcelFolder=/home/sato/報告書\r\nExcelFile=外壁点検.xls\r\nOwner=佐藤\r\n"
         "Title=外壁点検報告\r\nHyodai=\r\nComment=第２回\r\norgPath=/home/sato/写真\r\n"));
     EXPECT_EQ(f.readAll(), expected);
-    EXPECT_EQ(tav::LoadSettings(profiles, file), sample());
+    EXPECT_EQ(tav::loadSettings(profiles, file), sample());
 }
 
 TEST(SettingsFile, SavingOverAnOldFileKeepsItsOtherSections) {
@@ -67,8 +66,8 @@ TEST(SettingsFile, SavingOverAnOldFileKeepsItsOtherSections) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Window]\r\nLeft=10\r\n[File]\r\nOwner=old\r\nExtra=keep\r\n");
     }
-    tav::SaveSettings(profiles, file, sample());
-    EXPECT_EQ(tav::LoadSettings(profiles, file), sample());
+    tav::saveSettings(profiles, file, sample());
+    EXPECT_EQ(tav::loadSettings(profiles, file), sample());
     EXPECT_EQ(
         profiles.read(file, QStringLiteral("Window"), QStringLiteral("Left"), QString(), 1023),
         QStringLiteral("10"));
@@ -79,7 +78,7 @@ TEST(SettingsFile, SavingOverAnOldFileKeepsItsOtherSections) {
 TEST(SettingsFile, NoFileReadsSevenEmptyValues) {
     QTemporaryDir dir;
     tav::IniProfileStrings profiles;
-    EXPECT_EQ(tav::LoadSettings(profiles, tav::settingsFilePath(dir.path())), tav::Settings());
+    EXPECT_EQ(tav::loadSettings(profiles, tav::settingsFilePath(dir.path())), tav::Settings());
 }
 
 // Runs `body` in a child process that is ended after `seconds` and may not grow beyond
@@ -128,9 +127,9 @@ TEST(SettingsFile, AFifoOrADeviceIsNeitherReadNorReplaced) {
         ASSERT_TRUE(c.make()) << c.what;
         const int result = inBoundedChild(10, [&] {
             tav::IniProfileStrings profiles;
-            if (!(tav::LoadSettings(profiles, file) == tav::Settings()))
+            if (!(tav::loadSettings(profiles, file) == tav::Settings()))
                 return 1;
-            tav::SaveSettings(profiles, file, sample());
+            tav::saveSettings(profiles, file, sample());
             return 0;
         });
         EXPECT_EQ(result, 0) << c.what << (result == 128 + SIGALRM ? ": blocked or ran away" : "");
@@ -161,10 +160,10 @@ TEST(SettingsFile, AHugeFileIsReadOnlyAsFarAsTheLimitAndKeptAsItIs) {
     }
     const int result = inBoundedChild(5, [&] {
         tav::IniProfileStrings profiles;
-        const tav::Settings read = tav::LoadSettings(profiles, file);
-        if (read.Owner != QStringLiteral("first") || !read.Title.isEmpty())
+        const tav::Settings read = tav::loadSettings(profiles, file);
+        if (read.author != QStringLiteral("first") || !read.title.isEmpty())
             return 1;
-        tav::SaveSettings(profiles, file, sample());
+        tav::saveSettings(profiles, file, sample());
         return 0;
     });
     EXPECT_EQ(result, 0) << (result == 128 + SIGALRM ? "took more than 5 s" : "");
@@ -197,29 +196,29 @@ TEST(SettingsFile, ValuesTheCodePageCannotHoldComeBackExactly) {
         tav::IniProfileStrings profiles;
         const QString file = tav::settingsFilePath(dir.path());
         tav::Settings s = sample();
-        s.Comment = c.value;
-        tav::SaveSettings(profiles, file, s);
+        s.comment = c.value;
+        tav::saveSettings(profiles, file, s);
         const QString plain =
             profiles.read(file, QStringLiteral("File"), QStringLiteral("Comment"), {}, 1023);
         EXPECT_EQ(plain, c.storedAs) << c.name;
-        const tav::Settings back = tav::LoadSettings(profiles, file);
-        EXPECT_EQ(back.Comment, c.name == std::string("long") ? c.storedAs : c.value) << c.name;
-        EXPECT_EQ(back.orgPath, s.orgPath) << c.name;
+        const tav::Settings back = tav::loadSettings(profiles, file);
+        EXPECT_EQ(back.comment, c.name == std::string("long") ? c.storedAs : c.value) << c.name;
+        EXPECT_EQ(back.browserFolder, s.browserFolder) << c.name;
 
         // An older program writes the plain key only: its value counts.
         profiles.write(file, QStringLiteral("File"), QStringLiteral("Comment"),
                        QStringLiteral("older"));
-        EXPECT_EQ(tav::LoadSettings(profiles, file).Comment, QStringLiteral("older")) << c.name;
+        EXPECT_EQ(tav::loadSettings(profiles, file).comment, QStringLiteral("older")) << c.name;
         // A value the format holds clears the exact key, so "Caf?" stays "Caf?".
-        s.Comment = c.storedAs;
-        tav::SaveSettings(profiles, file, s);
-        EXPECT_EQ(tav::LoadSettings(profiles, file).Comment, c.storedAs) << c.name;
+        s.comment = c.storedAs;
+        tav::saveSettings(profiles, file, s);
+        EXPECT_EQ(tav::loadSettings(profiles, file).comment, c.storedAs) << c.name;
     }
 }
 
 TEST(SettingsFile, KeysAreReadAndWrittenInTableOrder) {
     tav::testing::MemoryProfileStrings profiles;
-    tav::SaveSettings(profiles, QStringLiteral("f"), sample());
+    tav::saveSettings(profiles, QStringLiteral("f"), sample());
     ASSERT_EQ(profiles.writes.size(), 7);
     const char* order[] = {"excelfolder", "excelfile", "owner",  "title",
                            "hyodai",      "comment",   "orgpath"};
@@ -230,22 +229,15 @@ TEST(SettingsFile, KeysAreReadAndWrittenInTableOrder) {
     }
 }
 
-TEST(ProfileAccess, ModesReadWriteOrDoNothing) {
+TEST(SettingsFile, AFailedWriteIsSilentAndKeepsTheStoredValues) {
     tav::testing::MemoryProfileStrings profiles;
-    const QString f = QStringLiteral("f");
-    const QString s = QStringLiteral("File");
-    const QString k = QStringLiteral("Owner");
-    EXPECT_EQ(tav::ProfileAccess(profiles, 1, f, s, k, QStringLiteral("dflt")),
-              QStringLiteral("dflt"));
-    EXPECT_EQ(tav::ProfileAccess(profiles, 2, f, s, k, QStringLiteral("v")), QString());
-    EXPECT_EQ(tav::ProfileAccess(profiles, 1, f, s, k, QString()), QStringLiteral("v"));
-    for (unsigned char mode : {0, 3, 255}) {
-        EXPECT_EQ(tav::ProfileAccess(profiles, mode, f, s, k, QStringLiteral("w")), QString());
-    }
-    EXPECT_EQ(profiles.writes.size(), 1);
+    const QString file = QStringLiteral("f");
+    tav::saveSettings(profiles, file, sample());
     profiles.failWrites = true;
-    EXPECT_EQ(tav::ProfileAccess(profiles, 2, f, s, k, QStringLiteral("x")), QString());
-    EXPECT_EQ(tav::ProfileAccess(profiles, 1, f, s, k, QString()), QStringLiteral("v"));
+    tav::Settings changed = sample();
+    changed.author = QStringLiteral("別人");
+    tav::saveSettings(profiles, file, changed);
+    EXPECT_EQ(tav::loadSettings(profiles, file), sample());
 }
 
 } // namespace

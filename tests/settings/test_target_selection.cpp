@@ -45,11 +45,11 @@ TEST(TargetSelection, FolderBrowserFixesOnlyAChangedFolder) {
 
 TEST(TargetSelection, LayoutFamilyEnablesItsFrameAndSampleOnly) {
     const auto notes = tav::layoutFamilyState(0);
-    EXPECT_TRUE(notes.cmdList && notes.framList);
-    EXPECT_FALSE(notes.cmdNoList || notes.framNoList);
+    EXPECT_TRUE(notes.withNotesSampleEnabled && notes.withNotesLayoutsEnabled);
+    EXPECT_FALSE(notes.withoutNotesSampleEnabled || notes.withoutNotesLayoutsEnabled);
     const auto plain = tav::layoutFamilyState(1);
-    EXPECT_TRUE(plain.cmdNoList && plain.framNoList);
-    EXPECT_FALSE(plain.cmdList || plain.framList);
+    EXPECT_TRUE(plain.withoutNotesSampleEnabled && plain.withoutNotesLayoutsEnabled);
+    EXPECT_FALSE(plain.withNotesSampleEnabled || plain.withNotesLayoutsEnabled);
 }
 
 } // namespace
