@@ -134,9 +134,9 @@ QByteArray margin(double inches) {
     return d;
 }
 
-QByteArray workbookStream() {
-    BiffWriter w;
-    // Globals.
+// The workbook globals: fonts, formats, the one sheet's entry. Returns where the sheet
+// entry's stream position is to be patched.
+std::uint32_t writeGlobals(BiffWriter& w) {
     w.write(op::BOF, u16s({0x0600, 0x0005, 0x0DBB, 0x07CC, 0x80C9, 0x0000, 0x0206, 0x0000}));
     w.write(0x00E1, u16s({0x04B0})); // INTERFACEHDR
     w.write(0x00C1, u16s({0x0000})); // MMS
@@ -188,9 +188,11 @@ QByteArray workbookStream() {
     w.write(op::SST, QByteArray(8, '\0'));
     w.write(op::EXTSST, u16s({8}));
     w.write(op::EOF_, {});
+    return boundsheetAt + 4;
+}
 
-    // Sheet1.
-    w.patch32(boundsheetAt + 4, w.pos());
+// Sheet1: empty, with the page setup every layout starts from.
+void writeSheet(BiffWriter& w) {
     w.write(op::BOF, u16s({0x0600, 0x0010, 0x0DBB, 0x07CC, 0x80C9, 0x0000, 0x0206, 0x0000}));
     w.write(op::CALCMODE, u16s({1}));
     w.write(op::CALCCOUNT, u16s({100}));
@@ -231,6 +233,13 @@ QByteArray workbookStream() {
     w.write(op::WINDOW2, u16s({0x06B6, 0, 0, 64, 0, 0, 0, 0, 0}));
     w.write(op::SELECTION, bytes({3, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}));
     w.write(op::EOF_, {});
+}
+
+QByteArray workbookStream() {
+    BiffWriter w;
+    const std::uint32_t sheetPositionAt = writeGlobals(w);
+    w.patch32(sheetPositionAt, w.pos());
+    writeSheet(w);
     return w.take();
 }
 
