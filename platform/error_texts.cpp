@@ -47,6 +47,16 @@ constexpr Text kTexts[] = {
     {ErrorText::RenameNameTaken, u"「%1」という名前のファイルがすでにあります"},
     {ErrorText::RenamedTwice, u"「%1」がすでに同じ名前「%2」に変更されます"},
 
+    {ErrorText::ListNotAList,
+     u"「%1」は写真リストのファイルではありません（1行目が写真リストの見出し行ではありません）"},
+    {ErrorText::ListNotUtf8, u"「%1」の%2行目の文字コードがUTF-8ではありません"},
+    {ErrorText::ListBadRotation,
+     u"「%1」の%2行目：回転は 0、90、180、270 のどれかです（「%3」は使えません）"},
+    {ErrorText::ListBadFields,
+     u"「%1」の%2行目：写真の場所がないか、タブで区切られた欄が4つより多くあります"},
+    {ErrorText::ListPathUnwritable,
+     u"写真「%1」の場所にタブか改行が含まれているため、リストに書き込めません"},
+
     {ErrorText::PictureUnreadable, u"画像ファイル「%1」を読み込めません：%2"},
     {ErrorText::PictureNotAFile, u"通常のファイルではありません"},
     {ErrorText::PictureFileTooLarge, u"ファイルが1GBを超えています"},

@@ -42,6 +42,12 @@ enum class ErrorText {
     RenameNameInvalid,   // %1 new name
     RenameNameTaken,     // %1 new name
     RenamedTwice,        // %1 other file, %2 its new name
+    // Photo list files.
+    ListNotAList,       // %1 path
+    ListNotUtf8,        // %1 path, %2 line number
+    ListBadRotation,    // %1 path, %2 line number, %3 the text found
+    ListBadFields,      // %1 path, %2 line number
+    ListPathUnwritable, // %1 photo path
     // Pictures: PictureUnreadable names the file, one of the causes below follows it.
     PictureUnreadable,        // %1 path, %2 cause
     PictureNotAFile,          // cause

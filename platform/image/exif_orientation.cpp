@@ -79,6 +79,47 @@ public:
         return type == 9 ? std::int64_t(std::int32_t(v)) : std::int64_t(v);
     }
 
+    // The offset of the first entry of the directory at `ifd` with this tag, with its
+    // type and count; nothing when there is none or the directory is damaged.
+    struct Entry {
+        std::size_t offset = 0;
+        std::uint16_t type = 0;
+        std::uint32_t count = 0;
+    };
+    std::optional<Entry> find(std::size_t ifd, std::uint16_t wanted) const {
+        std::uint16_t entries = 0;
+        if (!u16(ifd, entries))
+            return std::nullopt;
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            Entry entry;
+            entry.offset = ifd + 2 + std::size_t(i) * 12;
+            std::uint16_t tag = 0;
+            if (!u16(entry.offset, tag) || !u16(entry.offset + 2, entry.type) ||
+                !u32(entry.offset + 4, entry.count))
+                return std::nullopt;
+            if (tag == wanted)
+                return entry;
+        }
+        return std::nullopt;
+    }
+
+    // The text of an ASCII entry (type 2), without its closing zero.
+    std::optional<QByteArray> ascii(const Entry& entry) const {
+        if (entry.type != 2 || entry.count == 0 || entry.count > 256)
+            return std::nullopt;
+        std::size_t at = entry.offset + 8; // up to four bytes sit in the entry itself
+        if (entry.count > 4) {
+            std::uint32_t offset = 0;
+            if (!u32(entry.offset + 8, offset))
+                return std::nullopt;
+            at = offset;
+        }
+        if (at > size_ || size_ - at < entry.count)
+            return std::nullopt;
+        const auto* text = reinterpret_cast<const char*>(data_ + at);
+        return QByteArray(text, qsizetype(::strnlen(text, entry.count)));
+    }
+
 private:
     const unsigned char* data_;
     std::size_t size_;
@@ -117,6 +158,26 @@ int tiffOrientation(const unsigned char* tiff, std::size_t size) {
         return value && *value >= 1 && *value <= 8 ? int(*value) : 1;
     }
     return 1;
+}
+
+// The date taken of a TIFF structure: IFD0 points (tag 0x8769) to the EXIF directory,
+// which holds DateTimeOriginal (tag 0x9003).
+std::optional<QDateTime> tiffDateTaken(const unsigned char* tiff, std::size_t size) {
+    if (size < 8 || !((tiff[0] == 'I' && tiff[1] == 'I') || (tiff[0] == 'M' && tiff[1] == 'M')))
+        return std::nullopt;
+    const TiffReader reader(tiff, size, tiff[0] == 'M');
+    std::uint16_t magic = 0;
+    std::uint32_t ifd0 = 0, exifIfd = 0;
+    if (!reader.u16(2, magic) || magic != 42 || !reader.u32(4, ifd0))
+        return std::nullopt;
+    const auto pointer = reader.find(ifd0, 0x8769);
+    if (!pointer || !reader.u32(pointer->offset + 8, exifIfd))
+        return std::nullopt;
+    const auto original = reader.find(exifIfd, 0x9003);
+    if (!original)
+        return std::nullopt;
+    const std::optional<QByteArray> text = reader.ascii(*original);
+    return text ? exifDateText(*text) : std::nullopt;
 }
 
 // The TIFF structure of the first EXIF block (payload of the APP1 segment after
@@ -200,6 +261,30 @@ int exifBlockOrientation(const unsigned char* block, std::size_t size) {
         size -= 6;
     }
     return tiffOrientation(block, size);
+}
+
+std::optional<QDateTime> jpegExifDateTaken(const unsigned char* data, std::size_t size) {
+    const unsigned char* tiff = nullptr;
+    std::size_t tiffSize = 0;
+    return findExifTiff(data, size, tiff, tiffSize) ? tiffDateTaken(tiff, tiffSize) : std::nullopt;
+}
+
+std::optional<QDateTime> exifBlockDateTaken(const unsigned char* block, std::size_t size) {
+    if (size >= 6 && std::memcmp(block, "Exif\0\0", 6) == 0) {
+        block += 6;
+        size -= 6;
+    }
+    return tiffDateTaken(block, size);
+}
+
+std::optional<QDateTime> exifDateText(const QByteArray& text) {
+    // Cameras without a clock write blanks or zeros; those, like any other text that is
+    // not a real date, give nothing.
+    const QDateTime taken = QDateTime::fromString(QString::fromLatin1(text.trimmed().left(19)),
+                                                  QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    if (!taken.isValid())
+        return std::nullopt;
+    return taken;
 }
 
 ExifThumbnail jpegExifThumbnail(const unsigned char* data, std::size_t size) {

@@ -241,6 +241,34 @@ PictureInfo probeHeif(const ByteSource& source, const QString& name) {
     return rasterInfo(PictureFormat::Heif, size);
 }
 
+QByteArray heifExifBlock(const ByteSource& source, const QString& name) {
+    const Context context = newContext();
+    ReaderState state{&source, 0, {}};
+    const heif_error error =
+        heif_context_read_from_reader(context.get(), &kReader, &state, nullptr);
+    if (state.readFailure)
+        std::rethrow_exception(state.readFailure);
+    if (error.code != heif_error_Ok)
+        return QByteArray();
+    const Handle handle = primaryHandle(context.get(), name);
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", &id, 1) != 1)
+        return QByteArray();
+    const size_t size = heif_image_handle_get_metadata_size(handle.get(), id);
+    if (size < 4 || size > (1 << 20))
+        return QByteArray();
+    QByteArray block(qsizetype(size), Qt::Uninitialized);
+    if (heif_image_handle_get_metadata(handle.get(), id, block.data()).code != heif_error_Ok)
+        return QByteArray();
+    if (state.readFailure)
+        std::rethrow_exception(state.readFailure);
+    // The block starts with the offset of the TIFF structure behind these four bytes.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(block.constData());
+    const qint64 skip = 4 + (qint64(bytes[0]) << 24 | qint64(bytes[1]) << 16 |
+                             qint64(bytes[2]) << 8 | qint64(bytes[3]));
+    return skip < block.size() ? block.mid(skip) : QByteArray();
+}
+
 LoadedPicture loadHeif(const QByteArray& data, const QString& name, const LoadOptions& options) {
     const Context context = newContext();
     const heif_error error = heif_context_read_from_memory_without_copy(

@@ -382,4 +382,36 @@ PictureInfo probePicture(const QString& path) {
     invalid(path, ErrorText::PictureUnknownType);
 }
 
+std::optional<QDateTime> pictureDateTaken(const QString& path) {
+    constexpr qint64 kJpegHeadBytes = 1 << 17; // the EXIF segment is at most 64 KB
+    try {
+        const picture::PictureFile file(path);
+        const QByteArray head = file.bytesAt(0, kJpegHeadBytes);
+        const auto block = [](const QByteArray& exif) {
+            return exifBlockDateTaken(reinterpret_cast<const unsigned char*>(exif.constData()),
+                                      std::size_t(exif.size()));
+        };
+        switch (sniff(head, path)) {
+        case PictureFormat::Jpeg:
+            return jpegExifDateTaken(reinterpret_cast<const unsigned char*>(head.constData()),
+                                     std::size_t(head.size()));
+        case PictureFormat::Png:
+            return block(picture::pngExifBlock(file));
+        case PictureFormat::Webp:
+            return block(picture::webpExifBlock(file));
+        case PictureFormat::Heif:
+            return block(picture::heifExifBlock(file, path));
+        case PictureFormat::Tiff:
+            return picture::tiffDateTaken(file, path);
+        case PictureFormat::Bmp:
+        case PictureFormat::Gif:
+        case PictureFormat::Wmf:
+        case PictureFormat::Emf:
+            return std::nullopt;
+        }
+    } catch (const Error&) {
+    }
+    return std::nullopt;
+}
+
 } // namespace tav

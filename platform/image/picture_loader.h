@@ -25,11 +25,13 @@
 //     const tav::LoadedPicture picture = tav::loadPicture(path, options);
 #pragma once
 
+#include <QDateTime>
 #include <QImage>
 #include <QSize>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace tav {
 
@@ -79,6 +81,11 @@ struct LoadedPicture {
 // Reads the header of the picture file: its type, upright size and logical size.
 // Throws tav::Error like loadPicture (file errors, 481).
 PictureInfo probePicture(const QString& path);
+
+// The moment the picture was taken: the EXIF DateTimeOriginal of a JPEG, PNG, WebP, TIFF
+// or HEIF file, read from its headers and metadata only. Nothing for the other types, a
+// picture without that tag, and a file that cannot be read (it never throws).
+std::optional<QDateTime> pictureDateTaken(const QString& path);
 
 // Loads the picture file. Throws tav::Error (file errors, 481).
 LoadedPicture loadPicture(const QString& path, const LoadOptions& options = {});

@@ -18,14 +18,36 @@ std::uint32_t be32(const unsigned char* p) {
            std::uint32_t(p[3]);
 }
 
+} // namespace
+
+QByteArray pngExifBlock(const ByteSource& source) {
+    qint64 pos = 8;
+    const qint64 size = source.size();
+    while (pos + 8 <= size) {
+        unsigned char chunk[8];
+        if (source.readAt(pos, chunk, 8) != 8)
+            break;
+        const qint64 length = be32(chunk);
+        if (length > 0x7FFFFFFF)
+            break; // a damaged chain: the pixels tell whether the file is usable
+        if (std::memcmp(chunk + 4, "eXIf", 4) == 0)
+            return length <= kMaxExifBytes ? source.bytesAt(pos + 8, length) : QByteArray();
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+            break;
+        pos += 12 + length; // length, type, data, checksum
+    }
+    return QByteArray();
+}
+
+namespace {
+
 struct PngHeader {
     QSize stored; // width and height of the IHDR chunk
     int orientation = 1;
 };
 
-// The size from the IHDR chunk, which must come first, and the orientation from an eXIf
-// chunk wherever it stands (writers put it before or after the pixel data). Only the
-// chunk headers are read on the way.
+// The size from the IHDR chunk, which must come first, and the orientation from the eXIf
+// chunk.
 PngHeader readPngHeader(const ByteSource& source, const QString& name) {
     unsigned char head[8 + 8 + 13];
     if (source.readAt(0, head, sizeof head) != qint64(sizeof head) ||
@@ -40,26 +62,9 @@ PngHeader readPngHeader(const ByteSource& source, const QString& name) {
         invalid(name, ErrorText::PictureHeaderDamaged,
                 QStringLiteral("IHDR declares %1 x %2 pixels").arg(width).arg(height));
     header.stored = QSize(int(width), int(height));
-
-    qint64 pos = 8;
-    const qint64 size = source.size();
-    while (pos + 8 <= size) {
-        unsigned char chunk[8];
-        if (source.readAt(pos, chunk, 8) != 8)
-            break;
-        const qint64 length = be32(chunk);
-        if (length > 0x7FFFFFFF)
-            break; // a damaged chain: the pixels tell whether the file is usable
-        if (std::memcmp(chunk + 4, "eXIf", 4) == 0 && length <= kMaxExifBytes) {
-            const QByteArray exif = source.bytesAt(pos + 8, length);
-            header.orientation = exifBlockOrientation(
-                reinterpret_cast<const unsigned char*>(exif.constData()), std::size_t(exif.size()));
-            break;
-        }
-        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
-            break;
-        pos += 12 + length; // length, type, data, checksum
-    }
+    const QByteArray exif = pngExifBlock(source);
+    header.orientation = exifBlockOrientation(
+        reinterpret_cast<const unsigned char*>(exif.constData()), std::size_t(exif.size()));
     return header;
 }
 

@@ -210,6 +210,20 @@ PictureInfo probeTiff(const ByteSource& source, const QString& name) {
     return rasterInfo(PictureFormat::Tiff, upright(header));
 }
 
+std::optional<QDateTime> tiffDateTaken(const ByteSource& source, const QString& name) {
+    OpenedTiff opened;
+    openTiff(opened, source, nullptr, name);
+    TIFF* tif = opened.tif.get();
+    toff_t exifDirectory = 0;
+    if (TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifDirectory) != 1 ||
+        TIFFReadEXIFDirectory(tif, exifDirectory) != 1)
+        return std::nullopt;
+    const char* text = nullptr;
+    if (TIFFGetField(tif, EXIFTAG_DATETIMEORIGINAL, &text) != 1 || text == nullptr)
+        return std::nullopt;
+    return exifDateText(QByteArray(text));
+}
+
 LoadedPicture loadTiff(const QByteArray& data, const QString& name) {
     const MemorySource source(data);
     OpenedTiff opened;

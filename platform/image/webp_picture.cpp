@@ -18,6 +18,30 @@ std::uint32_t le32(const unsigned char* p) {
            std::uint32_t(p[3]) << 24;
 }
 
+} // namespace
+
+QByteArray webpExifBlock(const ByteSource& source) {
+    unsigned char head[30];
+    // Only the extended layout (a "VP8X" chunk first) carries metadata chunks.
+    if (source.readAt(0, head, sizeof head) != qint64(sizeof head) ||
+        std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 12, "VP8X", 4) != 0)
+        return QByteArray();
+    const qint64 end = std::min<qint64>(source.size(), qint64(le32(head + 4)) + 8);
+    qint64 pos = 12;
+    while (pos + 8 <= end) {
+        unsigned char chunk[8];
+        if (source.readAt(pos, chunk, 8) != 8)
+            break;
+        const qint64 length = le32(chunk + 4);
+        if (std::memcmp(chunk, "EXIF", 4) == 0)
+            return length <= kMaxExifBytes ? source.bytesAt(pos + 8, length) : QByteArray();
+        pos += 8 + length + (length & 1); // chunks are padded to an even length
+    }
+    return QByteArray();
+}
+
+namespace {
+
 struct WebpHeader {
     QSize stored; // the canvas
     bool alpha = false;
@@ -26,8 +50,7 @@ struct WebpHeader {
 };
 
 // The size and kind from the first chunk (libwebp reads it from the first bytes), the
-// orientation from the EXIF chunk, which follows the pixel data: the chunk headers on the
-// way are all that is read.
+// orientation from the EXIF chunk.
 WebpHeader readWebpHeader(const ByteSource& source, const QString& name) {
     const QByteArray head = source.bytesAt(0, 64);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(head.constData());
@@ -39,24 +62,9 @@ WebpHeader readWebpHeader(const ByteSource& source, const QString& name) {
     header.alpha = features.has_alpha != 0;
     header.animated = features.has_animation != 0;
 
-    // Only the extended layout (a "VP8X" chunk first) carries metadata chunks.
-    if (head.size() < 30 || std::memcmp(bytes + 12, "VP8X", 4) != 0)
-        return header;
-    const qint64 end = std::min<qint64>(source.size(), qint64(le32(bytes + 4)) + 8);
-    qint64 pos = 12;
-    while (pos + 8 <= end) {
-        unsigned char chunk[8];
-        if (source.readAt(pos, chunk, 8) != 8)
-            break;
-        const qint64 length = le32(chunk + 4);
-        if (std::memcmp(chunk, "EXIF", 4) == 0 && length <= kMaxExifBytes) {
-            const QByteArray exif = source.bytesAt(pos + 8, length);
-            header.orientation = exifBlockOrientation(
-                reinterpret_cast<const unsigned char*>(exif.constData()), std::size_t(exif.size()));
-            break;
-        }
-        pos += 8 + length + (length & 1); // chunks are padded to an even length
-    }
+    const QByteArray exif = webpExifBlock(source);
+    header.orientation = exifBlockOrientation(
+        reinterpret_cast<const unsigned char*>(exif.constData()), std::size_t(exif.size()));
     return header;
 }
 

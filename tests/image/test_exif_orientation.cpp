@@ -1,9 +1,11 @@
-// The EXIF orientation parser against hand-made and damaged EXIF blocks, and the
-// orientation transforms against the EXIF definition of the eight values.
+// The EXIF orientation parser against hand-made and damaged EXIF blocks, the orientation
+// transforms against the EXIF definition of the eight values, and the date taken.
 #include "image_test_support.h"
 #include "platform/image/exif_orientation.h"
+#include "platform/image/picture_loader.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +207,86 @@ TEST(ExifOrientation, TransformsFollowTheDefinition) {
                 ASSERT_EQ(upright.pixel(uprightPosition(o, c, r, ws, hs)), stored.pixel(c, r))
                     << "orientation " << o << " pixel " << c << "," << r;
     }
+}
+
+// A TIFF structure whose IFD0 points to an EXIF directory holding DateTimeOriginal
+// `text` (with its closing zero): header, IFD0 at 8, the EXIF directory at 26, the text
+// at 44. `exifAt` and `textAt` move the pointers for damaged blocks.
+QByteArray datedTiff(bool big, const QByteArray& text, quint32 exifAt = 26, quint32 textAt = 44) {
+    auto w16 = [big](int v) { return big ? be16(v) : le16(v); };
+    QByteArray t = (big ? QByteArray("MM") : QByteArray("II")) + w16(42) + u32(big, 8);
+    t += w16(1) + w16(0x8769) + w16(4) + u32(big, 1) + u32(big, exifAt) + u32(big, 0);
+    t += w16(1) + w16(0x9003) + w16(2) + u32(big, quint32(text.size() + 1)) + u32(big, textAt) +
+         u32(big, 0);
+    return t + text + QByteArray(1, '\0');
+}
+
+TEST(ExifDate, DateTimeOriginalOfHandMadeBlocks) {
+    const QDateTime taken(QDate(2026, 12, 7), QTime(10, 15, 30));
+    struct Case {
+        const char* what;
+        QByteArray block;
+        std::optional<QDateTime> expected;
+    };
+    const Case cases[] = {
+        {"little-endian", datedTiff(false, "2026:12:07 10:15:30"), taken},
+        {"big-endian", datedTiff(true, "2026:12:07 10:15:30"), taken},
+        {"after Exif\\0\\0", QByteArray("Exif\0\0", 6) + datedTiff(true, "2026:12:07 10:15:30"),
+         taken},
+        {"no clock: zeros", datedTiff(false, "0000:00:00 00:00:00"), std::nullopt},
+        {"no clock: blanks", datedTiff(false, "    :  :     :  :  "), std::nullopt},
+        {"impossible day", datedTiff(false, "2026:02:30 10:15:30"), std::nullopt},
+        {"no EXIF directory", tiff(false, {{0x0112, 3, 1, 6}}), std::nullopt},
+        {"directory beyond the block", datedTiff(false, "2026:12:07 10:15:30", 4000), std::nullopt},
+        {"text beyond the block", datedTiff(false, "2026:12:07 10:15:30", 26, 4000), std::nullopt},
+        {"cut text", datedTiff(false, "2026:12:07 10:15:30").left(50), std::nullopt},
+        {"empty", QByteArray(), std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.block.constData());
+        EXPECT_EQ(exifBlockDateTaken(bytes, std::size_t(c.block.size())), c.expected) << c.what;
+        const QByteArray jpeg = jpegWith(exif(c.block));
+        EXPECT_EQ(jpegExifDateTaken(reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                                    std::size_t(jpeg.size())),
+                  c.block.startsWith("Exif") ? std::nullopt : c.expected)
+            << c.what << " (JPEG)";
+    }
+}
+
+// Files of every type that records the date: the corpus's camera files (whose IFD0 also
+// holds a later DateTime, which is not the date taken) and a PNG given an eXIf chunk.
+TEST(ExifDate, PictureFilesGiveTheirDateTaken) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile source(test::imagePath("png/pngsuite_basn0g16_grey16.png"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QByteArray png = source.readAll();
+    const QByteArray block = datedTiff(true, "2024:01:02 03:04:05");
+    png.insert(33, be16(0) + be16(int(block.size())) + "eXIf" + block + QByteArray(4, '\0'));
+    const QString pngPath = dir.filePath(QStringLiteral("dated.png"));
+    QFile out(pngPath);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(png) == png.size());
+    out.close();
+
+    const auto at = [](int y, int mo, int d, int h, int mi, int s) {
+        return std::optional<QDateTime>(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
+    };
+    struct Case {
+        QString path;
+        std::optional<QDateTime> expected;
+    };
+    const Case cases[] = {
+        {test::imagePath("jpeg/photo_grey_oneplus_tower.jpg"), at(2019, 11, 9, 10, 59, 36)},
+        {test::imagePath("heic/stonehenge_300x200.heic"), at(2015, 7, 16, 15, 38, 54)},
+        {test::imagePath("webp/photo_storm_DERIVED.webp"), at(2008, 4, 20, 19, 12, 6)},
+        {pngPath, at(2024, 1, 2, 3, 4, 5)},
+        {test::imagePath("png/pngsuite_basn0g16_grey16.png"), std::nullopt},
+        {test::imagePath("bmp/photo_hopper_24bit.bmp"), std::nullopt},
+        {test::imagePath("broken/zero_bytes.bmp"), std::nullopt},
+        {dir.filePath(QStringLiteral("missing.jpg")), std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pictureDateTaken(c.path), c.expected) << c.path.toStdString();
 }
 
 } // namespace

@@ -33,7 +33,8 @@ TEST(Errors, ErrnoMapsToClassicNumbers) {
 bool holdsEnglish(QString text) {
     static const QRegularExpression word(QStringLiteral("[A-Za-z]{3,}"));
     static const QStringList allowed{QStringLiteral("Excel"), QStringLiteral("JPEG"),
-                                     QStringLiteral("WMF"), QStringLiteral("EMF")};
+                                     QStringLiteral("WMF"), QStringLiteral("EMF"),
+                                     QStringLiteral("UTF")};
     for (const QString& name : allowed) {
         text.remove(name);
     }
