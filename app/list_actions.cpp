@@ -6,13 +6,13 @@
 #include "app/selection_list.h"
 #include "generate/photo_list.h"
 #include "generate/photo_list_file.h"
+#include "platform/atomic_file.h"
 #include "platform/browser_file_system.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QMenu>
 #include <QUndoStack>
 #include <QWidget>
@@ -159,10 +159,62 @@ void ListActions::registerDropped(const QStringList& paths) {
     }
 }
 
-void ListActions::saveListFile() {
-    // Filled in below once the list file module is in.
+QString ListActions::dialogStart() const {
+    return listFile_.isEmpty() ? context_.defaultFolder() : listFile_;
 }
 
-void ListActions::openListFile() {}
+void ListActions::saveListFile() {
+    const QString path =
+        context_.dialogs->chooseFile(context_.window, FileChoice::Save,
+                                     QStringLiteral("リストを保存"), dialogStart(), kListFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        writePhotoList(localFileWriter(), path, context_.list->rows());
+        listFile_ = path;
+    } catch (const Error& e) {
+        context_.dialogs->message(
+            context_.window,
+            QStringLiteral("リストを保存できませんでした。\n%1").arg(e.description()),
+            kProgramTitle, MessageIcon::Exclamation);
+    }
+}
+
+void ListActions::openListFile() {
+    const QString path =
+        context_.dialogs->chooseFile(context_.window, FileChoice::Open,
+                                     QStringLiteral("リストを開く"), dialogStart(), kListFilter);
+    if (path.isEmpty()) {
+        return;
+    }
+    std::vector<PhotoRow> rows;
+    try {
+        rows = readPhotoList(path);
+    } catch (const Error& e) {
+        context_.dialogs->message(
+            context_.window, QStringLiteral("リストを開けませんでした。\n%1").arg(e.description()),
+            kProgramTitle, MessageIcon::Exclamation);
+        return;
+    }
+    listFile_ = path;
+    context_.list->replaceRows(rows);
+    const auto missing =
+        std::count_if(rows.begin(), rows.end(), [](const PhotoRow& row) { return row.missing; });
+    if (rows.size() > static_cast<std::size_t>(SelectionList::MaxRows)) {
+        context_.dialogs->message(
+            context_.window,
+            QStringLiteral("リストの写真が多すぎます。最初の %1 枚だけを開きました。")
+                .arg(SelectionList::MaxRows),
+            kProgramTitle, MessageIcon::Exclamation);
+    } else if (missing > 0) {
+        context_.dialogs->message(
+            context_.window,
+            QStringLiteral("見つからない写真が %1 枚あります（赤い文字の行）。\n"
+                           "写真を元の場所に戻すか、一覧から外してから作成して下さい。")
+                .arg(missing),
+            kProgramTitle, MessageIcon::Information);
+    }
+}
 
 } // namespace tav

@@ -80,6 +80,8 @@ public:
 private:
     QAction* action(const QString& text, const QKeySequence& key, std::function<void()> run);
     void buildMenus();
+    // Where the file dialogs open: the last list file, else the default folder.
+    QString dialogStart() const;
 
     ListActionsContext context_;
     QMenu* sortMenu_ = nullptr;

@@ -1,5 +1,5 @@
-// Message boxes, yes/no questions, the folder browser and the file dialog, behind one small interface so
-// that tests and the batch command can answer them without a person.
+// Message boxes, yes/no questions, the folder browser and the file dialog, behind one small
+// interface so that tests and the batch command can answer them without a person.
 #pragma once
 
 #include <QString>

@@ -10,8 +10,10 @@
 #include "app/selection_list.h"
 
 #include <QAction>
+#include <QBrush>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +121,7 @@ private slots:
     void draggingRowsMovesThemAsABlock();
     void droppedFilesAndFoldersRegisterLikeTheButton();
     void keysReachMovesNotesAndUndo();
+    void listFileSavesAndOpensTheWholeList();
 };
 
 void SelectionListTest::registeringFormsPathsWithOneSeparator_data() {
@@ -895,6 +898,69 @@ void SelectionListTest::keysReachMovesNotesAndUndo() {
     QCOMPARE(paths(list), (QStringList{before[1], before[0], before[2]}));
     // The context menu offers the same commands.
     QVERIFY(lw.w().listActions().contextMenu()->actions().contains(lw.w().listActions().editNote));
+}
+
+void SelectionListTest::listFileSavesAndOpensTheWholeList() {
+    QTemporaryDir dir;
+    const QString present = dir.filePath(QStringLiteral("現場_1.jpg"));
+    QFile photo(present);
+    QVERIFY(photo.open(QIODevice::WriteOnly));
+    photo.close();
+    ListedWindow lw(2); // photos of the in-memory file system: not on the disk
+    SelectionList& list = lw.list();
+    list.registerPaths({present}, QStringLiteral("270"));
+    list.setDisplayName(0, QStringLiteral("北面\t外壁"));
+    list.setNote(0, QStringLiteral("ひび割れ\n幅0.3mm\tC:\\memo"));
+    list.setRotation(1, QStringLiteral(" 90"));
+    const QStringList saved = snapshot(list);
+    auto& dialogs = lw.f.dialogs;
+    const QString file = dir.filePath(QStringLiteral("リスト.tsv"));
+    dialogs.fileAnswers.push_back(file);
+    lw.w().show();
+    lw.w().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&lw.w()));
+    QTest::keyClick(lw.w().pathList, Qt::Key_S, Qt::ControlModifier);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readLine(), QByteArray("path\trotation\tname\tnote\n"));
+    QCOMPARE(dialogs.messageCount(), 0);
+
+    lw.w().clearButton->click();
+    dialogs.fileAnswers.push_back(file);
+    lw.w().openListButton->click();
+    QCOMPARE(snapshot(list), saved);
+    // The photos that are not there are kept, marked red and said once.
+    QCOMPARE(dialogs.messageCount(), 1);
+    const QModelIndex first = list.model().index(0);
+    const QModelIndex last = list.model().index(2);
+    QVERIFY(list.isMissing(0) && list.isMissing(1) && !list.isMissing(2));
+    QCOMPARE(first.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::red));
+    QVERIFY(!last.data(Qt::ForegroundRole).isValid());
+    QVERIFY(last.data(Qt::ToolTipRole).isNull());
+    // Opening is one step: undone, the cleared list comes back.
+    list.undoStack().undo();
+    QCOMPARE(list.rowCount(), 0);
+    list.undoStack().redo();
+
+    // A file that is not a list, and a folder that cannot take one: said, nothing lost.
+    const QString notAList = dir.filePath(QStringLiteral("memo.txt"));
+    QFile other(notAList);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("名前\t角度\n");
+    other.close();
+    dialogs.fileAnswers.push_back(notAList);
+    lw.w().openListButton->click();
+    QCOMPARE(dialogs.messageCount(), 2);
+    QCOMPARE(snapshot(list), saved);
+    dialogs.fileAnswers.push_back(dir.filePath(QStringLiteral("gone/リスト.tsv")));
+    lw.w().saveListButton->click();
+    QCOMPARE(dialogs.messageCount(), 3);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+    // Cancelled dialogs change nothing.
+    lw.w().openListButton->click();
+    lw.w().saveListButton->click();
+    QCOMPARE(dialogs.messageCount(), 3);
+    QCOMPARE(snapshot(list), saved);
 }
 
 QTEST_MAIN(SelectionListTest)
