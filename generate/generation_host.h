@@ -29,6 +29,9 @@ struct GenerationJob {
     QString author;                    // `txtOwnerName`
     QString comment;                   // `txtComment`
     QString programFolder;             // where ExcelBook.org lies
+    // In the notes layouts, a row without a note gets "撮影日 2026/12/07 10:15", the
+    // date its photo was taken (else the file's time).
+    bool fillEmptyNotesWithDateTaken = false;
 };
 
 class GenerationHost {
@@ -40,6 +43,9 @@ public:
     virtual QString rowPath(int row) const = 0;
     virtual QString rowRotation(int row) const = 0;    // a rotation code, any text
     virtual QString rowDisplayName(int row) const = 0; // "ファイル名と同じ" or a name
+    // The row's note, printed in the notes layouts' ruled area; hosts whose rows have no
+    // notes keep this.
+    virtual QString rowNote(int /*row*/) const { return QString(); }
     virtual void setRowPath(int row, const QString& path) = 0;
     // Makes the row current, exactly as if the user had chosen it (the preview follows).
     virtual void makeRowCurrent(int row) = 0;

@@ -2,7 +2,9 @@
 
 #include "generate/captions.h"
 #include "generate/failure_report.h"
+#include "generate/notes_text.h"
 #include "generate/page_layout.h"
+#include "generate/photo_list.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
@@ -430,6 +432,7 @@ void GenerationRun::placePictures(xls::Application& app, xls::Worksheet& sheet,
         }
         if (layout.withNotes) {
             ruleNotes(sheet, cells.notes);
+            writeNotes(sheet, job, cells.notes, i);
         }
         host_.setProgress(i + 1, n);
     }
@@ -450,6 +453,31 @@ void GenerationRun::writeCaption(xls::Worksheet& sheet, const GenerationJob& job
     }
     checkStop();
     writeCell(sheet, cell, QLatin1Char('\'') + text, PageLayout::captionAlignment());
+}
+
+void GenerationRun::writeNotes(xls::Worksheet& sheet, const GenerationJob& job,
+                               const QString& notesArea, int row) {
+    requireRow(host_, row);
+    QString note = host_.rowNote(row);
+    if (note.trimmed().isEmpty() && job.fillEmptyNotesWithDateTaken) {
+        note = dateTakenNote(host_.rowPath(row));
+    }
+    if (note.trimmed().isEmpty()) {
+        return;
+    }
+    // The first ruled line holds the caption; the note starts on the line under it, or on
+    // the first line when there are no captions.
+    const xls::Range area = sheet.range(notesArea);
+    const int first = job.withCaptions ? 1 : 0;
+    const QStringList lines =
+        wrapNote(note, cellTextWidth(area.width()), area.rowCount() - first, workbookCellFont());
+    for (int k = 0; k < lines.size(); ++k) {
+        if (!lines[k].isEmpty()) {
+            const QString cell =
+                xls::columnName(area.column() - 1) + QString::number(area.row() + first + k);
+            writeCell(sheet, cell, asText(lines[k]), PageLayout::captionAlignment());
+        }
+    }
 }
 
 void GenerationRun::placeRowPicture(xls::Application& app, xls::Worksheet& sheet,

@@ -105,6 +105,8 @@ private:
                        const PageLayout& layout, int n, RenamePlan& renames);
     void writeCaption(xls::Worksheet& sheet, const GenerationJob& job, const QString& cell, int row,
                       RenamePlan& renames);
+    void writeNotes(xls::Worksheet& sheet, const GenerationJob& job, const QString& notesArea,
+                    int row);
     void placeRowPicture(xls::Application& app, xls::Worksheet& sheet, const PageLayout& layout,
                          const QString& anchor, int row);
     void saveOverTarget(xls::Workbook& book, const QString& target, RenamePlan& renames);

@@ -2,7 +2,10 @@
 
 #include "generate/captions.h"
 #include "generate/page_layout.h"
+#include "generate/photo_list_file.h"
+#include "platform/error.h"
 #include "platform/image/picture_types.h"
+#include "platform/rotation_code.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -22,7 +25,7 @@ QString absolute(const QString& path, const QString& workingFolder) {
 // split whose path names an existing file. An argument naming an existing file as a
 // whole is that file.
 bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row, QString& error) {
-    row.rotation = RotationCode();
+    row.rotation = RotationCode().text();
     row.displayName = kSameAsFileName;
     if (QFileInfo(absolute(arg, workingFolder)).isFile() || !arg.contains(QLatin1Char(':'))) {
         row.path = absolute(arg, workingFolder);
@@ -66,7 +69,7 @@ bool parseImage(const QString& arg, const QString& workingFolder, BatchRow& row,
         return false;
     }
     row.path = absolute(chosen->path, workingFolder);
-    row.rotation = chosen->rotation;
+    row.rotation = chosen->rotation.text();
     if (chosen->hasName && !chosen->name.isEmpty()) {
         row.displayName = chosen->name;
     }
@@ -98,11 +101,14 @@ struct BatchOptions {
     QCommandLineOption subject{QStringLiteral("subject"), QString(), QStringLiteral("S")};
     QCommandLineOption author{QStringLiteral("author"), QString(), QStringLiteral("A")};
     QCommandLineOption comment{QStringLiteral("comment"), QString(), QStringLiteral("C")};
+    QCommandLineOption list{QStringLiteral("list"), QString(), QStringLiteral("FILE")};
+    QCommandLineOption sort{QStringLiteral("sort"), QString(), QStringLiteral("ORDER")};
+    QCommandLineOption dateNotes{QStringLiteral("date-notes")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
 
     void addTo(QCommandLineParser& parser) const {
-        parser.addOptions(
-            {out, layout, noCaptions, noExtension, rename, title, subject, author, comment, help});
+        parser.addOptions({out, layout, noCaptions, noExtension, rename, title, subject, author,
+                           comment, list, sort, dateNotes, help});
     }
 };
 
@@ -135,6 +141,50 @@ bool readJob(const QCommandLineParser& parser, const BatchOptions& options,
     a.job.subject = parser.value(options.subject);
     a.job.author = parser.value(options.author);
     a.job.comment = parser.value(options.comment);
+    a.job.fillEmptyNotesWithDateTaken = parser.isSet(options.dateNotes);
+    return true;
+}
+
+// The rows: those of the list file (--list), then the IMAGE arguments, sorted by --sort.
+bool readRows(const QCommandLineParser& parser, const BatchOptions& options,
+              const QString& workingFolder, BatchArguments& a) {
+    std::optional<RowOrder> order;
+    if (parser.isSet(options.sort)) {
+        const QString value = parser.value(options.sort);
+        if (value == QLatin1String("name")) {
+            order = RowOrder::Name;
+        } else if (value == QLatin1String("date")) {
+            order = RowOrder::DateTaken;
+        } else {
+            a.error = QStringLiteral("--sort takes name or date, not '%1'").arg(value);
+            return false;
+        }
+    }
+    if (parser.isSet(options.list)) {
+        try {
+            a.rows = readPhotoList(absolute(parser.value(options.list), workingFolder));
+        } catch (const Error& e) {
+            a.error = e.description();
+            return false;
+        }
+    }
+    for (const QString& arg : parser.positionalArguments()) {
+        BatchRow row;
+        if (!parseImage(arg, workingFolder, row, a.error)) {
+            if (a.error.isEmpty()) {
+                a.error = QStringLiteral("empty image argument");
+            }
+            return false;
+        }
+        a.rows.push_back(row);
+    }
+    if (a.rows.empty()) {
+        a.error = QStringLiteral("no image given");
+        return false;
+    }
+    if (order) {
+        sortRows(a.rows, *order, false);
+    }
     return true;
 }
 
@@ -157,21 +207,8 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
         a.error = parser.errorText();
         return a;
     }
-    if (!readJob(parser, options, workingFolder, a)) {
-        return a;
-    }
-    for (const QString& arg : parser.positionalArguments()) {
-        BatchRow row;
-        if (!parseImage(arg, workingFolder, row, a.error)) {
-            if (a.error.isEmpty()) {
-                a.error = QStringLiteral("empty image argument");
-            }
-            return a;
-        }
-        a.rows.push_back(row);
-    }
-    if (a.rows.empty()) {
-        a.error = QStringLiteral("no image given");
+    if (readJob(parser, options, workingFolder, a)) {
+        readRows(parser, options, workingFolder, a);
     }
     return a;
 }
@@ -179,7 +216,7 @@ BatchArguments parseBatchArguments(const QStringList& arguments, const QString& 
 QString batchUsage() {
     return QStringLiteral(
                "Usage: tavolin-batch --out DIR/NAME[.xls] --layout KEY [options] "
-               "IMAGE[:ROTATION[:DISPLAYNAME]]...\n"
+               "[IMAGE[:ROTATION[:DISPLAYNAME]]...]\n"
                "\n"
                "Writes a print-ready Excel 97-2003 workbook (.xls) with the images laid out on A4\n"
                "pages, exactly as the Tavolin window does, from the template ExcelBook.org in\n"
@@ -205,6 +242,18 @@ QString batchUsage() {
                "  --subject S       subject document property\n"
                "  --author A        author document property\n"
                "  --comment C       comments document property\n"
+               "  --list FILE       the photo list FILE as the Tavolin window saves it: UTF-8,\n"
+               "                    tab-separated, first line exactly \"path<TAB>rotation<TAB>"
+               "name<TAB>note\";\n"
+               "                    rotation 0, 90, 180 or 270; name empty for the file's own\n"
+               "                    name; \\n, \\t and \\\\ in name and note for a line "
+               "break, a tab\n"
+               "                    and a backslash. Its rows come before the IMAGE arguments.\n"
+               "  --sort ORDER      sort all rows: name (file names in natural order, IMG_2\n"
+               "                    before IMG_10) or date (EXIF date taken, else the file's\n"
+               "                    time; oldest first)\n"
+               "  --date-notes      in the notes layouts, a photo without a note gets its date\n"
+               "                    taken (\"撮影日 2026/12/07 10:15\")\n"
                "  --help            this text\n"
                "\n") +
            QStringLiteral("IMAGE is a picture file: %1.\n").arg(pictureTypeNames()) +

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "generate/generation_host.h"
+#include "generate/photo_list.h"
 #include "platform/dialogs.h"
-#include "platform/rotation_code.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,11 +14,8 @@
 
 namespace tav {
 
-struct BatchRow {
-    QString path;
-    RotationCode rotation;
-    QString displayName; // "ファイル名と同じ" or a name
-};
+// A row of the command line or of a list file (--list).
+using BatchRow = PhotoRow;
 
 // Prints messages to a stream; answers every yes/no question with `answer`.
 class StreamDialogs final : public Dialogs {
@@ -56,11 +53,12 @@ public:
     int rowCount() const override { return static_cast<int>(rows_.size()); }
     QString rowPath(int row) const override { return rows_.at(static_cast<size_t>(row)).path; }
     QString rowRotation(int row) const override {
-        return rows_.at(static_cast<size_t>(row)).rotation.text();
+        return rows_.at(static_cast<size_t>(row)).rotation;
     }
     QString rowDisplayName(int row) const override {
         return rows_.at(static_cast<size_t>(row)).displayName;
     }
+    QString rowNote(int row) const override { return rows_.at(static_cast<size_t>(row)).note; }
     void setRowPath(int row, const QString& path) override;
     void makeRowCurrent(int) override {}
     void processEvents() override {}

@@ -137,7 +137,7 @@ std::vector<tav::BatchRow> selectionOf(const QString& photo, int count, const QT
         if (::link(QFile::encodeName(photo).constData(), QFile::encodeName(p).constData()) != 0) {
             QFile::copy(photo, p);
         }
-        rows.push_back({p, tav::RotationCode(), tav::kSameAsFileName});
+        rows.push_back({p, tav::RotationCode().text(), tav::kSameAsFileName, QString()});
     }
     return rows;
 }

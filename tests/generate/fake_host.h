@@ -17,6 +17,7 @@ struct FakeRow {
     QString path;
     QString rotation = QStringLiteral("  0");
     QString displayName = QStringLiteral("ファイル名と同じ");
+    QString note;
 };
 
 class FakeHost final : public GenerationHost {
@@ -29,6 +30,7 @@ public:
     QString rowDisplayName(int row) const override {
         return rows.at(static_cast<size_t>(row)).displayName;
     }
+    QString rowNote(int row) const override { return rows.at(static_cast<size_t>(row)).note; }
     void setRowPath(int row, const QString& path) override {
         rows.at(static_cast<size_t>(row)).path = path;
         events << QStringLiteral("path %1 %2").arg(row).arg(path);

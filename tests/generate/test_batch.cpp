@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
 namespace tav {
@@ -38,11 +39,11 @@ TEST(BatchArguments, FullCommandLine) {
     EXPECT_EQ(a.job.comment, QStringLiteral("C"));
     ASSERT_EQ(a.rows.size(), 4u);
     EXPECT_EQ(a.rows[0].path, QStringLiteral("/w/a.jpg"));
-    EXPECT_EQ(a.rows[0].rotation, RotationCode());
+    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
     EXPECT_EQ(a.rows[0].displayName, QStringLiteral("ファイル名と同じ"));
     EXPECT_EQ(a.rows[1].path, QStringLiteral("/p/b.jpg"));
-    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(1));
-    EXPECT_EQ(a.rows[2].rotation, RotationCode::fromQuarterTurns(3));
+    EXPECT_EQ(a.rows[1].rotation, QStringLiteral(" 90"));
+    EXPECT_EQ(a.rows[2].rotation, QStringLiteral("270"));
     EXPECT_EQ(a.rows[2].displayName, QStringLiteral("名前"));
     EXPECT_EQ(a.rows[3].displayName, QStringLiteral("x:y"));
 }
@@ -83,9 +84,9 @@ TEST(BatchArguments, PathWithColon) {
         kWork);
     ASSERT_TRUE(a.error.isEmpty()) << a.error.toStdString();
     EXPECT_EQ(a.rows[0].path, odd);
-    EXPECT_EQ(a.rows[0].rotation, RotationCode());
+    EXPECT_EQ(a.rows[0].rotation, QStringLiteral("  0"));
     EXPECT_EQ(a.rows[1].path, odd);
-    EXPECT_EQ(a.rows[1].rotation, RotationCode::fromQuarterTurns(2));
+    EXPECT_EQ(a.rows[1].rotation, QStringLiteral("180"));
     EXPECT_EQ(a.rows[1].displayName, QStringLiteral("n"));
 }
 
@@ -106,6 +107,70 @@ TEST(BatchArguments, BadUsage) {
                      .error.isEmpty());
     EXPECT_FALSE(parseBatchArguments({QStringLiteral("--out")}, kWork).error.isEmpty());
     EXPECT_TRUE(parseBatchArguments({QStringLiteral("--help")}, kWork).help);
+}
+
+// --list rows come first, then the IMAGE arguments; --sort orders them all.
+TEST(BatchArguments, ListFileSortAndDateNotes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString list = dir.filePath(QStringLiteral("list.tsv"));
+    const QString bad = dir.filePath(QStringLiteral("bad.tsv"));
+    for (const auto& [path, content] :
+         {std::pair{list, QByteArray("path\trotation\tname\tnote\n/p/IMG_10.jpg\t90\t名前\t"
+                                     "一\\n二\n/p/IMG_9.jpg\t0\t\t\n")},
+          std::pair{bad, QByteArray("path,rotation\n")}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    }
+    const QStringList base{QStringLiteral("--out"), QStringLiteral("x"), QStringLiteral("--layout"),
+                           QStringLiteral("notes-2")};
+    struct Case {
+        QStringList arguments;
+        QStringList paths; // empty: an error containing `error`
+        const char* error = "";
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--list"), list, QStringLiteral("/p/IMG_1.jpg")},
+         {QStringLiteral("/p/IMG_10.jpg"), QStringLiteral("/p/IMG_9.jpg"),
+          QStringLiteral("/p/IMG_1.jpg")}},
+        {{QStringLiteral("/p/IMG_1.jpg"), QStringLiteral("--sort"), QStringLiteral("name"),
+          QStringLiteral("--list"), list},
+         {QStringLiteral("/p/IMG_1.jpg"), QStringLiteral("/p/IMG_9.jpg"),
+          QStringLiteral("/p/IMG_10.jpg")}},
+        {{QStringLiteral("--list"), list, QStringLiteral("--date-notes")},
+         {QStringLiteral("/p/IMG_10.jpg"), QStringLiteral("/p/IMG_9.jpg")}},
+        {{QStringLiteral("--list"), list, QStringLiteral("--sort"), QStringLiteral("size")},
+         {},
+         "--sort takes name or date"},
+        {{QStringLiteral("--list"), bad}, {}, "は写真リストのファイルではありません"},
+        {{QStringLiteral("--list"), dir.filePath(QStringLiteral("none.tsv"))}, {}, "none.tsv"},
+    };
+    for (const Case& c : cases) {
+        const BatchArguments a = parseBatchArguments(base + c.arguments, kWork);
+        const std::string what = c.arguments.join(QLatin1Char(' ')).toStdString();
+        if (c.paths.isEmpty()) {
+            EXPECT_TRUE(a.error.contains(QString::fromUtf8(c.error)))
+                << what << ": " << a.error.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(a.error.isEmpty()) << what << ": " << a.error.toStdString();
+        QStringList paths;
+        for (const BatchRow& row : a.rows) {
+            paths << row.path;
+        }
+        EXPECT_EQ(paths, c.paths) << what;
+        EXPECT_EQ(a.job.fillEmptyNotesWithDateTaken,
+                  c.arguments.contains(QStringLiteral("--date-notes")))
+            << what;
+        const auto listed = std::find_if(a.rows.begin(), a.rows.end(), [](const BatchRow& row) {
+            return row.path == QStringLiteral("/p/IMG_10.jpg");
+        });
+        ASSERT_NE(listed, a.rows.end()) << what;
+        EXPECT_EQ(listed->rotation, QStringLiteral(" 90")) << what;
+        EXPECT_EQ(listed->displayName, QStringLiteral("名前")) << what;
+        EXPECT_EQ(listed->note, QStringLiteral("一\n二")) << what;
+        EXPECT_TRUE(listed->missing) << what;
+    }
 }
 
 TEST(BatchHost, TerminalText) {

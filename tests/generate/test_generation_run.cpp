@@ -1,5 +1,6 @@
 // The generation run end to end through the host interface, without windows. The
 // written workbook is opened again with the engine and checked.
+#include "generate/captions.h"
 #include "generate/failure_report.h"
 #include "generate/generation_run.h"
 #include "generate/placement.h"
@@ -213,6 +214,95 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
     EXPECT_NEAR(shapes[3].height(), 186, 0.5);
     EXPECT_NEAR(shapes[3].width(), 186 * 103.0 / 150.0, 0.5);
     EXPECT_NEAR(shapes[4].width(), 186, 0.5);
+}
+
+// Notes go into the ruled area, one line a row, starting under the caption (on the first
+// line without captions), cut with "…" where the area ends; an empty note may take the
+// date taken. Layouts without notes areas print no note: their workbook is the same as
+// without notes.
+TEST_F(RunFixture, NotesFillTheRuledAreaUnderTheCaption) {
+    const QString longNote = QStringLiteral("ひび割れ").repeated(60);
+    enum How { Is, StartsWith, EndsWith };
+    struct Cell {
+        const char* address;
+        QString text;
+        How how = Is;
+    };
+    struct Case {
+        const char* what;
+        LayoutChoice layout;
+        bool captions;
+        bool dateNotes;
+        std::vector<Cell> cells;
+    };
+    const Case cases[] = {
+        {"notes-2",
+         notes(0),
+         true,
+         false,
+         {{"D3", QStringLiteral("photo_0.5mp_olympus_snow.jpg")},
+          {"D4", QStringLiteral("一行目")},
+          {"D5", QStringLiteral("二行目")},
+          {"D6", QString()},
+          {"D27", QString()},
+          {"D48", QStringLiteral("ひび割れひび割れ"), StartsWith},
+          {"D62", QStringLiteral("ひび割れ"), StartsWith},
+          {"D62", QStringLiteral("…"), EndsWith},
+          {"D63", QString()}}},
+        {"notes-2 without captions, date notes",
+         notes(0),
+         false,
+         true,
+         {{"D3", QStringLiteral("一行目")},
+          {"D4", QStringLiteral("二行目")},
+          // The date and the time do not fit the narrow notes column together.
+          {"D26", QStringLiteral("撮影日 2019/11/09")},
+          {"D27", QStringLiteral("10:59")}}},
+        {"notes-square-6: one line under the caption",
+         notes(4),
+         true,
+         false,
+         {{"B14", QStringLiteral("photo_0.5mp_olympus_snow.jpg")},
+          {"B15", QStringLiteral("一行目…")},
+          {"B16", QString()}}},
+    };
+    for (const Case& c : cases) {
+        host.rows.clear();
+        job.layout = c.layout;
+        job.withCaptions = c.captions;
+        job.fillEmptyNotesWithDateTaken = c.dateNotes;
+        host.rows.push_back({image("photo_0.5mp_olympus_snow.jpg"), QStringLiteral("  0"),
+                             kSameAsFileName, QStringLiteral("一行目\n二行目")});
+        host.rows.push_back({image("photo_grey_oneplus_tower.jpg")});
+        host.rows.push_back(
+            {image("photo_hopper_128.gif"), QStringLiteral("  0"), kSameAsFileName, longNote});
+        GenerationRun run(host);
+        ASSERT_EQ(run.start(job), RunOutcome::Completed) << c.what;
+        Reopened r(target());
+        for (const Cell& cell : c.cells) {
+            const QString found = r.text(cell.address);
+            const bool matches = cell.how == Is           ? found == cell.text
+                                 : cell.how == StartsWith ? found.startsWith(cell.text)
+                                                          : found.endsWith(cell.text);
+            EXPECT_TRUE(matches) << c.what << " " << cell.address << ": " << found.toStdString();
+        }
+    }
+
+    for (const LayoutChoice layout : {plain(0), plain(3)}) {
+        job.layout = layout;
+        job.withCaptions = true;
+        job.fillEmptyNotesWithDateTaken = true;
+        GenerationRun run(host);
+        ASSERT_EQ(run.start(job), RunOutcome::Completed);
+        const QByteArray withNotes = bytes(target());
+        for (testing::FakeRow& row : host.rows) {
+            row.note.clear();
+        }
+        job.fillEmptyNotesWithDateTaken = false;
+        ASSERT_EQ(run.start(job), RunOutcome::Completed);
+        EXPECT_EQ(bytes(target()), withNotes) << layoutKey(layout).toStdString();
+        host.rows[0].note = QStringLiteral("メモ");
+    }
 }
 
 // Plain square layouts without captions: the header in row 1, pictures from row 2, no

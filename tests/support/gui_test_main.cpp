@@ -1,4 +1,5 @@
-// Metafiles are drawn with Qt's painter, which needs a QGuiApplication for its fonts.
+// The main of tests whose code draws or measures with Qt's fonts (metafiles, the wrapping
+// of notes): they need a QGuiApplication.
 #include <QGuiApplication>
 
 #include <gtest/gtest.h>
