@@ -446,6 +446,12 @@ void MainWindowTest::noTwoVisibleControlsOverlap() {
     for (const char* bar : {"HScroll1", "VScroll1"}) {
         QCOMPARE(w.findChild<QWidget*>(QLatin1String(bar))->isVisibleTo(&w), scrollBars);
     }
+    // The list's own buttons and the date-notes option are among the controls checked.
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             w.moveUpButton, w.moveDownButton, w.undoButton, w.redoButton, w.sortButton,
+             w.saveListButton, w.openListButton, w.dateNotesCheck}) {
+        QVERIFY2(c->isVisibleTo(&w) && !c->objectName().isEmpty(), qPrintable(c->objectName()));
+    }
     QCOMPARE(overlappingControls(w), QStringList());
     // Every control stays inside the window.
     for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
