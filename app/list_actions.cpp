@@ -89,10 +89,16 @@ ListActions::ListActions(const ListActionsContext& context, QObject* parent)
                                 [&list] { list.sort(RowOrder::DateTaken, true); });
     editNote = action(QStringLiteral("メモを編集..."), QKeySequence(Qt::Key_F2),
                       [this] { context_.noteDialog->openForCurrentRow(); });
-    undo = action(QStringLiteral("元に戻す"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-                  [&list] { list.undoStack().undo(); });
-    redo = action(QStringLiteral("やり直し"), QKeySequence(Qt::CTRL | Qt::Key_Y),
-                  [&list] { list.undoStack().redo(); });
+    undo = action(QStringLiteral("元に戻す"), QKeySequence(Qt::CTRL | Qt::Key_Z), [&list] {
+        if (!list.orderLocked()) {
+            list.undoStack().undo();
+        }
+    });
+    redo = action(QStringLiteral("やり直し"), QKeySequence(Qt::CTRL | Qt::Key_Y), [&list] {
+        if (!list.orderLocked()) {
+            list.undoStack().redo();
+        }
+    });
     saveList = action(QStringLiteral("リストを保存..."), QKeySequence(Qt::CTRL | Qt::Key_S),
                       [this] { saveListFile(); });
     openList = action(QStringLiteral("リストを開く..."), QKeySequence(Qt::CTRL | Qt::Key_O),
@@ -100,10 +106,9 @@ ListActions::ListActions(const ListActionsContext& context, QObject* parent)
 
     // Undo and redo are offered only when there is something to take back or do again.
     QUndoStack& stack = list.undoStack();
-    undo->setEnabled(stack.canUndo());
-    redo->setEnabled(stack.canRedo());
-    connect(&stack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
-    connect(&stack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
+    updateUndoRedo();
+    connect(&stack, &QUndoStack::canUndoChanged, this, &ListActions::updateUndoRedo);
+    connect(&stack, &QUndoStack::canRedoChanged, this, &ListActions::updateUndoRedo);
 
     // Moving and the note work in the lists; the rest anywhere in the window.
     for (QAction* a : {moveUp, moveDown, editNote}) {
@@ -117,6 +122,21 @@ ListActions::ListActions(const ListActionsContext& context, QObject* parent)
         context_.window->addAction(a);
     }
     buildMenus();
+}
+
+void ListActions::updateUndoRedo() {
+    const SelectionList& list = *context_.list;
+    undo->setEnabled(!list.orderLocked() && list.undoStack().canUndo());
+    redo->setEnabled(!list.orderLocked() && list.undoStack().canRedo());
+}
+
+void ListActions::setRunning(bool running) {
+    context_.list->setOrderLocked(running);
+    for (QAction* a : {moveUp, moveDown, sortByName, sortByNameReversed, sortByDate,
+                       sortByDateReversed, openList}) {
+        a->setEnabled(!running);
+    }
+    updateUndoRedo();
 }
 
 QAction* ListActions::action(const QString& text, const QKeySequence& key,

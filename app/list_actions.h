@@ -74,6 +74,10 @@ public:
     void saveListFile();
     void openListFile();
 
+    // While a run works, the commands that change the order of the rows (moves, sorts,
+    // opening a list, undo, redo) are off and the list refuses them.
+    void setRunning(bool running);
+
     // The list file saved or opened last (empty before).
     const QString& listFile() const { return listFile_; }
 
@@ -82,6 +86,8 @@ private:
     void buildMenus();
     // Where the file dialogs open: the last list file, else the default folder.
     QString dialogStart() const;
+
+    void updateUndoRedo();
 
     ListActionsContext context_;
     QMenu* sortMenu_ = nullptr;

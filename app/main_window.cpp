@@ -518,6 +518,7 @@ void MainWindow::connectListCommands() {
         b->setEnabled(a->isEnabled());
         connect(a, &QAction::enabledChanged, b, &QWidget::setEnabled);
     }
+    connect(listActions_->sortByName, &QAction::enabledChanged, sortButton, &QWidget::setEnabled);
     connect(sortButton, &QPushButton::clicked, this, [this] {
         listActions_->sortMenu()->popup(sortButton->mapToGlobal(QPoint(0, sortButton->height())));
     });
@@ -531,7 +532,17 @@ void MainWindow::connectListCommands() {
 }
 
 void MainWindow::onCreateClicked() {
+    // The run reads each row as it places it, yielding in between: the rows keep their
+    // order until it is over. A click while it yields is ignored by the run and must not
+    // unlock the list either.
+    const bool starting = !run_->isRunning();
+    if (starting) {
+        listActions_->setRunning(true);
+    }
     run_->start(readGenerationJob(*this));
+    if (starting) {
+        listActions_->setRunning(false);
+    }
     // The window was closed while the run worked: the run has stopped, now end.
     if (closeRequested_ && !run_->isRunning()) {
         close();

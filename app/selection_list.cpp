@@ -195,6 +195,9 @@ void SelectionList::clear() {
 }
 
 void SelectionList::replaceRows(const std::vector<PhotoRow>& newRows) {
+    if (orderLocked_) {
+        return;
+    }
     paths_->selectionModel()->clear();
     undo_->beginMacro(QStringLiteral("リストを開く"));
     if (rowCount() > 0) {
@@ -215,6 +218,9 @@ void SelectionList::replaceRows(const std::vector<PhotoRow>& newRows) {
 }
 
 void SelectionList::moveRows(const std::vector<int>& rows, int before) {
+    if (orderLocked_) {
+        return;
+    }
     std::vector<int> order = blockMoveOrder(rowCount(), rows, before);
     if (!isIdentity(order)) {
         undo_->push(new ReorderCommand(*model_, std::move(order), QStringLiteral("移動")));
@@ -222,6 +228,9 @@ void SelectionList::moveRows(const std::vector<int>& rows, int before) {
 }
 
 void SelectionList::moveSelected(int step) {
+    if (orderLocked_) {
+        return;
+    }
     std::vector<int> order = stepMoveOrder(rowCount(), selectedRows(), step);
     if (!isIdentity(order)) {
         undo_->push(new ReorderCommand(*model_, std::move(order), QStringLiteral("移動")));
@@ -230,6 +239,9 @@ void SelectionList::moveSelected(int step) {
 }
 
 void SelectionList::sort(RowOrder by, bool reversed) {
+    if (orderLocked_) {
+        return;
+    }
     std::vector<int> order = sortedOrder(rows(), by, reversed);
     if (!isIdentity(order)) {
         undo_->push(new ReorderCommand(*model_, std::move(order), QStringLiteral("並べ替え")));

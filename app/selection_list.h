@@ -86,6 +86,12 @@ public:
     // Sorts the whole list (see sortRows); the selection follows its rows.
     void sort(RowOrder by, bool reversed);
 
+    // While a run places the rows one by one, their order stays as it is: moves, sorts,
+    // an opened list, undo and redo are refused (new rows may still be appended, fields
+    // still edited, as the run reads each row when it places it).
+    void setOrderLocked(bool locked) { orderLocked_ = locked; }
+    bool orderLocked() const { return orderLocked_; }
+
     QUndoStack& undoStack() const { return *undo_; }
     PhotoRowModel& model() const { return *model_; }
 
@@ -117,6 +123,7 @@ private:
     PhotoRowModel* model_;
     QUndoStack* undo_;
     bool scrollSyncing_ = false;
+    bool orderLocked_ = false;
 };
 
 } // namespace tav

@@ -103,17 +103,25 @@ TEST_F(WindowRun, RunFromTheWindow) {
     std::vector<bool> barVisible;
     std::vector<bool> runningAtClick;
     std::vector<bool> showWorkbookEnabled;
+    std::vector<bool> lockedAtClick;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
         showWorkbookEnabled.push_back(w.showWorkbookButton->isEnabled());
         runningAtClick.push_back(run.isRunning());
         w.createButton->click();
+        // Reordering while the run yields is refused: each row is placed where it was.
+        list.sort(RowOrder::Name, true);
+        list.moveRows({0}, 3);
+        w.undoButton->click();
+        lockedAtClick.push_back(!w.undoButton->isEnabled() && !w.sortButton->isEnabled());
     });
     w.createButton->click();
     ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
     EXPECT_EQ(showWorkbookEnabled, (std::vector<bool>(3, false)));
+    EXPECT_EQ(lockedAtClick, (std::vector<bool>(3, true)));
+    EXPECT_TRUE(w.sortButton->isEnabled()); // the run is over
     EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
                             [](const auto& s) {
                                 return s.text == QStringLiteral("画像貼り付け処理が終了しました");
