@@ -465,17 +465,17 @@ void GenerationRun::writeNotes(xls::Worksheet& sheet, const GenerationJob& job,
     if (note.trimmed().isEmpty()) {
         return;
     }
-    // The first ruled line holds the caption; the note starts on the line under it, or on
-    // the first line when there are no captions.
+    // The first ruled line is the caption's (empty without captions); the note starts on
+    // the line under it.
     const xls::Range area = sheet.range(notesArea);
-    const int first = job.withCaptions ? 1 : 0;
+    const int firstRow = area.row() + 1;
+    const QString column = xls::columnName(area.column() - 1);
     const QStringList lines =
-        wrapNote(note, cellTextWidth(area.width()), area.rowCount() - first, workbookCellFont());
+        wrapNote(note, cellTextWidth(area.width()), area.rowCount() - 1, workbookCellFont());
     for (int k = 0; k < lines.size(); ++k) {
         if (!lines[k].isEmpty()) {
-            const QString cell =
-                xls::columnName(area.column() - 1) + QString::number(area.row() + first + k);
-            writeCell(sheet, cell, asText(lines[k]), PageLayout::captionAlignment());
+            writeCell(sheet, column + QString::number(firstRow + k), asText(lines[k]),
+                      PageLayout::captionAlignment());
         }
     }
 }

@@ -5,8 +5,12 @@ Writes one workbook per layout (all ten, plus the three captions-off variants th
 change the geometry) and one of the newer picture types (HEIC, PNG, TIFF, WebP, each
 stored turned its own way) with tavolin-batch, then checks what xlrd, a raw BIFF walk,
 Gnumeric (ssconvert) and LibreOffice (PDF print) see: page headers, captions, ruled
-notes lines, picture anchors and sizes, picture count, JPEG-only pictures, document
-properties, manual page breaks, and that LibreOffice prints one page per layout page.
+notes lines and the notes written on them, picture anchors and sizes, picture count,
+JPEG-only pictures, document properties, manual page breaks, and that LibreOffice prints
+one page per layout page and every note line inside its notes column.
+
+The rows of each run but the last come from a photo list file (--list), the last one
+from an IMAGE argument, so that the list's rows, names and notes go through too.
 
 usage: roundtrip.py TAVOLIN_BATCH IMAGE_FOLDER [--keep DIR]
 Exit status 0 when every check passed; the failures are listed otherwise.
@@ -20,6 +24,7 @@ import tempfile
 import xlrd
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+import printed_pages as pp  # noqa: E402
 import xls_readers as rd  # noqa: E402
 
 # Titles that read like numbers ("0012", "2024.10", "1e3") must stay text in every reader.
@@ -49,6 +54,11 @@ ROTATIONS = ['0', '90', '0', '270', '180', '0', '90', '0', '90', '0', '180']
 # it must end at the page's edge, not print a column of extra pages.
 DISPLAY_NAMES = [None, '写真2 ' + '現場の状況を確認した記録' * 8] + \
     ['写真%d' % (i + 1) for i in range(2, 7)] + [None, '写真9', None, '写真11']
+# The notes of the pictures (None: no note): two lines of Japanese, Latin words, and one
+# far longer than any notes area, which must end with "…". Layouts without notes areas
+# print none of them.
+NOTES = ['北側外壁の塗装にひび割れ\n幅 約0.3mm、長さ 1.2m', 'Rust on the railing by the stairs, about 20 cm',
+         None, '漏水の跡' * 60, None, None, None, None, None, None, None]
 CLASSIC = list(range(7))  # the pictures of the runs over every layout
 NEWER_TYPES = [7, 8, 9, 10, 0]  # one more run: the newer types and a second page
 
@@ -111,7 +121,7 @@ def expected_pictures(layout, n, pictures):
             w, h = h, w
         bw, bh = (box if notes else (f32(box[0]), f32(box[1])))
         e = dict(i=i, page=page, row_on_page=row_on_page, top=top, col=col, anchor='%s%d' % (col, top),
-                 name=name, size=fit(w, h, bw, bh))
+                 name=name, size=fit(w, h, bw, bh), note=NOTES[p] if i < n - 1 else None)
         # Every page's first picture writes the page's header.
         e['header'] = k == 0
         e['header_row'] = top - (1 if notes else hdr_off)
@@ -171,12 +181,22 @@ def write_workbooks(batch, images, work, check):
                 '--author', PROPS['author'], '--comment', PROPS['comments']]
         if not captions:
             args.append('--no-captions')
+        listed = ['path\trotation\tname\tnote']
         for i in range(n):
             p = picture_at(pictures, i)
-            arg = '%s:%s' % (os.path.normpath(os.path.join(images, IMAGES[p][0])), ROTATIONS[p])
+            path = os.path.abspath(os.path.join(images, IMAGES[p][0]))  # the list file lies elsewhere
+            if i < n - 1:
+                note = (NOTES[p] or '').replace('\\', '\\\\').replace('\n', '\\n')
+                listed.append('\t'.join([path, ROTATIONS[p], DISPLAY_NAMES[p] or '', note]))
+                continue
+            arg = '%s:%s' % (path, ROTATIONS[p])
             if DISPLAY_NAMES[p] is not None:
                 arg += ':' + DISPLAY_NAMES[p]
             args.append(arg)
+        list_path = os.path.join(work, name + '.tsv')
+        with open(list_path, 'w', encoding='utf-8') as f:
+            f.write('\n'.join(listed) + '\n')
+        args[1:1] = ['--list', list_path]
         r = subprocess.run(args, capture_output=True, text=True, timeout=300)
         if not check(r.returncode == 0 and os.path.exists(out), '%s: tavolin-batch failed: %s' % (name, r.stderr[-500:])):
             continue
@@ -187,6 +207,8 @@ def write_workbooks(batch, images, work, check):
 def print_to_pdf(paths, pdf_dir, check, timeout=600):
     """LibreOffice prints every workbook to PDF in one start, with a profile of its own."""
     os.makedirs(pdf_dir, exist_ok=True)
+    if not paths:
+        return  # without files soffice would wait for them until the timeout
     profile = tempfile.mkdtemp(prefix='tavolin-lo-')
     lo = subprocess.run(['soffice', '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
                          '--convert-to', 'pdf', '--outdir', pdf_dir] + paths,
@@ -233,6 +255,37 @@ def check_captions_and_notes(where, cells, exp, captions, check):
                 check(bottom == 'hair', '%s: notes cell %s bottom border %r' % (where, a, bottom))
             below = '%s%d' % (col, r1 + 1)
             check(not cells.get(below, {}).get('bottom'), '%s: ruling runs past %s' % (where, below))
+            check_note(where, cells, e, check)
+    if not any('notes' in e for e in exp):
+        printed = [a for a, c in cells.items() if any(
+            c['text'] and c['text'][:4] in (n or '') for n in NOTES)]
+        check(not printed, '%s: notes printed without a notes area in %r' % (where, printed))
+
+
+def note_lines(cells, e):
+    """The texts of the notes area's lines a note may use: from the line under the
+    caption's (empty with captions off) to the area's last."""
+    col, r0, r1 = e['notes']
+    return [cells.get('%s%d' % (col, r), {}).get('text', '') for r in range(r0 + 1, r1 + 1)]
+
+
+def check_note(where, cells, e, check):
+    """The note, line by line in its area: all of it, or as much as fits and "…"."""
+    lines = note_lines(cells, e)
+    at = '%s: note of picture %d' % (where, e['i'])
+    if not e['note']:
+        check(not any(lines), '%s: lines %r for no note' % (at, lines))
+        return
+    check(lines[0] != '', '%s: does not start on the line under the caption: %r' % (at, lines))
+    wanted = ''.join(e['note'].split())
+    got = ''.join(''.join(lines).split())
+    if got.endswith('…'):
+        check(lines[-1].endswith('…') and wanted.startswith(got[:-1]) and len(got) - 1 < len(wanted),
+              '%s: cut wrongly: %r' % (at, lines))
+    else:
+        check(got == wanted, '%s: %r, expected %r' % (at, lines, e['note']))
+    if len(e['note']) > 200:
+        check(got.endswith('…'), '%s: a note longer than its area is not cut: %r' % (at, lines))
 
 
 def check_pictures(where, sheet, stream, exp, n, notes, pictures, check):
@@ -299,6 +352,33 @@ def check_printed_pages(where, pdf, pages, check):
         check(got == pages, '%s: LibreOffice prints %d pages, the layout has %d' % (where, got, pages))
 
 
+def check_printed_notes(where, pdf, cells, exp, check):
+    """LibreOffice prints every note line of the first page, inside its notes column: a line
+    of the right-hand column ends before the page number's right end (right-aligned in
+    that column), a line of the left-hand one before the right-hand pictures."""
+    first_page = [e for e in exp if e['page'] == 1 and 'notes' in e and e['note']]
+    if not first_page or not os.path.exists(pdf):
+        return
+    page = pp.pages(pdf)[0]
+    number = pp.find_text(page, 'Page.1')
+    if not check(number, '%s: LibreOffice prints no page number' % where):
+        return
+    right_end = max(g['ink'][2] for g in number[0]) + 1.0
+    right_pictures = [box[0] for box in page['images'] if box[0] > page['width'] / 2]
+    middle = min(right_pictures) if right_pictures else right_end
+    for e in first_page:
+        for text in [t for t in note_lines(cells, e) if t]:
+            found = pp.find_text(page, text)
+            if not check(found, '%s: LibreOffice does not print note line %r' % (where, text)):
+                continue
+            for glyphs in found:
+                left = min(g['ink'][0] for g in glyphs)
+                right = max(g['ink'][2] for g in glyphs)
+                limit = middle if e['col'] == 'B' and left < middle else right_end
+                check(right <= limit, '%s: note line %r ends at %.1f pt, beyond its column (%.1f)'
+                      % (where, text, right, limit))
+
+
 def check_workbook(run, work, pdf_dir, check):
     """Everything the readers see of one workbook."""
     name, path, layout, n, title, pictures = run
@@ -319,6 +399,7 @@ def check_workbook(run, work, pdf_dir, check):
     check_properties_and_pages(name, path, book, sheet, stream, layout, pages, title, check)
     check_gnumeric(name, path, work, n, layout, exp, header_rows, title, check)
     check_printed_pages(name, os.path.join(pdf_dir, name + '.pdf'), pages, check)
+    check_printed_notes(name, os.path.join(pdf_dir, name + '.pdf'), cells, exp, check)
 
 
 def main(argv):

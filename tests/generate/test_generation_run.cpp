@@ -216,8 +216,8 @@ TEST_F(RunFixture, FivePicturesNotesSquare4) {
     EXPECT_NEAR(shapes[4].width(), 186, 0.5);
 }
 
-// Notes go into the ruled area, one line a row, starting under the caption (on the first
-// line without captions), cut with "…" where the area ends; an empty note may take the
+// Notes go into the ruled area, one line a row, starting under the caption's line (also
+// without captions), cut with "…" where the area ends; an empty note may take the
 // date taken. Layouts without notes areas print no note: their workbook is the same as
 // without notes.
 TEST_F(RunFixture, NotesFillTheRuledAreaUnderTheCaption) {
@@ -253,11 +253,12 @@ TEST_F(RunFixture, NotesFillTheRuledAreaUnderTheCaption) {
          notes(0),
          false,
          true,
-         {{"D3", QStringLiteral("一行目")},
-          {"D4", QStringLiteral("二行目")},
+         {{"D3", QString()},
+          {"D4", QStringLiteral("一行目")},
+          {"D5", QStringLiteral("二行目")},
           // The date and the time do not fit the narrow notes column together.
-          {"D26", QStringLiteral("撮影日 2019/11/09")},
-          {"D27", QStringLiteral("10:59")}}},
+          {"D27", QStringLiteral("撮影日 2019/11/09")},
+          {"D28", QStringLiteral("10:59")}}},
         {"notes-square-6: one line under the caption",
          notes(4),
          true,
