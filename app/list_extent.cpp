@@ -1,6 +1,6 @@
 #include "app/list_extent.h"
 
-#include "app/extent_list_widget.h"
+#include "app/extent_list_view.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -30,7 +30,7 @@ double textWidthPixels(const QFont& font, const QString& text) {
     return QFontMetricsF(font).horizontalAdvance(text);
 }
 
-void fitListExtentToText(ExtentListWidget& list, const QFont& font, const QString& text) {
+void fitListExtentToText(ExtentListView& list, const QFont& font, const QString& text) {
     const auto extent = newListExtent(list.horizontalExtent(), textWidthPixels(font, text),
                                       textWidthPixels(font, QStringLiteral("   ")));
     if (extent) {

@@ -11,7 +11,7 @@ class QFont;
 
 namespace tav {
 
-class ExtentListWidget;
+class ExtentListView;
 
 // The extent rule on measured widths (pixels, unrounded): the text's width rounded to
 // the nearest pixel (halves to the even neighbour) plus 4 replaces the current extent
@@ -23,7 +23,7 @@ std::optional<int> newListExtent(int currentExtent, double textWidth, double thr
 double textWidthPixels(const QFont& font, const QString& text);
 
 // Adjusts `list`'s horizontal extent to `text` measured in `font` (the main window's).
-void fitListExtentToText(ExtentListWidget& list, const QFont& font, const QString& text);
+void fitListExtentToText(ExtentListView& list, const QFont& font, const QString& text);
 
 // Widens `combo` to the right, when it is narrower, so that its edit field shows the
 // widest of its entries whole ("0.4", not ".4"); its drop-down list is made at least as

@@ -1,7 +1,8 @@
 #include "app/main_window.h"
 
-#include "app/extent_list_widget.h"
+#include "app/extent_list_view.h"
 #include "app/file_browser.h"
+#include "app/list_actions.h"
 #include "app/list_extent.h"
 #include "app/preview_port.h"
 #include "app/row_dialogs.h"
@@ -23,6 +24,7 @@
 #include "settings/sample_workbooks.h"
 #include "settings/target_selection.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -31,6 +33,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -124,6 +127,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     buildPreview();
     buildCommands();
     buildSelectionList();
+    buildListCommands();
     buildWorkbookSettings();
     buildPageLayout();
 
@@ -132,6 +136,7 @@ MainWindow::MainWindow(const MainWindowEnvironment& env, QWidget* parent)
     selection_ = new SelectionList(pathList, rotationList, displayNameList, this);
     nameDialog_ = new NameDialog(*selection_, this);
     rotationDialog_ = new RotationDialog(*selection_, this);
+    noteDialog_ = new NoteDialog(*selection_, this);
     waitWindow_ = new WaitWindow(this, previewView->geometry());
 
     setTabOrderChain();
@@ -264,13 +269,35 @@ void MainWindow::buildSelectionList() {
     renameFilesCheck = checkBox(this, "ChkNameChange", QStringLiteral("元の名前も変更"), false,
                                 8880, 3525, 1695, 240);
 
-    pathList = placed(new ExtentListWidget(this), QStringLiteral("lstGazoFile"), 4260, 3780, 2670,
+    pathList = placed(new ExtentListView(this), QStringLiteral("lstGazoFile"), 4260, 3780, 2670,
                       2745, QStringLiteral("Excelに貼り付ける選択された画像ファイル名です"));
-    rotationList = placed(new ExtentListWidget(this), QStringLiteral("lstChk"), 6930, 3780, 900,
-                          2745, QStringLiteral("回転処理です。ダブルクリックで変更できます"));
+    rotationList = placed(new ExtentListView(this), QStringLiteral("lstChk"), 6930, 3780, 900, 2745,
+                          QStringLiteral("回転処理です。ダブルクリックで変更できます"));
     displayNameList =
-        placed(new ExtentListWidget(this), QStringLiteral("lst2ndName"), 7830, 3780, 2745, 2745,
+        placed(new ExtentListView(this), QStringLiteral("lst2ndName"), 7830, 3780, 2745, 2745,
                QStringLiteral("Ｅｘｃｅｌで表示するファイル名です。ダブルクリックで変更できます"));
+}
+
+void MainWindow::buildListCommands() {
+    // In the column of the list buttons, between "<" and "<<".
+    moveUpButton = button(this, "CmdMoveUp", QStringLiteral("▲"), 3660, 4785, 540, 315,
+                          QStringLiteral("選んだ行を上へ移動します (Ctrl+↑)"));
+    moveDownButton = button(this, "CmdMoveDown", QStringLiteral("▼"), 3660, 5130, 540, 315,
+                            QStringLiteral("選んだ行を下へ移動します (Ctrl+↓)"));
+    undoButton = button(this, "CmdUndo", QStringLiteral("↶"), 3660, 5460, 540, 315,
+                        QStringLiteral("リストの変更を元に戻します (Ctrl+Z)"));
+    redoButton = button(this, "CmdRedo", QStringLiteral("↷"), 3660, 5790, 540, 315,
+                        QStringLiteral("元に戻した変更をやり直します (Ctrl+Y)"));
+    // Under the run's buttons, beside Help.
+    saveListButton = button(this, "CmdSaveList", QStringLiteral("リストを保存"), 7425, 1710, 1620,
+                            330, QStringLiteral("選択リストをファイルに保存します (Ctrl+S)"));
+    openListButton = button(this, "CmdOpenList", QStringLiteral("リストを開く"), 7425, 2070, 1620,
+                            330, QStringLiteral("保存した選択リストを開きます (Ctrl+O)"));
+    sortButton = button(this, "CmdSort", QStringLiteral("並べ替え"), 9105, 2835, 1440, 330,
+                        QStringLiteral("選択リスト全体をファイル名順・撮影日順に並べ替えます"));
+    dateNotesCheck = checkBox(this, "ChkDateNote", QStringLiteral("空のメモに撮影日"), false, 7185,
+                              2790, 1860, 240);
+    dateNotesCheck->setToolTip(QStringLiteral("メモが空の写真には、ノート欄に撮影日を印刷します"));
 }
 
 void MainWindow::buildWorkbookSettings() {
@@ -379,6 +406,14 @@ void MainWindow::setTabOrderChain() {
                           pathList,
                           rotationList,
                           displayNameList,
+                          moveUpButton,
+                          moveDownButton,
+                          undoButton,
+                          redoButton,
+                          sortButton,
+                          saveListButton,
+                          openListButton,
+                          dateNotesCheck,
                           createButton,
                           showWorkbookButton,
                           layoutFamilyOptions[0],
@@ -434,10 +469,11 @@ void MainWindow::connectHandlers() {
     connect(removeButton, &QPushButton::clicked, selection_, &SelectionList::removeCurrent);
     connect(clearButton, &QPushButton::clicked, selection_, &SelectionList::clear);
     connect(selection_, &SelectionList::rowChosen, this, &MainWindow::onRowChosen);
-    connect(rotationList, &ExtentListWidget::listDoubleClicked, rotationDialog_,
+    connect(rotationList, &ExtentListView::listDoubleClicked, rotationDialog_,
             &RotationDialog::openForCurrentRow);
-    connect(displayNameList, &ExtentListWidget::listDoubleClicked, nameDialog_,
+    connect(displayNameList, &ExtentListView::listDoubleClicked, nameDialog_,
             &NameDialog::openForCurrentRow);
+    connectListCommands();
     connect(rotationDialog_, &RotationDialog::redrawRequested, this,
             [this](const QString& path, const QString& code) {
                 if (preview_) {
@@ -463,8 +499,50 @@ void MainWindow::connectHandlers() {
     connect(this, &MainWindow::releasing, this, [this] { spreadsheetApp_.reset(); });
 }
 
+void MainWindow::connectListCommands() {
+    ListActionsContext context;
+    context.list = selection_;
+    context.noteDialog = noteDialog_;
+    context.dialogs = &dialogs_;
+    context.fileSystem = &fileSystem_;
+    context.window = this;
+    context.rotationCode = [this] { return previewControls.rotation->currentText(); };
+    context.defaultFolder = [this] { return browser_->folder(); };
+    listActions_ = new ListActions(context, this);
+    const std::pair<QPushButton*, QAction*> buttons[] = {
+        {moveUpButton, listActions_->moveUp},     {moveDownButton, listActions_->moveDown},
+        {undoButton, listActions_->undo},         {redoButton, listActions_->redo},
+        {saveListButton, listActions_->saveList}, {openListButton, listActions_->openList}};
+    for (const auto& [b, a] : buttons) {
+        connect(b, &QPushButton::clicked, a, &QAction::trigger);
+        b->setEnabled(a->isEnabled());
+        connect(a, &QAction::enabledChanged, b, &QWidget::setEnabled);
+    }
+    connect(listActions_->sortByName, &QAction::enabledChanged, sortButton, &QWidget::setEnabled);
+    connect(sortButton, &QPushButton::clicked, this, [this] {
+        listActions_->sortMenu()->popup(sortButton->mapToGlobal(QPoint(0, sortButton->height())));
+    });
+    for (ExtentListView* view : {pathList, rotationList, displayNameList}) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint& at) {
+            listActions_->contextMenu()->popup(view->viewport()->mapToGlobal(at));
+        });
+        connect(view, &ExtentListView::filesDropped, listActions_, &ListActions::registerDropped);
+    }
+}
+
 void MainWindow::onCreateClicked() {
+    // The run reads each row as it places it, yielding in between: the rows keep their
+    // order until it is over. A click while it yields is ignored by the run and must not
+    // unlock the list either.
+    const bool starting = !run_->isRunning();
+    if (starting) {
+        listActions_->setRunning(true);
+    }
     run_->start(readGenerationJob(*this));
+    if (starting) {
+        listActions_->setRunning(false);
+    }
     // The window was closed while the run worked: the run has stopped, now end.
     if (closeRequested_ && !run_->isRunning()) {
         close();
@@ -487,6 +565,7 @@ void MainWindow::endWithoutSaving() {
 void MainWindow::endProgram() {
     nameDialog_->hide();
     rotationDialog_->hide();
+    noteDialog_->hide();
     waitWindow_->hide();
     if (about_) {
         about_->close();
@@ -502,6 +581,7 @@ void MainWindow::startUp() {
         clearWorkbookFields();
         // The stored values stay in the record until the user recalls them.
         settings_ = loadSettings(profiles_, settingsFile());
+        dateNotesCheck->setChecked(settings_.dateNotes == QLatin1String("1"));
         // The drive first (the folder list moves to that drive), then the folder itself.
         browser_->setDrive(settings_.browserFolder);
         browser_->setFolder(settings_.browserFolder);
@@ -550,6 +630,7 @@ void MainWindow::shutdown() {
     settings_.subject = subjectEdit->text();
     settings_.comment = commentEdit->text();
     settings_.browserFolder = browser_->folder();
+    settings_.dateNotes = dateNotesCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     saveSettings(profiles_, settingsFile(), settings_);
     endProgram();
 }

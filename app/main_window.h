@@ -34,13 +34,15 @@ class Application;
 
 class BrowserFileSystem;
 class Dialogs;
-class ExtentListWidget;
+class ExtentListView;
 class FileBrowser;
 class FileList;
 class AboutWindow;
 class GenerationRun;
+class ListActions;
 class WindowRunHost;
 class NameDialog;
+class NoteDialog;
 class PreviewPort;
 class ProfileStrings;
 class RotationDialog;
@@ -85,6 +87,8 @@ public:
     Dialogs& dialogs() { return dialogs_; }
     NameDialog& nameDialog() { return *nameDialog_; }
     RotationDialog& rotationDialog() { return *rotationDialog_; }
+    NoteDialog& noteDialog() { return *noteDialog_; }
+    ListActions& listActions() { return *listActions_; }
     WaitWindow& waitWindow() { return *waitWindow_; }
 
     // The generation run behind CmdExec and its host over this window.
@@ -109,13 +113,22 @@ public:
     FileList* fileList;      // File1
 
     // The selection list and its buttons.
-    QPushButton* addButton;            // CmdIn
-    QPushButton* removeButton;         // CmdOut
-    QPushButton* clearButton;          // CmdAllClear
-    ExtentListWidget* pathList;        // lstGazoFile
-    ExtentListWidget* rotationList;    // lstChk
-    ExtentListWidget* displayNameList; // lst2ndName
-    QCheckBox* renameFilesCheck;       // ChkNameChange
+    QPushButton* addButton;          // CmdIn
+    QPushButton* removeButton;       // CmdOut
+    QPushButton* clearButton;        // CmdAllClear
+    ExtentListView* pathList;        // lstGazoFile
+    ExtentListView* rotationList;    // lstChk
+    ExtentListView* displayNameList; // lst2ndName
+    QCheckBox* renameFilesCheck;     // ChkNameChange
+    // Ordering, undo and the list file, beside the lists and under the run's buttons.
+    QPushButton* moveUpButton;   // CmdMoveUp
+    QPushButton* moveDownButton; // CmdMoveDown
+    QPushButton* undoButton;     // CmdUndo
+    QPushButton* redoButton;     // CmdRedo
+    QPushButton* sortButton;     // CmdSort
+    QPushButton* saveListButton; // CmdSaveList
+    QPushButton* openListButton; // CmdOpenList
+    QCheckBox* dateNotesCheck;   // ChkDateNote: empty notes print the date taken
 
     // The preview pane: the view (Picture1) and the controls the preview drives.
     QWidget* previewView;
@@ -168,6 +181,8 @@ protected:
 private:
     void buildFileBrowser();
     void buildSelectionList();
+    void buildListCommands();
+    void connectListCommands();
     void buildPreview();
     void buildCommands();
     void buildWorkbookSettings();
@@ -206,6 +221,8 @@ private:
     SelectionList* selection_ = nullptr;
     NameDialog* nameDialog_ = nullptr;
     RotationDialog* rotationDialog_ = nullptr;
+    NoteDialog* noteDialog_ = nullptr;
+    ListActions* listActions_ = nullptr;
     WaitWindow* waitWindow_ = nullptr;
     QButtonGroup* layoutFamilyGroup_ = nullptr;
     std::unique_ptr<PreviewPort> ownPreview_;

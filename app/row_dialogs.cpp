@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
@@ -126,6 +127,41 @@ void RotationDialog::set() {
     list_.setRotation(row, codeCombo->currentText());
     list_.repaintNow(); // the row shows its new code while the preview works
     emit redrawRequested(list_.path(row), list_.rotation(row));
+    hide();
+}
+
+NoteDialog::NoteDialog(SelectionList& list, QWidget* parent)
+    : RowDialog(list, parent, "frmNote", QStringLiteral("メモの編集"), 5760, 2790) {
+    photoLabel = label(this, QString(), 180, 135, 5400, 240);
+    photoLabel->setObjectName(QStringLiteral("LblPhoto"));
+    photoLabel->setTextFormat(Qt::PlainText);
+    noteEdit = new QPlainTextEdit(this);
+    noteEdit->setObjectName(QStringLiteral("txtNote"));
+    noteEdit->setTabChangesFocus(true);
+    noteEdit->setToolTip(
+        QStringLiteral("ノート欄付きの配置で、画像の横のノート欄に1行ずつ印刷されます"));
+    placeTwips(noteEdit, 135, 435, 4215, 2205);
+    addButtons(noteEdit, QRect(4455, 435, 1185, 510), QRect(4455, 1110, 1185, 510));
+}
+
+void NoteDialog::openForCurrentRow() {
+    const int row = list_.currentRow();
+    if (row < 0) {
+        return;
+    }
+    photoLabel->setText(list_.path(row).section(QLatin1Char('/'), -1));
+    noteEdit->setPlainText(list_.note(row));
+    noteEdit->selectAll();
+    present();
+    noteEdit->setFocus();
+}
+
+void NoteDialog::set() {
+    // Like the name dialog: the row current at this moment, none without one.
+    const int row = list_.currentRow();
+    if (row >= 0) {
+        list_.setNote(row, noteEdit->toPlainText());
+    }
     hide();
 }
 

@@ -1,5 +1,5 @@
-// The two small dialogs that edit one field of the selection list's current row:
-// frmName (display name) and frmRound (rotation). Both are modeless, are created once
+// The small dialogs that edit one field of the selection list's current row: frmName
+// (display name), frmRound (rotation) and frmNote (note). All are modeless, are created once
 // and then only shown and hidden, and have no default or cancel button (Enter and
 // Escape press nothing).
 #pragma once
@@ -9,14 +9,16 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace tav {
 
 class SelectionList;
 
-// What the two dialogs share: a fixed-size modeless window over the main window, one
+// What the dialogs share: a fixed-size modeless window over the main window, one
 // field, a "設定" button that writes the field to the selection list's current row and
 // a "ｷｬﾝｾﾙ" button that hides the dialog.
 class RowDialog : public QWidget {
@@ -78,6 +80,23 @@ private:
     void set() override;
 
     bool setting_ = false;
+};
+
+// frmNote: the note of the current row, several lines (Enter starts a new line).
+class NoteDialog : public RowDialog {
+    Q_OBJECT
+public:
+    NoteDialog(SelectionList& list, QWidget* parent);
+
+    // Fills the text box with the current row's note and shows the dialog, the text
+    // selected; nothing without a current row.
+    void openForCurrentRow();
+
+    QLabel* photoLabel;       // LblPhoto: the file name of the row the dialog was opened for
+    QPlainTextEdit* noteEdit; // txtNote
+
+private:
+    void set() override;
 };
 
 } // namespace tav

@@ -39,6 +39,7 @@ GenerationJob readGenerationJob(MainWindow& w) {
     job.withCaptions = w.fileNameCheck->isChecked();
     job.captionsKeepExtension = w.extensionCheck->isChecked();
     job.renameToDisplayNames = w.renameFilesCheck->isChecked();
+    job.fillEmptyNotesWithDateTaken = w.dateNotesCheck->isChecked();
     job.title = w.titleEdit->text();
     job.subject = w.subjectEdit->text();
     job.author = w.authorEdit->text();
@@ -64,6 +65,9 @@ QString WindowRunHost::rowRotation(int row) const {
 }
 QString WindowRunHost::rowDisplayName(int row) const {
     return window_.selectionList().displayName(row);
+}
+QString WindowRunHost::rowNote(int row) const {
+    return window_.selectionList().note(row);
 }
 void WindowRunHost::setRowPath(int row, const QString& path) {
     window_.selectionList().setPath(row, path);

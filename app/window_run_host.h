@@ -21,7 +21,7 @@ class MainWindow;
 
 // The run's inputs as the window's controls hold them now: target folder and name,
 // the layout buttons (OptList(1) first, then OptNoList(0..4), else OptListSelect(0..4)),
-// the three check boxes, the four document texts and the program folder.
+// the check boxes, the four document texts and the program folder.
 GenerationJob readGenerationJob(MainWindow& window);
 
 class WindowRunHost final : public GenerationHost {
@@ -33,6 +33,7 @@ public:
     QString rowPath(int row) const override;
     QString rowRotation(int row) const override;
     QString rowDisplayName(int row) const override;
+    QString rowNote(int row) const override;
     void setRowPath(int row, const QString& path) override;
     void makeRowCurrent(int row) override;
     void processEvents() override;

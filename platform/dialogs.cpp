@@ -58,4 +58,11 @@ QString QtDialogs::browseForFolder(QWidget* parent, const QString& prompt, const
     return chosen.isEmpty() ? initial : chosen;
 }
 
+QString QtDialogs::chooseFile(QWidget* parent, FileChoice choice, const QString& title,
+                              const QString& initial, const QString& filter) {
+    return choice == FileChoice::Open
+               ? QFileDialog::getOpenFileName(parent, title, initial, filter)
+               : QFileDialog::getSaveFileName(parent, title, initial, filter);
+}
+
 } // namespace tav

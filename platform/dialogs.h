@@ -1,5 +1,5 @@
-// Message boxes, yes/no questions and the folder browser, behind one small interface so
-// that tests and the batch command can answer them without a person.
+// Message boxes, yes/no questions, the folder browser and the file dialog, behind one small
+// interface so that tests and the batch command can answer them without a person.
 #pragma once
 
 #include <QString>
@@ -12,6 +12,9 @@ namespace tav {
 inline const QString kProgramTitle = QStringLiteral("Tavolin");
 
 enum class MessageIcon { None, Exclamation, Information, Critical };
+
+// What a file dialog asks for: a file that exists, to be opened, or a file to save to.
+enum class FileChoice { Open, Save };
 
 class Dialogs {
 public:
@@ -28,6 +31,12 @@ public:
     // unchanged when the user cancels.
     virtual QString browseForFolder(QWidget* parent, const QString& prompt,
                                     const QString& initial) = 0;
+
+    // The file dialog, opening on `initial` (a folder, or a file to start from) and
+    // showing the files of `filter` ("名前 (*.tsv);;…"). Saving asks before an existing
+    // file is replaced. Returns the chosen file, "" when the user cancels.
+    virtual QString chooseFile(QWidget* parent, FileChoice choice, const QString& title,
+                               const QString& initial, const QString& filter) = 0;
 };
 
 // Makes Qt's own texts Japanese (the standard buttons "はい"/"いいえ", the folder browser,
@@ -45,6 +54,8 @@ public:
     bool askYesNo(QWidget* parent, const QString& text, const QString& title) override;
     QString browseForFolder(QWidget* parent, const QString& prompt,
                             const QString& initial) override;
+    QString chooseFile(QWidget* parent, FileChoice choice, const QString& title,
+                       const QString& initial, const QString& filter) override;
 };
 
 } // namespace tav

@@ -1,6 +1,7 @@
 // The settings file Tavolin.ini beside the program: the target folder and workbook
-// name, the four document texts and the folder the file browser showed, kept from one
-// run of the program to the next. Read once at start-up, written once at shutdown.
+// name, the four document texts, the folder the file browser showed and whether empty
+// notes print the date taken, kept from one run of the program to the next. Read once at start-up,
+// written once at shutdown.
 #pragma once
 
 #include <QString>
@@ -9,7 +10,7 @@ namespace tav {
 
 class ProfileStrings;
 
-// The seven values of the settings file; SettingsKeys names the key of each.
+// The values of the settings file; SettingsKeys names the key of each.
 struct Settings {
     QString targetFolder;  // the folder the workbook goes to (LblFolderName)
     QString workbookName;  // the workbook's file name (txtExcelName)
@@ -18,6 +19,8 @@ struct Settings {
     QString subject;       // document subject (txtHyoudai)
     QString comment;       // document comment (txtComment)
     QString browserFolder; // the folder the file browser showed (Dir1)
+    QString dateNotes;     // "1": empty notes print the date taken (ChkDateNote); a file
+                           // written before the key existed reads "" (off)
 
     bool operator==(const Settings&) const = default;
 };
@@ -38,6 +41,7 @@ inline constexpr SettingsKey SettingsKeys[] = {
     {"Hyodai", &Settings::subject},
     {"Comment", &Settings::comment},
     {"orgPath", &Settings::browserFolder},
+    {"DateNote", &Settings::dateNotes},
 };
 
 // The file is stored in the Japanese ANSI code page (CP932), so a settings file of the

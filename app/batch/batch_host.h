@@ -26,6 +26,11 @@ public:
     QString browseForFolder(QWidget*, const QString&, const QString& initial) override {
         return initial;
     }
+    // Without a person nothing is chosen.
+    QString chooseFile(QWidget*, FileChoice, const QString&, const QString&,
+                       const QString&) override {
+        return QString();
+    }
     // Every message shown, in order (text only).
     QStringList messages;
 

@@ -1,5 +1,5 @@
 // Test double for tav::Dialogs: records every message and question, and answers
-// questions and folder browsers from queues filled by the test.
+// questions, folder browsers and file dialogs from queues filled by the test.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -14,7 +14,7 @@ namespace tav::testing {
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Shown {
-        enum Kind { Message, Question, FolderBrowser } kind;
+        enum Kind { Message, Question, FolderBrowser, FileDialog } kind;
         QString text;
         QString title;
         MessageIcon icon = MessageIcon::None;
@@ -47,6 +47,18 @@ public:
         return answer;
     }
 
+    // Answers from `fileAnswers`; an empty queue behaves like Cancel ("").
+    QString chooseFile(QWidget*, FileChoice, const QString& title, const QString&,
+                       const QString&) override {
+        shown.push_back({Shown::FileDialog, title, QString(), MessageIcon::None});
+        if (fileAnswers.empty()) {
+            return QString();
+        }
+        QString answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        return answer;
+    }
+
     int messageCount() const {
         int n = 0;
         for (const Shown& s : shown) {
@@ -59,6 +71,7 @@ public:
     std::deque<bool> yesNoAnswers;
     bool defaultAnswer = true;
     std::deque<QString> folderAnswers;
+    std::deque<QString> fileAnswers;
     QStringList browseInitialFolders;
 };
 

@@ -2,7 +2,7 @@
 // target folder, the layout families, and shutdown.
 #include "window_fixture.h"
 
-#include "app/extent_list_widget.h"
+#include "app/extent_list_view.h"
 #include "app/file_browser.h"
 #include "app/list_extent.h"
 #include "app/main_window.h"
@@ -241,6 +241,7 @@ void MainWindowTest::firstStartShowsEmptyFieldsAndTheWorkingFolder() {
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u"));
     QVERIFY(!w.folderFixed());
     QVERIFY(!w.recallSettingsCheck->isChecked());
+    QVERIFY(!w.dateNotesCheck->isChecked());
     QCOMPARE(w.settings(), tav::Settings());
     QCOMPARE(w.programFolder(), f.programDir.path());
     QCOMPARE(w.previewControls.information->toPlainText(),
@@ -255,7 +256,9 @@ void MainWindowTest::startWithSettingsRestoresOnlyTheBrowserFolder() {
     f.store("ExcelFile", QStringLiteral("点検.xls"));
     f.store("Owner", QStringLiteral("佐藤"));
     f.store("orgPath", QStringLiteral("/home/u/photos"));
+    f.store("DateNote", QStringLiteral("1"));
     MainWindow& w = f.start();
+    QVERIFY(w.dateNotesCheck->isChecked()); // an option, not a recalled text
     QCOMPARE(w.fileBrowser().folder(), QStringLiteral("/home/u/photos"));
     QCOMPARE(w.fileBrowser().fileListFolder(), QStringLiteral("/home/u/photos"));
     QCOMPARE(w.targetFolderLabel->text(), QStringLiteral("/home/u/photos"));
@@ -443,6 +446,12 @@ void MainWindowTest::noTwoVisibleControlsOverlap() {
     for (const char* bar : {"HScroll1", "VScroll1"}) {
         QCOMPARE(w.findChild<QWidget*>(QLatin1String(bar))->isVisibleTo(&w), scrollBars);
     }
+    // The list's own buttons and the date-notes option are among the controls checked.
+    for (QWidget* c : std::initializer_list<QWidget*>{
+             w.moveUpButton, w.moveDownButton, w.undoButton, w.redoButton, w.sortButton,
+             w.saveListButton, w.openListButton, w.dateNotesCheck}) {
+        QVERIFY2(c->isVisibleTo(&w) && !c->objectName().isEmpty(), qPrintable(c->objectName()));
+    }
     QCOMPARE(overlappingControls(w), QStringList());
     // Every control stays inside the window.
     for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -511,7 +520,7 @@ void MainWindowTest::comboBoxesAndListsShowTheirLongestText() {
     }
     // Every list scrolls far enough to show its widest row whole.
     const int textMargin = w.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-    for (tav::ExtentListWidget* list : {w.pathList, w.rotationList, w.displayNameList}) {
+    for (tav::ExtentListView* list : {w.pathList, w.rotationList, w.displayNameList}) {
         const QString widest = tav::SelectionList::widestText(*list);
         const int reach = std::max(list->horizontalExtent(), list->viewport()->width());
         QVERIFY2(reach >= textMargin + tav::textWidthPixels(list->font(), widest),
@@ -636,12 +645,13 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
     w.targetFolderButton->click();
     w.workbookNameEdit->setText(QStringLiteral("報告"));
     w.subjectEdit->setText(QStringLiteral("件名"));
+    w.dateNotesCheck->setChecked(true);
     if (useEndButton) {
         w.quitButton->click();
     } else {
         w.close();
     }
-    QCOMPARE(f.profiles.writes.size(), 7);
+    QCOMPARE(f.profiles.writes.size(), std::size(tav::SettingsKeys));
     QCOMPARE(released.size(), 1);
     QCOMPARE(ended.size(), 1);
     QVERIFY(!w.isVisible());
@@ -649,6 +659,7 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
     QCOMPARE(f.stored("orgPath"), QStringLiteral("/home/u/photos"));
     QCOMPARE(f.stored("ExcelFile"), QStringLiteral("報告"));
     QCOMPARE(f.stored("Hyodai"), QStringLiteral("件名"));
+    QCOMPARE(f.stored("DateNote"), QStringLiteral("1"));
     // A second close request (the other way) writes nothing more.
     if (useEndButton) {
         w.close();
@@ -656,7 +667,7 @@ void MainWindowTest::closeButtonAndEndButtonEachWriteOnce() {
         w.quitButton->click();
     }
     w.shutdown();
-    QCOMPARE(f.profiles.writes.size(), 7);
+    QCOMPARE(f.profiles.writes.size(), std::size(tav::SettingsKeys));
     QCOMPARE(ended.size(), 1);
 }
 

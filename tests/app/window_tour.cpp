@@ -3,7 +3,7 @@
 //     DISPLAY=:92 app_window_tour OUTPUT_FOLDER
 // The window runs on the real platform (file system, settings file, dialogs, Qt's
 // Japanese texts) over photos copied into a temporary folder with long Japanese names.
-#include "app/extent_list_widget.h"
+#include "app/extent_list_view.h"
 #include "app/file_browser.h"
 #include "app/main_window.h"
 #include "app/selection_list.h"

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,8 @@ TEST_F(WindowRun, RunFromTheWindow) {
                         QStringLiteral("photo_hopper_128.gif")},
                        QStringLiteral(" 90"));
     list.setDisplayName(1, QStringLiteral("縦の写真"));
+    list.setNote(0, QStringLiteral("北面\n雪"));
+    w.dateNotesCheck->setChecked(true);
     w.targetFolderLabel->setText(work.path());
     w.workbookNameEdit->setText(QStringLiteral("report.XLS"));
     w.titleEdit->setText(QStringLiteral("題"));
@@ -91,23 +94,34 @@ TEST_F(WindowRun, RunFromTheWindow) {
     const GenerationJob job = readGenerationJob(w);
     EXPECT_EQ(job.layout, (LayoutChoice{LayoutFamily::WithoutNotes, 1}));
     EXPECT_EQ(job.programFolder, programDir.path());
+    EXPECT_TRUE(job.fillEmptyNotesWithDateTaken);
+    EXPECT_EQ(host.rowNote(0), QStringLiteral("北面\n雪"));
+    EXPECT_EQ(host.rowNote(1), QString());
 
     // The progress bar shows while the run works; a second click on CmdExec while the
     // run yields is ignored.
     std::vector<bool> barVisible;
     std::vector<bool> runningAtClick;
     std::vector<bool> showWorkbookEnabled;
+    std::vector<bool> lockedAtClick;
     QObject::connect(&list, &SelectionList::rowChosen, [&](int) {
         barVisible.push_back(w.progressBar->isVisibleTo(&w));
         showWorkbookEnabled.push_back(w.showWorkbookButton->isEnabled());
         runningAtClick.push_back(run.isRunning());
         w.createButton->click();
+        // Reordering while the run yields is refused: each row is placed where it was.
+        list.sort(RowOrder::Name, true);
+        list.moveRows({0}, 3);
+        w.undoButton->click();
+        lockedAtClick.push_back(!w.undoButton->isEnabled() && !w.sortButton->isEnabled());
     });
     w.createButton->click();
     ASSERT_EQ(run.lastErrorNumber(), 0) << run.lastErrorDescription().toStdString();
     EXPECT_EQ(barVisible, (std::vector<bool>{true, true, true}));
     EXPECT_EQ(runningAtClick, (std::vector<bool>(3, true)));
     EXPECT_EQ(showWorkbookEnabled, (std::vector<bool>(3, false)));
+    EXPECT_EQ(lockedAtClick, (std::vector<bool>(3, true)));
+    EXPECT_TRUE(w.sortButton->isEnabled()); // the run is over
     EXPECT_EQ(std::count_if(dialogs.shown.begin(), dialogs.shown.end(),
                             [](const auto& s) {
                                 return s.text == QStringLiteral("画像貼り付け処理が終了しました");
@@ -123,6 +137,8 @@ TEST_F(WindowRun, RunFromTheWindow) {
     // The renamed row shows its new path.
     EXPECT_EQ(list.path(1), work.filePath(QStringLiteral("縦の写真.jpg")));
     EXPECT_TRUE(QFile::exists(list.path(1)));
+    // Undo would point rows at the names the photos no longer have.
+    EXPECT_FALSE(list.undoStack().canUndo());
     EXPECT_EQ(dialogs.shown.back().text, QStringLiteral("画像貼り付け処理が終了しました"));
 
     xls::Application app;

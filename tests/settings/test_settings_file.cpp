@@ -1,4 +1,4 @@
-// Tavolin.ini: the seven keys, their order, what reads back, and a failing write.
+// Tavolin.ini: the keys, their order, what reads back, and a failing write.
 #include "platform/profile_strings.h"
 #include "platform/testing/memory_profile_strings.h"
 #include "settings/settings_file.h"
@@ -34,6 +34,7 @@ tav::Settings sample() {
     s.subject = QString();
     s.comment = QStringLiteral("第２回");
     s.browserFolder = QStringLiteral("/home/sato/写真");
+    s.dateNotes = QStringLiteral("1");
     return s;
 }
 
@@ -43,7 +44,7 @@ TEST(SettingsFile, PathIsBesideTheProgram) {
     EXPECT_EQ(tav::settingsFilePath(QStringLiteral("/")), QStringLiteral("/Tavolin.ini"));
 }
 
-TEST(SettingsFile, AFreshFileHoldsTheSectionAndTheSevenKeysInOrder) {
+TEST(SettingsFile, AFreshFileHoldsTheSectionAndTheKeysInOrder) {
     QTemporaryDir dir;
     tav::IniProfileStrings profiles;
     const QString file = tav::settingsFilePath(dir.path());
@@ -52,7 +53,8 @@ TEST(SettingsFile, AFreshFileHoldsTheSectionAndTheSevenKeysInOrder) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray expected = tav::ini::toCp932(QStringLiteral(
         "[File]\r\nExcelFolder=/home/sato/報告書\r\nExcelFile=外壁点検.xls\r\nOwner=佐藤\r\n"
-        "Title=外壁点検報告\r\nHyodai=\r\nComment=第２回\r\norgPath=/home/sato/写真\r\n"));
+        "Title=外壁点検報告\r\nHyodai=\r\nComment=第２回\r\norgPath=/home/sato/写真\r\n"
+        "DateNote=1\r\n"));
     EXPECT_EQ(f.readAll(), expected);
     EXPECT_EQ(tav::loadSettings(profiles, file), sample());
 }
@@ -221,10 +223,10 @@ TEST(SettingsFile, ValuesTheCodePageCannotHoldComeBackExactly) {
 TEST(SettingsFile, KeysAreReadAndWrittenInTableOrder) {
     tav::testing::MemoryProfileStrings profiles;
     tav::saveSettings(profiles, QStringLiteral("f"), sample());
-    ASSERT_EQ(profiles.writes.size(), 7);
-    const char* order[] = {"excelfolder", "excelfile", "owner",  "title",
-                           "hyodai",      "comment",   "orgpath"};
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(profiles.writes.size(), 8);
+    const char* order[] = {"excelfolder", "excelfile", "owner",   "title",
+                           "hyodai",      "comment",   "orgpath", "datenote"};
+    for (int i = 0; i < 8; ++i) {
         EXPECT_TRUE(
             profiles.writes[i].startsWith(QStringLiteral("f|file|") + QLatin1String(order[i])))
             << profiles.writes[i].toStdString();
