@@ -169,7 +169,7 @@ void SelectionList::fitPathExtents() {
 }
 
 void SelectionList::removeCurrent() {
-    if (!valid(currentRow())) {
+    if (orderLocked_ || !valid(currentRow())) {
         return;
     }
     std::vector<int> rows = selectedRows();
@@ -183,6 +183,9 @@ void SelectionList::removeCurrent() {
 }
 
 void SelectionList::clear() {
+    if (orderLocked_) {
+        return;
+    }
     if (rowCount() > 0) {
         std::vector<int> all(static_cast<std::size_t>(rowCount()));
         std::iota(all.begin(), all.end(), 0);

@@ -70,10 +70,11 @@ public:
     int registerPaths(const QStringList& paths, const QString& rotationCode);
 
     // Removes the selected rows (at least the current one); afterwards no row is
-    // current. Extents stay. Does nothing without a current row.
+    // current. Extents stay. Does nothing without a current row or while the order is
+    // locked.
     void removeCurrent();
 
-    // Removes every row and resets the three extents.
+    // Removes every row and resets the three extents (not while the order is locked).
     void clear();
 
     // Puts `rows` in place of the whole list (an opened list file): one step.
@@ -87,8 +88,9 @@ public:
     void sort(RowOrder by, bool reversed);
 
     // While a run places the rows one by one, their order stays as it is: moves, sorts,
-    // an opened list, undo and redo are refused (new rows may still be appended, fields
-    // still edited, as the run reads each row when it places it).
+    // removals, an opened list, undo and redo are refused, so that no photo is skipped or
+    // placed twice (new rows may still be appended, fields still edited, as the run reads
+    // each row when it places it).
     void setOrderLocked(bool locked) { orderLocked_ = locked; }
     bool orderLocked() const { return orderLocked_; }
 

@@ -109,10 +109,13 @@ TEST_F(WindowRun, RunFromTheWindow) {
         showWorkbookEnabled.push_back(w.showWorkbookButton->isEnabled());
         runningAtClick.push_back(run.isRunning());
         w.createButton->click();
-        // Reordering while the run yields is refused: each row is placed where it was.
+        // Reordering or removing while the run yields is refused: each row is placed
+        // where it was, none is skipped.
         list.sort(RowOrder::Name, true);
         list.moveRows({0}, 3);
         w.undoButton->click();
+        w.removeButton->click();
+        w.clearButton->click();
         lockedAtClick.push_back(!w.undoButton->isEnabled() && !w.sortButton->isEnabled());
     });
     w.createButton->click();
