@@ -53,6 +53,13 @@ SelectionList::SelectionList(ExtentListView* paths, ExtentListView* rotations,
     connectScrollSync();
 }
 
+SelectionList::~SelectionList() {
+    // The undo stack is deleted with this object's children, after this object has
+    // stopped being a SelectionList; its last "nothing to undo" signals must not reach
+    // anyone who would call back into the list.
+    undo_->blockSignals(true);
+}
+
 int SelectionList::rowCount() const {
     return model_->rowCount();
 }

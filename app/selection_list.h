@@ -35,6 +35,7 @@ public:
     // The three lists are owned by the window; they must outlive this object.
     SelectionList(ExtentListView* paths, ExtentListView* rotations, ExtentListView* names,
                   QObject* parent = nullptr);
+    ~SelectionList() override;
 
     int rowCount() const;
     QString path(int row) const;
