@@ -30,6 +30,7 @@
 
 namespace tav {
 
+class PicturePipeline;
 class RenamePlan;
 
 namespace xls {
@@ -106,7 +107,7 @@ private:
     void writeCaption(xls::Worksheet& sheet, const GenerationJob& job, const QString& cell, int row,
                       RenamePlan& renames);
     void placeRowPicture(xls::Application& app, xls::Worksheet& sheet, const PageLayout& layout,
-                         const QString& anchor, int row);
+                         const QString& anchor, int row, PicturePipeline& pictures);
     void saveOverTarget(xls::Workbook& book, const QString& target, RenamePlan& renames);
     void checkStop() const;
     // Where writeWorkbook() is now, and the file it works on there.

@@ -89,14 +89,14 @@ PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF bo
     default:
         break;
     }
-    return {image, turned(QSizeF(picture.logicalSize) * 0.75)};
+    // The reduced pixels are the stored ones: their JPEG is made here, where the rest
+    // of the picture work runs, instead of on the engine's thread.
+    QByteArray jpeg = reduce ? xls::encodeJpeg(image, xls::JpegQuality) : QByteArray();
+    return {image, turned(QSizeF(picture.logicalSize) * 0.75), std::move(jpeg)};
 }
 
-void copyTurnedPictureToClipboard(xls::Clipboard& clipboard, RotationCode turn, const QString& path,
-                                  QSizeF box, const PlacementOptions& options) {
-    const PreparedPicture picture = preparePicture(turn, path, box, options);
-    clipboard.clear();
-    clipboard.setImage(picture.image, picture.natural);
+QSizeF placedBox(float boxWidth, float boxHeight, bool withNotes) {
+    return {boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)};
 }
 
 void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool withNotes) {
@@ -120,15 +120,14 @@ void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool w
 }
 
 void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
-                  std::optional<RotationCode> turn, float boxWidth, float boxHeight, bool withNotes,
-                  const PlacementOptions& options) {
-    if (!turn) {
+                  const PreparedPicture* prepared, float boxWidth, float boxHeight,
+                  bool withNotes) {
+    if (prepared == nullptr) {
         xls::Shape inserted = sheet.picturesInsert(path);
         inserted.select();
     } else {
-        copyTurnedPictureToClipboard(
-            app.clipboard(), *turn, path,
-            QSizeF(boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)), options);
+        app.clipboard().clear();
+        app.clipboard().setImage(prepared->image, prepared->natural, prepared->jpeg);
         sheet.pasteSpecial(xls::xl::PasteBitmap, false, false);
     }
     fitSelection(app, boxWidth, boxHeight, withNotes);

@@ -87,6 +87,9 @@ bool readTarget(const QString& out, const QString& workingFolder, GenerationJob&
     return true;
 }
 
+// The most threads --jobs asks for.
+constexpr int kMaxJobs = 64;
+
 // The options of the command line, as batchUsage() describes them.
 struct BatchOptions {
     QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR/NAME")};
@@ -98,11 +101,12 @@ struct BatchOptions {
     QCommandLineOption subject{QStringLiteral("subject"), QString(), QStringLiteral("S")};
     QCommandLineOption author{QStringLiteral("author"), QString(), QStringLiteral("A")};
     QCommandLineOption comment{QStringLiteral("comment"), QString(), QStringLiteral("C")};
+    QCommandLineOption jobs{QStringLiteral("jobs"), QString(), QStringLiteral("N")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
 
     void addTo(QCommandLineParser& parser) const {
-        parser.addOptions(
-            {out, layout, noCaptions, noExtension, rename, title, subject, author, comment, help});
+        parser.addOptions({out, layout, noCaptions, noExtension, rename, title, subject, author,
+                           comment, jobs, help});
     }
 };
 
@@ -135,6 +139,17 @@ bool readJob(const QCommandLineParser& parser, const BatchOptions& options,
     a.job.subject = parser.value(options.subject);
     a.job.author = parser.value(options.author);
     a.job.comment = parser.value(options.comment);
+    if (parser.isSet(options.jobs)) {
+        bool ok = false;
+        const QString value = parser.value(options.jobs);
+        a.jobs = value.toInt(&ok);
+        if (!ok || a.jobs < 1 || a.jobs > kMaxJobs) {
+            a.error = QStringLiteral("--jobs needs a whole number from 1 to %1, not '%2'")
+                          .arg(kMaxJobs)
+                          .arg(value);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -205,6 +220,8 @@ QString batchUsage() {
                "  --subject S       subject document property\n"
                "  --author A        author document property\n"
                "  --comment C       comments document property\n"
+               "  --jobs N          threads that prepare the pictures (default: one per core);\n"
+               "                    the workbook is the same whatever N\n"
                "  --help            this text\n"
                "\n") +
            QStringLiteral("IMAGE is a picture file: %1.\n").arg(pictureTypeNames()) +
