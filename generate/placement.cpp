@@ -56,13 +56,15 @@ PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF bo
         return fitToBox(turned(QSizeF(logicalSize) * 0.75), box.width(), box.height());
     };
     const bool reduce = options.reducedDecode && !box.isEmpty();
+    // The file is read once: its header tells how many pixels to decode.
+    const QByteArray bytes = readPictureFile(path);
     LoadOptions load;
     if (reduce) {
-        const QSize need = storedPixels(fitted(probePicture(path).logicalSize));
+        const QSize need = storedPixels(fitted(probePictureData(bytes, path).logicalSize));
         // One more pixel covers rounding of the engine's proportional resize.
         load.minimumSize = turned(need + QSize(1, 1));
     }
-    const LoadedPicture picture = loadPicture(path, load);
+    const LoadedPicture picture = loadPictureData(bytes, path, load);
     QImage image = picture.image;
     if (reduce) {
         // Shrink to the pixels the engine will store before turning: the turn then
