@@ -7,6 +7,10 @@
 
 #include <vector>
 
+namespace tav {
+class PendingFile;
+}
+
 namespace tav::xls {
 
 struct OleStream {
@@ -27,5 +31,10 @@ OleFile readOleFile(const QByteArray& file, const QString& name,
 // The bytes of a compound file holding `file`'s streams in the given order (version
 // 3, 512-byte sectors; extension sectors for files above ~6.8 MB).
 QByteArray buildOleFile(const OleFile& file);
+
+// The same compound file written into `out` as it is built: the streams go to the file
+// as they come, and the header is completed in place at the end. Failures of `out`
+// are thrown as they are.
+void writeOleFile(const OleFile& file, PendingFile& out);
 
 } // namespace tav::xls

@@ -854,7 +854,11 @@ QByteArray writeDocumentSummaryInformation() {
                                                      boolProperty(16, false)});
 }
 
-QByteArray workbookFileBytes(WorkbookModel& book) {
+namespace {
+
+// The compound file's streams: the Workbook stream, the summary information and the
+// template's other streams.
+OleFile workbookOleFile(WorkbookModel& book) {
     OleFile ole;
     ole.classId = book.classId;
     ole.streams.push_back(OleStream{QStringLiteral("Workbook"), writeWorkbookStream(book)});
@@ -876,7 +880,17 @@ QByteArray workbookFileBytes(WorkbookModel& book) {
     for (const KeptStream& s : book.streams) {
         ole.streams.push_back(OleStream{s.name, s.data});
     }
-    return buildOleFile(ole);
+    return ole;
+}
+
+} // namespace
+
+QByteArray workbookFileBytes(WorkbookModel& book) {
+    return buildOleFile(workbookOleFile(book));
+}
+
+void writeWorkbookFile(WorkbookModel& book, PendingFile& out) {
+    writeOleFile(workbookOleFile(book), out);
 }
 
 } // namespace tav::xls

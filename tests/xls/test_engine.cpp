@@ -17,6 +17,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -740,6 +741,39 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
         EXPECT_EQ(fileBytes(path), before);
         EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
     }
+    // A workbook of a few hundred kilobytes goes to the file in several writes, the
+    // compound file's header last: a failure at any one of them leaves the file as it was.
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    QImage noise(900, 700, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x) {
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y) % 253, (x ^ y) & 255));
+        }
+    }
+    for (const char* cell : {"B2", "B40", "B80"}) {
+        sheet.range(QString::fromLatin1(cell)).select();
+        app.clipboard().setImage(noise);
+        sheet.pasteSpecial(xl::PasteBitmap);
+    }
+    writer.failCreate = writer.failCommit = 0;
+    writer.osError = ENOSPC;
+    int failedWrites = 0;
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        writer.writes = 0;
+        writer.failWrite = n;
+        const int number = errorNumber([&] { book.save(); });
+        if (number == 0) {
+            break;
+        }
+        ++failedWrites;
+        EXPECT_EQ(number, err::DiskFull);
+        EXPECT_EQ(fileBytes(path), before);
+        EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
+    }
+    EXPECT_GT(failedWrites, 3);
+    EXPECT_GT(QFileInfo(path).size(), 3 << 16);
+
     writer.failCreate = writer.failWrite = writer.failCommit = 0;
     EXPECT_EQ(errorNumber([&] { book.saveCopyAs(dir_.filePath(QStringLiteral("gone/x.xls"))); }),
               err::PathNotFound);
