@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/xls/opcodes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tav::xls {
@@ -156,17 +157,37 @@ void BiffWriter::begin(std::uint16_t opcode) {
 void BiffWriter::commit() {
     Q_ASSERT(open_);
     open_ = false;
-    qsizetype at = 0;
-    std::uint16_t opcode = pendingOp_;
-    do {
-        const qsizetype chunk = std::min<qsizetype>(MaxRecordData, pending_.size() - at);
-        put16(out_, opcode);
-        put16(out_, static_cast<std::uint16_t>(chunk));
-        out_.append(pending_.constData() + at, chunk);
-        at += chunk;
-        opcode = op::CONTINUE;
-    } while (at < pending_.size());
+    beginContinued(pendingOp_);
+    appendContinued(pending_);
+    endContinued();
     pending_.clear();
+}
+
+void BiffWriter::beginContinued(std::uint16_t opcode) {
+    chunkHeader_ = out_.size();
+    chunkFill_ = 0;
+    put16(out_, opcode);
+    put16(out_, 0);
+}
+
+void BiffWriter::appendContinued(const QByteArray& data) {
+    const char* from = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        if (chunkFill_ == MaxRecordData) {
+            endContinued();
+            beginContinued(op::CONTINUE);
+        }
+        const qsizetype n = std::min<qsizetype>(left, MaxRecordData - chunkFill_);
+        out_.append(from, n);
+        from += n;
+        left -= n;
+        chunkFill_ += n;
+    }
+}
+
+void BiffWriter::endContinued() {
+    set16(out_, chunkHeader_ + 2, static_cast<std::uint16_t>(chunkFill_));
 }
 
 void BiffWriter::write(std::uint16_t opcode, const QByteArray& data) {

@@ -83,6 +83,17 @@ public:
     // of 8224 bytes each.
     void commit();
 
+    // A record written piece by piece, straight into the stream (the picture store
+    // passes hundreds of megabytes): every 8224 bytes of data continue in a CONTINUE
+    // record, as commit() splits them.
+    void beginContinued(std::uint16_t opcode);
+    void appendContinued(const QByteArray& data);
+    void endContinued();
+
+    // Room for `bytes` more of stream, so that a large record is not copied as the
+    // stream grows.
+    void reserve(qsizetype bytes) { out_.reserve(out_.size() + bytes); }
+
     // Writes one record as given (data at most 8224 bytes, else 1004).
     void write(std::uint16_t opcode, const QByteArray& data);
     void write(const Record& record) { write(record.type, record.data); }
@@ -98,6 +109,8 @@ private:
     QByteArray pending_;
     std::uint16_t pendingOp_ = 0;
     bool open_ = false;
+    qsizetype chunkHeader_ = 0; // the record header of the continued record's last piece
+    qsizetype chunkFill_ = 0;   // data bytes in that piece
 };
 
 // "record SST at offset 1234" style text for error descriptions.

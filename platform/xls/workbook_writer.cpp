@@ -689,9 +689,7 @@ std::vector<std::uint32_t> writeGlobals(BiffWriter& w, const WorkbookModel& book
             break;
         case mark::DrawingGroup:
             if (!drawings.blips.empty()) {
-                w.begin(op::MSODRAWINGGROUP);
-                w.data() = buildDrawingGroup(drawings);
-                w.commit();
+                writeDrawingGroup(w, drawings);
             }
             break;
         case mark::Sst:
