@@ -347,31 +347,39 @@ std::vector<QString> realPhotos() {
     return paths;
 }
 
-// The best of `rounds` of `f`.
-template <typename F> double best(int rounds, F&& f) {
-    double ms = 1e300;
-    for (int r = 0; r < rounds; ++r) {
-        ms = std::min(ms, f());
-    }
-    return ms;
+// The load average of the machine, for the record.
+QString loadAverage() {
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(u' ', 0, 2)
+                                       : QString();
 }
 
+// The four measures side by side, best of `rounds`; the rounds interleave them, so that
+// a change of load in between hits all four alike.
 void compare(const char* title, const std::vector<Photo>& rows, QSizeF box, int rounds,
              const QString& work) {
     const double n = double(rows.size());
-    std::printf("\n%s: %d photos, layout notes-2, best of %d\n", title, int(rows.size()), rounds);
+    std::printf("\n%s: %d photos, layout notes-2, best of %d (load average %s)\n", title,
+                int(rows.size()), rounds, qPrintable(loadAverage()));
+    double bare[3] = {1e300, 1e300, 1e300};
+    double run[3] = {1e300, 1e300, 1e300};
+    for (int r = 0; r < rounds; ++r) {
+        for (int cores : {1, 2}) {
+            bare[cores] = std::min(bare[cores], barePipelineMs(rows, box, cores));
+            run[cores] = std::min(
+                run[cores], runBatch(rows, cores, work + QStringLiteral("/speed.xls")).wallMs);
+        }
+    }
     std::printf("%-36s %12s %14s\n", "", "ms per photo", "run / bare");
     for (int cores : {1, 2}) {
-        const double bare = best(rounds, [&] { return barePipelineMs(rows, box, cores); });
-        const double run = best(rounds, [&] {
-            return runBatch(rows, cores, work + QStringLiteral("/speed.xls")).wallMs;
-        });
         std::printf("%-36s %12.1f\n",
-                    qPrintable(QStringLiteral("bare pipeline, %1 thread(s)").arg(cores)), bare / n);
+                    qPrintable(QStringLiteral("bare pipeline, %1 thread(s)").arg(cores)),
+                    bare[cores] / n);
         std::printf("%-36s %12.1f %13.2fx\n",
-                    qPrintable(QStringLiteral("tavolin-batch --jobs %1").arg(cores)), run / n,
-                    run / bare);
+                    qPrintable(QStringLiteral("tavolin-batch --jobs %1").arg(cores)),
+                    run[cores] / n, run[cores] / bare[cores]);
     }
+    std::printf("(load average after: %s)\n", qPrintable(loadAverage()));
 }
 
 } // namespace
