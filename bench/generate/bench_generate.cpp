@@ -320,7 +320,7 @@ std::vector<Photo> rowsOf(const std::vector<QString>& paths, int count, bool rea
     for (int i = 0; i < count; ++i) {
         Photo p;
         p.path = paths[static_cast<std::size_t>(i % distinct)];
-        p.turn = tav::RotationCode::fromQuarterTurns(i + i / distinct);
+        p.turn = tav::RotationCode::fromQuarterTurns(i % distinct + i / distinct);
         if (readBytes) {
             QFile f(p.path);
             if (f.open(QIODevice::ReadOnly)) {
