@@ -163,7 +163,28 @@ void BiffWriter::commit() {
     pending_.clear();
 }
 
+void BiffWriter::handOverTo(Append append, Overwrite overwrite) {
+    append_ = std::move(append);
+    overwrite_ = std::move(overwrite);
+}
+
+void BiffWriter::handOverIfDue() {
+    constexpr qsizetype kHandOverBytes = 1 << 20;
+    if (append_ && out_.size() >= kHandOverBytes) {
+        finish();
+    }
+}
+
+void BiffWriter::finish() {
+    if (append_ && !out_.isEmpty()) {
+        append_(out_);
+        handedOver_ += out_.size();
+        out_.clear();
+    }
+}
+
 void BiffWriter::beginContinued(std::uint16_t opcode) {
+    handOverIfDue();
     chunkHeader_ = out_.size();
     chunkFill_ = 0;
     put16(out_, opcode);
@@ -196,14 +217,27 @@ void BiffWriter::write(std::uint16_t opcode, const QByteArray& data) {
                    .arg(QString::fromLatin1(op::opcodeName(opcode)))
                    .arg(data.size()));
     }
+    handOverIfDue();
     put16(out_, opcode);
     put16(out_, static_cast<std::uint16_t>(data.size()));
     out_.append(data);
 }
 
 void BiffWriter::patch32(std::uint32_t streamOffset, std::uint32_t value) {
-    Q_ASSERT(streamOffset + 4 <= static_cast<std::uint32_t>(out_.size()));
-    set32(out_, streamOffset, value);
+    Q_ASSERT(streamOffset + 4 <= pos());
+    if (streamOffset >= handedOver_) {
+        set32(out_, static_cast<qsizetype>(streamOffset - handedOver_), value);
+        return;
+    }
+    QByteArray bytes;
+    put32(bytes, value);
+    // The four bytes may straddle what was handed over and what still waits.
+    const qsizetype before = static_cast<qsizetype>(
+        std::min<qint64>(4, handedOver_ - static_cast<qint64>(streamOffset)));
+    overwrite_(streamOffset, bytes.left(before));
+    for (qsizetype i = before; i < 4; ++i) {
+        out_[i - before] = bytes[i];
+    }
 }
 
 } // namespace tav::xls

@@ -118,6 +118,39 @@ OleFile readOleFile(const QByteArray& file, const QString& name, qint64 maxStrea
 
 namespace {
 
+// One stream of the compound file, written through libgsf.
+class ChildStream final : public OleStreamWriter {
+public:
+    ChildStream(GsfOutput* child, const QString& name) : child_(child), name_(name) {}
+
+    void append(const QByteArray& bytes) override { write(bytes); }
+
+    void overwrite(qint64 offset, const QByteArray& bytes) override {
+        if (!gsf_output_seek(child_, offset, G_SEEK_SET)) {
+            fail();
+        }
+        write(bytes);
+        if (!gsf_output_seek(child_, 0, G_SEEK_END)) {
+            fail();
+        }
+    }
+
+private:
+    void write(const QByteArray& bytes) {
+        if (!bytes.isEmpty() &&
+            !gsf_output_write(child_, static_cast<size_t>(bytes.size()),
+                              reinterpret_cast<const guint8*>(bytes.constData()))) {
+            fail();
+        }
+    }
+    [[noreturn]] void fail() const {
+        refuse(QStringLiteral("compound file stream '%1' cannot be written").arg(name_));
+    }
+
+    GsfOutput* child_;
+    QString name_;
+};
+
 // Writes the compound file into `sink` and closes it.
 void writeOle(const OleFile& file, GsfOutput* sink) {
     initGsf();
@@ -135,10 +168,13 @@ void writeOle(const OleFile& file, GsfOutput* sink) {
         if (!child) {
             refuse(QStringLiteral("compound file stream '%1' cannot be created").arg(stream.name));
         }
-        if ((!stream.data.isEmpty() &&
-             !gsf_output_write(child.get(), static_cast<size_t>(stream.data.size()),
-                               reinterpret_cast<const guint8*>(stream.data.constData()))) ||
-            !gsf_output_close(child.get())) {
+        ChildStream writer(child.get(), stream.name);
+        if (stream.write) {
+            stream.write(writer);
+        } else {
+            writer.append(stream.data);
+        }
+        if (!gsf_output_close(child.get())) {
             refuse(QStringLiteral("compound file stream '%1' cannot be written").arg(stream.name));
         }
     }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tav {
@@ -13,9 +14,21 @@ class PendingFile;
 
 namespace tav::xls {
 
+// Writes one stream of a compound file being built, as its bytes come.
+class OleStreamWriter {
+public:
+    virtual ~OleStreamWriter() = default;
+    virtual void append(const QByteArray& bytes) = 0;
+    // Overwrites bytes already appended, from stream offset `offset` on.
+    virtual void overwrite(qint64 offset, const QByteArray& bytes) = 0;
+};
+
 struct OleStream {
     QString name;
     QByteArray data;
+    // When set, writes the stream's bytes in place of `data`, so that a large stream is
+    // never held whole.
+    std::function<void(OleStreamWriter&)> write;
 };
 
 struct OleFile {
