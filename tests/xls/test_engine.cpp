@@ -790,6 +790,53 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
     EXPECT_EQ(fileBytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
 }
 
+// Records handed over as they are made give the stream kept in memory byte for byte:
+// a record split into CONTINUE records across several hand-overs, an offset patched
+// after it was handed over and one patched while it still waits.
+TEST(BiffWriter, HandedOverStreamEqualsTheKeptOne) {
+    const auto writeRecords = [](BiffWriter& w, std::vector<std::uint32_t>& marks) {
+        QByteArray big(3 << 20, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i) {
+            big[i] = static_cast<char>((i * 31) >> 3);
+        }
+        marks.push_back(w.pos() + 4);
+        w.write(op::BOUNDSHEET, QByteArray(8, 'b'));
+        w.beginContinued(op::MSODRAWINGGROUP);
+        w.appendContinued(big.left(5000));
+        w.appendContinued(big.mid(5000));
+        w.endContinued();
+        for (int i = 0; i < 300; ++i) {
+            w.write(op::CONTINUE, QByteArray(4000 + i, static_cast<char>(i)));
+        }
+        marks.push_back(w.pos());
+    };
+    BiffWriter kept;
+    std::vector<std::uint32_t> keptMarks;
+    writeRecords(kept, keptMarks);
+    QByteArray handedOver;
+    int overwrites = 0;
+    BiffWriter streamed;
+    streamed.handOverTo([&](const QByteArray& bytes) { handedOver += bytes; },
+                        [&](qint64 offset, const QByteArray& bytes) {
+                            ++overwrites;
+                            ASSERT_LE(offset + bytes.size(), handedOver.size());
+                            handedOver.replace(offset, bytes.size(), bytes);
+                        });
+    std::vector<std::uint32_t> marks;
+    writeRecords(streamed, marks);
+    EXPECT_GT(handedOver.size(), 3 << 20); // handed over before the end
+    for (BiffWriter* w : {&kept, &streamed}) {
+        w->patch32(keptMarks[0], 0x11223344);
+        w->patch32(keptMarks[1] - 4, 0x55667788); // written out already or still waiting
+    }
+    streamed.write(op::EOF_, QByteArray());
+    kept.write(op::EOF_, QByteArray());
+    EXPECT_EQ(marks, keptMarks);
+    streamed.finish();
+    EXPECT_GE(overwrites, 1);
+    EXPECT_TRUE(handedOver == kept.stream());
+}
+
 class FakeShell : public Shell {
 public:
     bool openDocument(const QString& path) override {
