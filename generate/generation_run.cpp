@@ -5,6 +5,7 @@
 #include "generate/notes_text.h"
 #include "generate/page_layout.h"
 #include "generate/photo_list.h"
+#include "generate/picture_pipeline.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/file_ops.h"
@@ -156,6 +157,16 @@ void requireRow(GenerationHost& host, int i) {
         throw Error(err::SubscriptOutOfRange,
                     errorText(ErrorText::RowRemovedDuringRun, QString::number(i + 1)));
     }
+}
+
+// What the picture of a row is prepared from; nothing for a row without a turn, whose
+// file is inserted as it is.
+std::optional<PictureRequest> pictureRequest(const GenerationHost& host, int row) {
+    const std::optional<RotationCode> turn = RotationCode::parseLenient(host.rowRotation(row));
+    if (!turn) {
+        return std::nullopt;
+    }
+    return PictureRequest{host.rowPath(row), *turn};
 }
 
 // Thrown inside the run when the host asks it to stop.
@@ -414,9 +425,18 @@ void GenerationRun::placePictures(xls::Application& app, xls::Worksheet& sheet,
     // The layouts without notes and two pictures a row write a caption after its
     // picture, the others before it.
     const bool captionAfterPicture = !layout.withNotes && layout.imageColumns == 2;
+    PicturePipeline pictures(placement_,
+                             placedBox(layout.boxWidth, layout.boxHeight, layout.withNotes));
     host_.setProgress(0, n);
     for (int i = 0; i < n; ++i) {
         requireRow(host_, i);
+        // The next pictures are prepared on the workers while this one is placed.
+        for (int ahead = i; ahead <= i + pictures.readAhead() && ahead < host_.rowCount();
+             ++ahead) {
+            if (const std::optional<PictureRequest> request = pictureRequest(host_, ahead)) {
+                pictures.request(ahead, *request);
+            }
+        }
         const PictureCells cells = pictureCells(layout, i);
         if (cells.headerDue) {
             writeCell(sheet, cells.pageNumberCell, asText(pageNumberText(cells.page)),
@@ -426,7 +446,7 @@ void GenerationRun::placePictures(xls::Application& app, xls::Worksheet& sheet,
         if (!captionAfterPicture) {
             writeCaption(sheet, job, cells.caption, i, renames);
         }
-        placeRowPicture(app, sheet, layout, cells.anchor, i);
+        placeRowPicture(app, sheet, layout, cells.anchor, i, pictures);
         if (captionAfterPicture) {
             writeCaption(sheet, job, cells.caption, i, renames);
         }
@@ -481,7 +501,8 @@ void GenerationRun::writeNotes(xls::Worksheet& sheet, const GenerationJob& job,
 }
 
 void GenerationRun::placeRowPicture(xls::Application& app, xls::Worksheet& sheet,
-                                    const PageLayout& layout, const QString& anchor, int row) {
+                                    const PageLayout& layout, const QString& anchor, int row,
+                                    PicturePipeline& pictures) {
     sheet.range(anchor).select();
     host_.makeRowCurrent(row);
     host_.processEvents();
@@ -489,8 +510,16 @@ void GenerationRun::placeRowPicture(xls::Application& app, xls::Worksheet& sheet
     requireRow(host_, row);
     const QString path = host_.rowPath(row);
     enterSite(FailureSite::Picture, path);
-    placePicture(app, sheet, path, RotationCode::parseLenient(host_.rowRotation(row)),
-                 layout.boxWidth, layout.boxHeight, layout.withNotes, placement_);
+    std::optional<PreparedPicture> prepared;
+    if (const std::optional<PictureRequest> request = pictureRequest(host_, row)) {
+        prepared = pictures.take(row, *request, [this] {
+            // A large picture takes a while: the window stays alive meanwhile.
+            host_.processEvents();
+            checkStop();
+        });
+    }
+    placePicture(app, sheet, path, prepared ? &*prepared : nullptr, layout.boxWidth,
+                 layout.boxHeight, layout.withNotes);
     enterSite(FailureSite::Engine);
 }
 

@@ -30,6 +30,7 @@
 
 namespace tav {
 
+class PicturePipeline;
 class RenamePlan;
 
 namespace xls {
@@ -108,7 +109,7 @@ private:
     void writeNotes(xls::Worksheet& sheet, const GenerationJob& job, const QString& notesArea,
                     int row);
     void placeRowPicture(xls::Application& app, xls::Worksheet& sheet, const PageLayout& layout,
-                         const QString& anchor, int row);
+                         const QString& anchor, int row, PicturePipeline& pictures);
     void saveOverTarget(xls::Workbook& book, const QString& target, RenamePlan& renames);
     void checkStop() const;
     // Where writeWorkbook() is now, and the file it works on there.

@@ -56,13 +56,15 @@ PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF bo
         return fitToBox(turned(QSizeF(logicalSize) * 0.75), box.width(), box.height());
     };
     const bool reduce = options.reducedDecode && !box.isEmpty();
+    // The file is read once: its header tells how many pixels to decode.
+    const QByteArray bytes = readPictureFile(path);
     LoadOptions load;
     if (reduce) {
-        const QSize need = storedPixels(fitted(probePicture(path).logicalSize));
+        const QSize need = storedPixels(fitted(probePictureData(bytes, path).logicalSize));
         // One more pixel covers rounding of the engine's proportional resize.
         load.minimumSize = turned(need + QSize(1, 1));
     }
-    const LoadedPicture picture = loadPicture(path, load);
+    const LoadedPicture picture = loadPictureData(bytes, path, load);
     QImage image = picture.image;
     if (reduce) {
         // Shrink to the pixels the engine will store before turning: the turn then
@@ -89,14 +91,14 @@ PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF bo
     default:
         break;
     }
-    return {image, turned(QSizeF(picture.logicalSize) * 0.75)};
+    // The reduced pixels are the stored ones: their JPEG is made here, where the rest
+    // of the picture work runs, instead of on the engine's thread.
+    QByteArray jpeg = reduce ? xls::encodeJpeg(image, xls::JpegQuality) : QByteArray();
+    return {image, turned(QSizeF(picture.logicalSize) * 0.75), std::move(jpeg)};
 }
 
-void copyTurnedPictureToClipboard(xls::Clipboard& clipboard, RotationCode turn, const QString& path,
-                                  QSizeF box, const PlacementOptions& options) {
-    const PreparedPicture picture = preparePicture(turn, path, box, options);
-    clipboard.clear();
-    clipboard.setImage(picture.image, picture.natural);
+QSizeF placedBox(float boxWidth, float boxHeight, bool withNotes) {
+    return {boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)};
 }
 
 void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool withNotes) {
@@ -120,15 +122,14 @@ void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool w
 }
 
 void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
-                  std::optional<RotationCode> turn, float boxWidth, float boxHeight, bool withNotes,
-                  const PlacementOptions& options) {
-    if (!turn) {
+                  const PreparedPicture* prepared, float boxWidth, float boxHeight,
+                  bool withNotes) {
+    if (prepared == nullptr) {
         xls::Shape inserted = sheet.picturesInsert(path);
         inserted.select();
     } else {
-        copyTurnedPictureToClipboard(
-            app.clipboard(), *turn, path,
-            QSizeF(boxValue(boxWidth, withNotes), boxValue(boxHeight, withNotes)), options);
+        app.clipboard().clear();
+        app.clipboard().setImage(prepared->image, prepared->natural, prepared->jpeg);
         sheet.pasteSpecial(xls::xl::PasteBitmap, false, false);
     }
     fitSelection(app, boxWidth, boxHeight, withNotes);

@@ -4,6 +4,7 @@
 
 #include "platform/rotation_code.h"
 
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QSizeF>
@@ -11,7 +12,6 @@
 
 namespace tav::xls {
 class Application;
-class Clipboard;
 class Worksheet;
 } // namespace tav::xls
 
@@ -32,35 +32,38 @@ QSize storedPixels(QSizeF points);
 
 struct PlacementOptions {
     // Decode only as many pixels as the placed picture stores (JPEG DCT scaling), and
-    // shrink to exactly those pixels before the turn, so that the engine encodes the
+    // shrink to exactly those pixels before the turn, so that the engine stores the
     // picture as it comes. The result is the same picture at the same size and anchor
     // as with a full decode.
     bool reducedDecode = true;
+    // Threads that prepare the next pictures while the run places the current one; 0
+    // means one per core, 1 that the run prepares each picture itself as it places it.
+    // The workbook is the same byte for byte whatever the number.
+    int preparingThreads = 0;
 };
 
 // The picture of one row as it goes onto the clipboard: loaded upright, then turned;
 // `natural` is its size in points (the turned logical size at 96 dpi), which the pixels
-// may exceed or fall short of.
+// may exceed or fall short of. With a reduced decode `image` holds the pixels the
+// workbook stores and `jpeg` their stored JPEG bytes, encoded along with the rest.
 struct PreparedPicture {
     QImage image;
     QSizeF natural;
+    QByteArray jpeg;
 };
+// Pure picture work, safe on any thread. Throws the loader's errors.
 PreparedPicture preparePicture(RotationCode turn, const QString& path, QSizeF box,
                                const PlacementOptions& options = {});
 
-// Loads the image file, turns it and puts it on the engine's clipboard with its
-// natural size. `box` is the layout's box in points (used to decode no more pixels
-// than the placed picture needs). Throws the loader's errors.
-void copyTurnedPictureToClipboard(xls::Clipboard& clipboard, RotationCode turn, const QString& path,
-                                  QSizeF box, const PlacementOptions& options = {});
+// The layout's box in points as the fit uses it (boxValue of both sides).
+QSizeF placedBox(float boxWidth, float boxHeight, bool withNotes);
 
-// Places the picture of one selection-list row at the active cell of `sheet` and fits
-// it; the picture is the selection afterwards. Without a turn (the row's rotation text
-// is empty, RotationCode::parseLenient) the file is inserted as it is; with one it goes
-// through copyTurnedPictureToClipboard and a bitmap paste.
+// Places a picture of the selection list at the active cell of `sheet` and fits it; the
+// picture is the selection afterwards. A row without a turn (its rotation text is
+// empty, RotationCode::parseLenient) has `prepared` null: its file is inserted as it
+// is. A turned row's picture comes from preparePicture and is pasted as a bitmap.
 void placePicture(xls::Application& app, xls::Worksheet& sheet, const QString& path,
-                  std::optional<RotationCode> turn, float boxWidth, float boxHeight, bool withNotes,
-                  const PlacementOptions& options = {});
+                  const PreparedPicture* prepared, float boxWidth, float boxHeight, bool withNotes);
 
 // The fit on the selected picture (see fitToBox).
 void fitSelection(xls::Application& app, float boxWidth, float boxHeight, bool withNotes);

@@ -97,6 +97,24 @@ public:
         }
     }
 
+    void writeAt(qint64 offset, const QByteArray& bytes) override {
+        requireOpen();
+        const char* data = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::pwrite(fd_, data, static_cast<size_t>(left), offset);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throwErrno(errno, FileOperation::Save, target_);
+            }
+            data += n;
+            left -= n;
+            offset += n;
+        }
+    }
+
     void commit() override {
         requireOpen();
         if (::fsync(fd_) != 0 && errno != EINVAL) {

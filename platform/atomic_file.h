@@ -6,6 +6,7 @@
 // Usage:
 //     std::unique_ptr<tav::PendingFile> file = writer.create(path); // temp beside path
 //     file->write(bytes);                                          // as often as needed
+//     file->writeAt(0, header);                                    // completes a header
 //     file->commit();   // fsync the file, rename it over path, fsync the folder
 //     // a PendingFile destroyed before commit() abandons itself
 //
@@ -36,6 +37,9 @@ public:
 
     // Appends `bytes` to the temporary file.
     virtual void write(const QByteArray& bytes) = 0;
+    // Overwrites bytes already written, from `offset` on (a header completed once the
+    // content after it is known). `offset + bytes.size()` must not pass the end.
+    virtual void writeAt(qint64 offset, const QByteArray& bytes) = 0;
     // Makes the written content the target's, atomically. After a failure the target
     // is unchanged and the pending file can only be abandoned.
     virtual void commit() = 0;

@@ -12,9 +12,14 @@ namespace tav {
 // for reuse makes the next picture land in memory that is already mapped
 // (bench/README.md has the measurements). Peak memory is unchanged; the process just
 // holds on to its peak until it ends.
+//
+// The threads that prepare pictures share the one heap: with an arena of its own, each
+// thread would hold on to its own peak as well, and memory would grow with the number
+// of threads (a two-thread run peaked about 50 MB higher).
 inline void reuseHeapForLargePictures() {
     mallopt(M_MMAP_THRESHOLD, 256 << 20);
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    mallopt(M_ARENA_MAX, 1);
 }
 
 } // namespace tav

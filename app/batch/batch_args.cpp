@@ -90,6 +90,9 @@ bool readTarget(const QString& out, const QString& workingFolder, GenerationJob&
     return true;
 }
 
+// The most threads --jobs asks for.
+constexpr int kMaxJobs = 64;
+
 // The options of the command line, as batchUsage() describes them.
 struct BatchOptions {
     QCommandLineOption out{QStringLiteral("out"), QString(), QStringLiteral("DIR/NAME")};
@@ -104,11 +107,12 @@ struct BatchOptions {
     QCommandLineOption list{QStringLiteral("list"), QString(), QStringLiteral("FILE")};
     QCommandLineOption sort{QStringLiteral("sort"), QString(), QStringLiteral("ORDER")};
     QCommandLineOption dateNotes{QStringLiteral("date-notes")};
+    QCommandLineOption jobs{QStringLiteral("jobs"), QString(), QStringLiteral("N")};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}};
 
     void addTo(QCommandLineParser& parser) const {
         parser.addOptions({out, layout, noCaptions, noExtension, rename, title, subject, author,
-                           comment, list, sort, dateNotes, help});
+                           comment, list, sort, dateNotes, jobs, help});
     }
 };
 
@@ -142,6 +146,17 @@ bool readJob(const QCommandLineParser& parser, const BatchOptions& options,
     a.job.author = parser.value(options.author);
     a.job.comment = parser.value(options.comment);
     a.job.fillEmptyNotesWithDateTaken = parser.isSet(options.dateNotes);
+    if (parser.isSet(options.jobs)) {
+        bool ok = false;
+        const QString value = parser.value(options.jobs);
+        a.jobs = value.toInt(&ok);
+        if (!ok || a.jobs < 1 || a.jobs > kMaxJobs) {
+            a.error = QStringLiteral("--jobs needs a whole number from 1 to %1, not '%2'")
+                          .arg(kMaxJobs)
+                          .arg(value);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -254,6 +269,8 @@ QString batchUsage() {
                "                    time; oldest first)\n"
                "  --date-notes      in the notes layouts, a photo without a note gets its date\n"
                "                    taken (\"撮影日 2026/12/07 10:15\")\n"
+               "  --jobs N          threads that prepare the pictures (default: one per core);\n"
+               "                    the workbook is the same whatever N\n"
                "  --help            this text\n"
                "\n") +
            QStringLiteral("IMAGE is a picture file: %1.\n").arg(pictureTypeNames()) +

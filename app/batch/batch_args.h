@@ -15,6 +15,7 @@ struct BatchArguments {
     GenerationJob job; // folder, fileName, layout, check boxes, texts (programFolder unset)
     std::vector<BatchRow> rows;
     bool rename = false; // --rename: ChkNameChange ticked, every question answered Yes
+    int jobs = 0;        // --jobs N: threads preparing pictures (0: one per core)
     bool help = false;
     QString error; // non-empty: bad usage, with this explanation
 };

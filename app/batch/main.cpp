@@ -34,7 +34,9 @@ int main(int argc, char** argv) {
     tav::GenerationJob job = parsed.job;
     job.programFolder = QCoreApplication::applicationDirPath();
     tav::BatchHost host(parsed.rows, parsed.rename, stderr);
-    tav::GenerationRun run(host);
+    tav::PlacementOptions placement;
+    placement.preparingThreads = parsed.jobs;
+    tav::GenerationRun run(host, placement);
     tav::catchStopSignals();
     switch (run.start(job)) {
     case tav::RunOutcome::Completed:

@@ -110,6 +110,67 @@ qint64 MemorySource::readAt(qint64 offset, void* buffer, qint64 length) const {
     return n;
 }
 
+bool looksLikeJpeg(const QByteArray& data) {
+    return data.size() >= 3 && quint8(data[0]) == 0xFF && quint8(data[1]) == 0xD8 &&
+           quint8(data[2]) == 0xFF;
+}
+
+qint64 JpegEndScanner::scan(const QByteArray& data) {
+    const auto* p = reinterpret_cast<const unsigned char*>(data.constData());
+    const qint64 n = data.size();
+    for (;;) {
+        if (inEntropyData_) {
+            // In scan data a 0xFF is followed by 0x00 (a stuffed byte), a restart marker
+            // or fill bytes; anything else is the next marker.
+            while (position_ + 1 < n) {
+                if (p[position_] != 0xFF) {
+                    ++position_;
+                    continue;
+                }
+                const unsigned char next = p[position_ + 1];
+                if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                    position_ += 2;
+                } else if (next == 0xFF) {
+                    ++position_;
+                } else {
+                    inEntropyData_ = false;
+                    break;
+                }
+            }
+            if (inEntropyData_) {
+                return 0;
+            }
+        }
+        if (position_ + 2 > n) {
+            return 0;
+        }
+        if (p[position_] != 0xFF) {
+            return -1;
+        }
+        const unsigned char marker = p[position_ + 1];
+        if (marker == 0xFF) {
+            ++position_; // fill byte
+            continue;
+        }
+        if (marker == 0xD9) {
+            return position_ + 2;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            position_ += 2; // markers without a segment
+            continue;
+        }
+        if (position_ + 4 > n) {
+            return 0;
+        }
+        const int length = (p[position_ + 2] << 8) | p[position_ + 3];
+        if (length < 2) {
+            return -1;
+        }
+        position_ += 2 + length;
+        inEntropyData_ = marker == 0xDA; // scan data follows the SOS segment
+    }
+}
+
 PictureFile::PictureFile(const QString& path) : path_(path) {
     const QByteArray native = QFile::encodeName(path);
     // O_NONBLOCK keeps a fifo that happens to carry a picture's name from blocking the

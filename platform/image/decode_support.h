@@ -75,6 +75,25 @@ private:
     const QByteArray& data_;
 };
 
+// True when `data` starts as a JPEG stream does (SOI and a marker).
+bool looksLikeJpeg(const QByteArray& data);
+
+// Finds where a JPEG stream ends (just after its EOI marker) in bytes that arrive piece
+// by piece: scan() looks at what it has not seen yet, following the marker segments by
+// their lengths (an EXIF thumbnail inside APP1 is skipped whole) and the entropy-coded
+// data byte by byte.
+class JpegEndScanner {
+public:
+    // The stream's length once its EOI is in `data`; 0 when more bytes are needed; -1
+    // when `data` is no JPEG stream the scanner can follow. `data` must hold the bytes
+    // of the previous calls unchanged.
+    qint64 scan(const QByteArray& data);
+
+private:
+    qint64 position_ = 2; // after SOI
+    bool inEntropyData_ = false;
+};
+
 // A picture file opened for reading. Refuses what cannot be a picture before reading
 // anything: a folder (the file errors), a fifo or device (481), a file beyond 1 GB (481).
 class PictureFile final : public ByteSource {

@@ -316,17 +316,46 @@ LoadedPicture loadPictureData(const QByteArray& data, const QString& name,
     invalid(name, ErrorText::PictureUnknownType);
 }
 
-LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
+QByteArray readPictureFile(const QString& path) {
     const picture::PictureFile file(path);
-    return loadPictureData(file.bytesAt(0, file.size()), path, options);
+    // A JPEG ends at its end-of-image marker; whatever follows (padding, a second
+    // picture of a multi-picture file) is read no further.
+    constexpr qint64 kFirstRead = 256 << 10;
+    QByteArray data = file.bytesAt(0, std::min(kFirstRead, file.size()));
+    if (!picture::looksLikeJpeg(data)) {
+        return data.size() < file.size() ? file.bytesAt(0, file.size()) : data;
+    }
+    picture::JpegEndScanner scanner;
+    qint64 chunk = kFirstRead;
+    for (;;) {
+        const qint64 end = scanner.scan(data);
+        if (end > 0) {
+            data.truncate(qsizetype(end));
+            return data;
+        }
+        if (end < 0 || data.size() >= file.size()) {
+            break;
+        }
+        chunk = std::min<qint64>(chunk * 2, 16 << 20);
+        data.append(file.bytesAt(data.size(), std::min(chunk, file.size() - data.size())));
+    }
+    // Not a stream the scanner can follow: the whole file, as any other type.
+    return data.size() < file.size() ? file.bytesAt(0, file.size()) : data;
 }
 
-PictureInfo probePicture(const QString& path) {
-    // The JPEG header and its EXIF block sit at the start of the file; a megabyte holds
-    // them for any camera file. The classic types are small enough to read whole; the
-    // newer ones read the headers they need from the file.
-    constexpr qint64 kProbeBytes = 1 << 20;
-    const picture::PictureFile file(path);
+LoadedPicture loadPicture(const QString& path, const LoadOptions& options) {
+    return loadPictureData(readPictureFile(path), path, options);
+}
+
+namespace {
+
+PictureInfo probeSource(const picture::ByteSource& file, const QString& path) {
+    // The JPEG header and its EXIF block sit at the start of the file: the first
+    // 128 kB hold them for nearly every camera file, a megabyte for the rest. The
+    // classic types are small enough to read whole; the newer ones read the headers they
+    // need from the file.
+    constexpr qint64 kProbeBytes = 128 << 10;
+    constexpr qint64 kLongProbeBytes = 1 << 20;
     QByteArray data = file.bytesAt(0, kProbeBytes);
     PictureInfo info;
     info.format = sniff(data, path);
@@ -336,13 +365,17 @@ PictureInfo probePicture(const QString& path) {
         if (!tj)
             throw Error(err::OutOfMemory, errorText(ErrorText::PictureReaderUnavailable));
         JpegHeader header;
-        try {
-            header = readJpegHeader(tj.get(), data, path);
-        } catch (const Error&) {
-            if (data.size() < kProbeBytes)
-                throw;
-            data = file.bytesAt(0, file.size()); // very large APP segments before the frame
-            header = readJpegHeader(tj.get(), data, path);
+        for (;;) {
+            try {
+                header = readJpegHeader(tj.get(), data, path);
+                break;
+            } catch (const Error&) {
+                // Large APP segments before the frame: read further.
+                if (data.size() == file.size() || data.size() < kProbeBytes)
+                    throw;
+                data =
+                    file.bytesAt(0, data.size() < kLongProbeBytes ? kLongProbeBytes : file.size());
+            }
         }
         checkPixelCount(header.width, header.height, file.size(), path);
         return rasterInfo(info.format, uprightSize(header));
@@ -380,6 +413,16 @@ PictureInfo probePicture(const QString& path) {
         return picture::probeHeif(file, path);
     }
     invalid(path, ErrorText::PictureUnknownType);
+}
+
+} // namespace
+
+PictureInfo probePicture(const QString& path) {
+    return probeSource(picture::PictureFile(path), path);
+}
+
+PictureInfo probePictureData(const QByteArray& data, const QString& name) {
+    return probeSource(picture::MemorySource(data), name);
 }
 
 std::optional<QDateTime> pictureDateTaken(const QString& path) {

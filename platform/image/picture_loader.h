@@ -82,6 +82,10 @@ struct LoadedPicture {
 // Throws tav::Error like loadPicture (file errors, 481).
 PictureInfo probePicture(const QString& path);
 
+// The same for a picture already in memory (readPictureFile); `name` only appears in
+// error descriptions.
+PictureInfo probePictureData(const QByteArray& data, const QString& name);
+
 // The moment the picture was taken: the EXIF DateTimeOriginal of a JPEG, PNG, WebP, TIFF
 // or HEIF file, read from its headers and metadata only. Nothing for the other types, a
 // picture without that tag, and a file that cannot be read (it never throws).
@@ -89,6 +93,11 @@ std::optional<QDateTime> pictureDateTaken(const QString& path);
 
 // Loads the picture file. Throws tav::Error (file errors, 481).
 LoadedPicture loadPicture(const QString& path, const LoadOptions& options = {});
+
+// The bytes of the picture file that its picture needs, read once: the whole file, but
+// for a JPEG only up to the end of its picture (a camera's padding or appended second
+// picture, however large, is not read). Throws the file errors of loadPicture.
+QByteArray readPictureFile(const QString& path);
 
 // The same for a picture already in memory; `name` only appears in error descriptions.
 LoadedPicture loadPictureData(const QByteArray& data, const QString& name,

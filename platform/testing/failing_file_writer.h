@@ -48,6 +48,12 @@ private:
             }
             real_->write(bytes);
         }
+        void writeAt(qint64 offset, const QByteArray& bytes) override {
+            if (++owner_.writes == owner_.failWrite) {
+                throwErrno(owner_.osError, FileOperation::Save, real_->targetPath());
+            }
+            real_->writeAt(offset, bytes);
+        }
         void commit() override {
             if (++owner_.commits == owner_.failCommit) {
                 throwErrno(owner_.osError, FileOperation::Save, real_->targetPath());

@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/xls/opcodes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tav::xls {
@@ -156,17 +157,58 @@ void BiffWriter::begin(std::uint16_t opcode) {
 void BiffWriter::commit() {
     Q_ASSERT(open_);
     open_ = false;
-    qsizetype at = 0;
-    std::uint16_t opcode = pendingOp_;
-    do {
-        const qsizetype chunk = std::min<qsizetype>(MaxRecordData, pending_.size() - at);
-        put16(out_, opcode);
-        put16(out_, static_cast<std::uint16_t>(chunk));
-        out_.append(pending_.constData() + at, chunk);
-        at += chunk;
-        opcode = op::CONTINUE;
-    } while (at < pending_.size());
+    beginContinued(pendingOp_);
+    appendContinued(pending_);
+    endContinued();
     pending_.clear();
+}
+
+void BiffWriter::handOverTo(Append append, Overwrite overwrite) {
+    append_ = std::move(append);
+    overwrite_ = std::move(overwrite);
+}
+
+void BiffWriter::handOverIfDue() {
+    constexpr qsizetype kHandOverBytes = 1 << 20;
+    if (append_ && out_.size() >= kHandOverBytes) {
+        finish();
+    }
+}
+
+void BiffWriter::finish() {
+    if (append_ && !out_.isEmpty()) {
+        append_(out_);
+        handedOver_ += out_.size();
+        out_.clear();
+    }
+}
+
+void BiffWriter::beginContinued(std::uint16_t opcode) {
+    handOverIfDue();
+    chunkHeader_ = out_.size();
+    chunkFill_ = 0;
+    put16(out_, opcode);
+    put16(out_, 0);
+}
+
+void BiffWriter::appendContinued(const QByteArray& data) {
+    const char* from = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        if (chunkFill_ == MaxRecordData) {
+            endContinued();
+            beginContinued(op::CONTINUE);
+        }
+        const qsizetype n = std::min<qsizetype>(left, MaxRecordData - chunkFill_);
+        out_.append(from, n);
+        from += n;
+        left -= n;
+        chunkFill_ += n;
+    }
+}
+
+void BiffWriter::endContinued() {
+    set16(out_, chunkHeader_ + 2, static_cast<std::uint16_t>(chunkFill_));
 }
 
 void BiffWriter::write(std::uint16_t opcode, const QByteArray& data) {
@@ -175,14 +217,27 @@ void BiffWriter::write(std::uint16_t opcode, const QByteArray& data) {
                    .arg(QString::fromLatin1(op::opcodeName(opcode)))
                    .arg(data.size()));
     }
+    handOverIfDue();
     put16(out_, opcode);
     put16(out_, static_cast<std::uint16_t>(data.size()));
     out_.append(data);
 }
 
 void BiffWriter::patch32(std::uint32_t streamOffset, std::uint32_t value) {
-    Q_ASSERT(streamOffset + 4 <= static_cast<std::uint32_t>(out_.size()));
-    set32(out_, streamOffset, value);
+    Q_ASSERT(streamOffset + 4 <= pos());
+    if (streamOffset >= handedOver_) {
+        set32(out_, static_cast<qsizetype>(streamOffset - handedOver_), value);
+        return;
+    }
+    QByteArray bytes;
+    put32(bytes, value);
+    // The four bytes may straddle what was handed over and what still waits.
+    const qsizetype before = static_cast<qsizetype>(
+        std::min<qint64>(4, handedOver_ - static_cast<qint64>(streamOffset)));
+    overwrite_(streamOffset, bytes.left(before));
+    for (qsizetype i = before; i < 4; ++i) {
+        out_[i - before] = bytes[i];
+    }
 }
 
 } // namespace tav::xls

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tav::xls {
@@ -74,7 +75,16 @@ void set32(QByteArray& data, qsizetype at, std::uint32_t v);
 class BiffWriter {
 public:
     // Stream position where the next record starts.
-    std::uint32_t pos() const { return static_cast<std::uint32_t>(out_.size()); }
+    std::uint32_t pos() const { return static_cast<std::uint32_t>(handedOver_ + out_.size()); }
+
+    // Hands the records over as they are made instead of keeping the whole stream:
+    // whenever more than a megabyte waits it goes to `append`, and a patch of bytes
+    // already handed over goes to `overwrite` (stream offset, bytes). finish() hands
+    // over the rest. Without it the stream stays in memory (stream(), take()).
+    using Append = std::function<void(const QByteArray&)>;
+    using Overwrite = std::function<void(qint64, const QByteArray&)>;
+    void handOverTo(Append append, Overwrite overwrite);
+    void finish();
 
     void begin(std::uint16_t opcode);
     // Data of the record begun last.
@@ -82,6 +92,22 @@ public:
     // Ends the record begun last: data beyond 8224 bytes goes into CONTINUE records
     // of 8224 bytes each.
     void commit();
+
+    // A record written piece by piece, straight into the stream (the picture store
+    // passes hundreds of megabytes): every 8224 bytes of data continue in a CONTINUE
+    // record, as commit() splits them.
+    void beginContinued(std::uint16_t opcode);
+    void appendContinued(const QByteArray& data);
+    void endContinued();
+
+    // Room for `bytes` more of stream, so that a large record is not copied as the
+    // stream grows.
+    // (Nothing to do when the records are handed over.)
+    void reserve(qsizetype bytes) {
+        if (!append_) {
+            out_.reserve(out_.size() + bytes);
+        }
+    }
 
     // Writes one record as given (data at most 8224 bytes, else 1004).
     void write(std::uint16_t opcode, const QByteArray& data);
@@ -94,10 +120,18 @@ public:
     QByteArray take() { return std::move(out_); }
 
 private:
-    QByteArray out_;
+    // Hands the waiting bytes over when there are enough of them (between records).
+    void handOverIfDue();
+
+    QByteArray out_; // the stream from handedOver_ on
+    qint64 handedOver_ = 0;
+    Append append_;
+    Overwrite overwrite_;
     QByteArray pending_;
     std::uint16_t pendingOp_ = 0;
     bool open_ = false;
+    qsizetype chunkHeader_ = 0; // the record header of the continued record's last piece
+    qsizetype chunkFill_ = 0;   // data bytes in that piece
 };
 
 // "record SST at offset 1234" style text for error descriptions.

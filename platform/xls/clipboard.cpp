@@ -12,12 +12,13 @@ void Clipboard::clear() {
     content_.reset();
 }
 
-void Clipboard::setImage(const QImage& image, QSizeF sizePoints) {
+void Clipboard::setImage(const QImage& image, QSizeF sizePoints, const QByteArray& jpeg) {
     if (image.isNull()) {
         throw Error(err::InvalidPicture, errorText(ErrorText::NoPictureOnClipboard));
     }
     auto content = std::make_unique<Content>();
     content->picture = pictureOfPixels(image);
+    content->picture->imageJpeg = jpeg;
     if (sizePoints.isEmpty()) {
         const double dpr = image.devicePixelRatio() > 0 ? image.devicePixelRatio() : 1.0;
         sizePoints =

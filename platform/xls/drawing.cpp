@@ -5,6 +5,7 @@
 
 #include "platform/error.h"
 #include "platform/xls/biff.h"
+#include "platform/xls/opcodes.h"
 #include "platform/xls/picture.h"
 
 #include <QCryptographicHash>
@@ -62,16 +63,23 @@ QByteArray blipUid(const PictureData& pic) {
 }
 
 // The blip record (header included) of a picture with its UID.
-QByteArray blipRecord(const PictureData& pic, const QByteArray& uid) {
+// The bytes of a stored picture's blip record: its header, UID and tag, then the JPEG;
+// a template's picture of another type keeps its record as it was.
+qsizetype blipRecordSize(const PictureData& pic, const QByteArray& uid) {
+    return pic.rawBlip.isEmpty() ? 8 + uid.size() + 1 + pic.jpeg.size() : pic.rawBlip.size();
+}
+
+void appendBlipRecord(BiffWriter& w, const PictureData& pic, const QByteArray& uid) {
     if (!pic.rawBlip.isEmpty()) {
-        return pic.rawBlip;
+        w.appendContinued(pic.rawBlip);
+        return;
     }
-    QByteArray out;
-    header(out, 0, 0x46A, BlipJPEG, static_cast<std::uint32_t>(pic.jpeg.size() + 17));
-    out.append(uid);
-    put8(out, 0xFF);
-    out.append(pic.jpeg);
-    return out;
+    QByteArray head;
+    header(head, 0, 0x46A, BlipJPEG, static_cast<std::uint32_t>(pic.jpeg.size() + 17));
+    head.append(uid);
+    put8(head, 0xFF);
+    w.appendContinued(head);
+    w.appendContinued(pic.jpeg);
 }
 
 bool sameBlip(const PictureData& a, const PictureData& b) {
@@ -152,34 +160,42 @@ QByteArray fdggRecord(const DrawingPlan& plan) {
     return out;
 }
 
-// The picture store: one FBSE with its embedded blip per stored picture.
-QByteArray bstoreContainer(const DrawingPlan& plan) {
-    QByteArray bstore;
+// The picture store's size: one FBSE with its embedded blip per stored picture.
+qsizetype bstoreSize(const DrawingPlan& plan) {
+    qsizetype size = 0;
+    for (const StoredBlip& stored : plan.blips) {
+        size += 8 + 36 + blipRecordSize(*stored.picture, stored.uid);
+    }
+    return size;
+}
+
+void appendBstoreContainer(BiffWriter& w, const DrawingPlan& plan) {
+    QByteArray head;
+    header(head, 0xF, static_cast<int>(plan.blips.size()), BStoreContainer,
+           static_cast<std::uint32_t>(bstoreSize(plan)));
+    w.appendContinued(head);
     for (const StoredBlip& stored : plan.blips) {
         const PictureData& picture = *stored.picture;
-        const QByteArray blip = blipRecord(picture, stored.uid);
+        const qsizetype blipSize = blipRecordSize(picture, stored.uid);
         const int type = picture.rawBlip.isEmpty() ? blipType::Jpeg : picture.blipType;
-        header(bstore, 2, type, FBSE, static_cast<std::uint32_t>(36 + blip.size()));
-        put8(bstore, static_cast<std::uint8_t>(type));
+        QByteArray fbse;
+        header(fbse, 2, type, FBSE, static_cast<std::uint32_t>(36 + blipSize));
+        put8(fbse, static_cast<std::uint8_t>(type));
         // Metafiles are PICT on the Macintosh side; raster types keep their type.
-        put8(bstore, static_cast<std::uint8_t>(
-                         type == blipType::Emf || type == blipType::Wmf ? blipType::Pict : type));
-        bstore.append(stored.uid);
-        put16(bstore, 0x00FF);
-        put32(bstore, static_cast<std::uint32_t>(blip.size()));
-        put32(bstore, stored.references); // cRef: the shapes that show it
-        put32(bstore, 0);                 // foDelay: embedded
-        put8(bstore, 0);
-        put8(bstore, 0);
-        put8(bstore, 0);
-        put8(bstore, 0);
-        bstore.append(blip);
+        put8(fbse, static_cast<std::uint8_t>(
+                       type == blipType::Emf || type == blipType::Wmf ? blipType::Pict : type));
+        fbse.append(stored.uid);
+        put16(fbse, 0x00FF);
+        put32(fbse, static_cast<std::uint32_t>(blipSize));
+        put32(fbse, stored.references); // cRef: the shapes that show it
+        put32(fbse, 0);                 // foDelay: embedded
+        put8(fbse, 0);
+        put8(fbse, 0);
+        put8(fbse, 0);
+        put8(fbse, 0);
+        w.appendContinued(fbse);
+        appendBlipRecord(w, picture, stored.uid);
     }
-    QByteArray out;
-    header(out, 0xF, static_cast<int>(plan.blips.size()), BStoreContainer,
-           static_cast<std::uint32_t>(bstore.size()));
-    out.append(bstore);
-    return out;
 }
 
 // Default shape properties (fit text to shape, fill and line colours) and the split
@@ -203,12 +219,21 @@ QByteArray defaultShapeOptions() {
 
 } // namespace
 
-QByteArray buildDrawingGroup(const DrawingPlan& plan) {
-    const QByteArray body = fdggRecord(plan) + bstoreContainer(plan) + defaultShapeOptions();
-    QByteArray out;
-    header(out, 0xF, 0, DggContainer, static_cast<std::uint32_t>(body.size()));
-    out.append(body);
-    return out;
+void writeDrawingGroup(BiffWriter& w, const DrawingPlan& plan) {
+    const QByteArray fdgg = fdggRecord(plan);
+    const QByteArray options = defaultShapeOptions();
+    const qsizetype store = bstoreSize(plan);
+    const qsizetype body = fdgg.size() + 8 + store + options.size();
+    // The record and its CONTINUE headers, and room for the sheets that follow.
+    w.reserve(8 + body + (8 + body) / MaxRecordData * 4 + (4 << 20));
+    w.beginContinued(op::MSODRAWINGGROUP);
+    QByteArray head;
+    header(head, 0xF, 0, DggContainer, static_cast<std::uint32_t>(body));
+    w.appendContinued(head);
+    w.appendContinued(fdgg);
+    appendBstoreContainer(w, plan);
+    w.appendContinued(options);
+    w.endContinued();
 }
 
 namespace {

@@ -12,6 +12,8 @@
 
 namespace tav::xls {
 
+class BiffWriter;
+
 // One sheet's part of the drawing group.
 struct SheetDrawing {
     SheetModel* sheet = nullptr;
@@ -37,8 +39,9 @@ struct DrawingPlan {
 // the desktop program does; the entry counts the shapes that use it.
 DrawingPlan planDrawings(const std::vector<SheetModel*>& sheets);
 
-// The OfficeArtDggContainer (written as MSODRAWINGGROUP + CONTINUE records).
-QByteArray buildDrawingGroup(const DrawingPlan& plan);
+// Writes the OfficeArtDggContainer as MSODRAWINGGROUP + CONTINUE records, the stored
+// pictures straight from the model into the stream.
+void writeDrawingGroup(BiffWriter& w, const DrawingPlan& plan);
 
 // Per picture of the sheet: the OfficeArt bytes of its MSODRAWING record (the first
 // one also opens the drawing and holds the patriarch) and its OBJ record data.

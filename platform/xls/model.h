@@ -85,7 +85,10 @@ struct RowInfo {
 // then it is reduced to the stored size and encoded into `jpeg`, and `image` is
 // released, so memory stays bounded however many photos are placed.
 struct PictureData {
-    QImage image;    // not yet stored
+    QImage image; // not yet stored
+    // encodeJpeg(image, JpegQuality), made beforehand off the engine's thread; used when
+    // the picture is stored at exactly the pixels of `image`
+    QByteArray imageJpeg;
     QByteArray jpeg; // JPEG file bytes (baseline, upright)
     QSize jpegPixels;
     // A template picture of another type, kept as it was: BSE blip type and the

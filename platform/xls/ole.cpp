@@ -1,5 +1,6 @@
 #include "platform/xls/ole.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 
 #include <gsf/gsf-infile-msole.h>
@@ -8,9 +9,13 @@
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <exception>
 #include <memory>
 
 namespace tav::xls {
@@ -111,10 +116,45 @@ OleFile readOleFile(const QByteArray& file, const QString& name, qint64 maxStrea
     return out;
 }
 
-QByteArray buildOleFile(const OleFile& file) {
+namespace {
+
+// One stream of the compound file, written through libgsf.
+class ChildStream final : public OleStreamWriter {
+public:
+    ChildStream(GsfOutput* child, const QString& name) : child_(child), name_(name) {}
+
+    void append(const QByteArray& bytes) override { write(bytes); }
+
+    void overwrite(qint64 offset, const QByteArray& bytes) override {
+        if (!gsf_output_seek(child_, offset, G_SEEK_SET)) {
+            fail();
+        }
+        write(bytes);
+        if (!gsf_output_seek(child_, 0, G_SEEK_END)) {
+            fail();
+        }
+    }
+
+private:
+    void write(const QByteArray& bytes) {
+        if (!bytes.isEmpty() &&
+            !gsf_output_write(child_, static_cast<size_t>(bytes.size()),
+                              reinterpret_cast<const guint8*>(bytes.constData()))) {
+            fail();
+        }
+    }
+    [[noreturn]] void fail() const {
+        refuse(QStringLiteral("compound file stream '%1' cannot be written").arg(name_));
+    }
+
+    GsfOutput* child_;
+    QString name_;
+};
+
+// Writes the compound file into `sink` and closes it.
+void writeOle(const OleFile& file, GsfOutput* sink) {
     initGsf();
-    GPtr<GsfOutput> sink(gsf_output_memory_new());
-    GPtr<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
+    GPtr<GsfOutfile> ole(gsf_outfile_msole_new(sink));
     if (!ole) {
         refuse(QStringLiteral("compound file writer unavailable"));
     }
@@ -128,20 +168,143 @@ QByteArray buildOleFile(const OleFile& file) {
         if (!child) {
             refuse(QStringLiteral("compound file stream '%1' cannot be created").arg(stream.name));
         }
-        if ((!stream.data.isEmpty() &&
-             !gsf_output_write(child.get(), static_cast<size_t>(stream.data.size()),
-                               reinterpret_cast<const guint8*>(stream.data.constData()))) ||
-            !gsf_output_close(child.get())) {
+        ChildStream writer(child.get(), stream.name);
+        if (stream.write) {
+            stream.write(writer);
+        } else {
+            writer.append(stream.data);
+        }
+        if (!gsf_output_close(child.get())) {
             refuse(QStringLiteral("compound file stream '%1' cannot be written").arg(stream.name));
         }
     }
-    // Closing the outfile closes the sink too; the sink is only released afterwards.
+    // Closing the outfile closes the sink too.
     if (!gsf_output_close(GSF_OUTPUT(ole.get()))) {
         refuse(QStringLiteral("compound file cannot be completed"));
     }
+}
+
+// A stdio stream over a PendingFile, for libgsf: bytes written at the end are appended,
+// bytes written after a seek back overwrite what is there. A failure of the pending file
+// is kept and thrown once libgsf has given up.
+class PendingFileStream {
+public:
+    explicit PendingFileStream(PendingFile& out) : out_(out) {
+        const cookie_io_functions_t functions{nullptr, &PendingFileStream::write,
+                                              &PendingFileStream::seek, nullptr};
+        stream_ = fopencookie(this, "w", functions);
+        if (stream_ == nullptr) {
+            throw Error(err::OutOfMemory, errorText(ErrorText::NoMemory));
+        }
+        // Large pieces: the pending file is written in few calls.
+        std::setvbuf(stream_, nullptr, _IOFBF, 1 << 16);
+    }
+    ~PendingFileStream() {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+    }
+    PendingFileStream(const PendingFileStream&) = delete;
+    PendingFileStream& operator=(const PendingFileStream&) = delete;
+
+    FILE* stream() const { return stream_; }
+
+    // Writes out what the stream buffers; throws the pending file's failure, if any.
+    void finish() {
+        const int rc = std::fclose(stream_);
+        stream_ = nullptr;
+        rethrowFailure();
+        if (rc != 0) {
+            refuse(QStringLiteral("compound file cannot be written out"));
+        }
+    }
+    void rethrowFailure() const {
+        if (failure_) {
+            std::rethrow_exception(failure_);
+        }
+    }
+
+private:
+    static ssize_t write(void* cookie, const char* data, size_t size) {
+        auto* self = static_cast<PendingFileStream*>(cookie);
+        if (self->failure_) {
+            errno = EIO; // the first failure is the one reported; nothing more is written
+            return -1;
+        }
+        try {
+            const auto n = static_cast<qint64>(size);
+            const qint64 overwritten = std::clamp<qint64>(self->end_ - self->position_, 0, n);
+            if (overwritten > 0) {
+                self->out_.writeAt(self->position_,
+                                   QByteArray::fromRawData(data, qsizetype(overwritten)));
+            }
+            if (overwritten < n) {
+                if (self->position_ + overwritten != self->end_) {
+                    refuse(QStringLiteral("compound file written beyond its end"));
+                }
+                self->out_.write(
+                    QByteArray::fromRawData(data + overwritten, qsizetype(n - overwritten)));
+            }
+            self->position_ += n;
+            self->end_ = std::max(self->end_, self->position_);
+            return static_cast<ssize_t>(size);
+        } catch (...) {
+            self->failure_ = std::current_exception();
+            errno = EIO;
+            return -1;
+        }
+    }
+
+    static int seek(void* cookie, off64_t* offset, int whence) {
+        auto* self = static_cast<PendingFileStream*>(cookie);
+        const qint64 base = whence == SEEK_SET   ? 0
+                            : whence == SEEK_CUR ? self->position_
+                                                 : self->end_;
+        const qint64 target = base + *offset;
+        if (target < 0) {
+            errno = EINVAL;
+            return -1;
+        }
+        self->position_ = target;
+        *offset = target;
+        return 0;
+    }
+
+    PendingFile& out_;
+    FILE* stream_ = nullptr;
+    qint64 position_ = 0;
+    qint64 end_ = 0;
+    std::exception_ptr failure_;
+};
+
+} // namespace
+
+QByteArray buildOleFile(const OleFile& file) {
+    initGsf();
+    GPtr<GsfOutput> sink(gsf_output_memory_new());
+    writeOle(file, sink.get());
     const gsf_off_t size = gsf_output_size(sink.get());
     const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
     return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size));
+}
+
+void writeOleFile(const OleFile& file, PendingFile& out) {
+    initGsf();
+    PendingFileStream stream(out);
+    {
+        GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE("workbook", stream.stream(), TRUE));
+        if (!sink) {
+            refuse(QStringLiteral("compound file writer unavailable"));
+        }
+        try {
+            writeOle(file, sink.get());
+        } catch (const Error&) {
+            // A failing pending file is the cause to report, not libgsf's giving up.
+            stream.rethrowFailure();
+            throw;
+        }
+    }
+    stream.finish();
 }
 
 } // namespace tav::xls

@@ -5,13 +5,30 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
+namespace tav {
+class PendingFile;
+}
+
 namespace tav::xls {
+
+// Writes one stream of a compound file being built, as its bytes come.
+class OleStreamWriter {
+public:
+    virtual ~OleStreamWriter() = default;
+    virtual void append(const QByteArray& bytes) = 0;
+    // Overwrites bytes already appended, from stream offset `offset` on.
+    virtual void overwrite(qint64 offset, const QByteArray& bytes) = 0;
+};
 
 struct OleStream {
     QString name;
     QByteArray data;
+    // When set, writes the stream's bytes in place of `data`, so that a large stream is
+    // never held whole.
+    std::function<void(OleStreamWriter&)> write;
 };
 
 struct OleFile {
@@ -27,5 +44,10 @@ OleFile readOleFile(const QByteArray& file, const QString& name,
 // The bytes of a compound file holding `file`'s streams in the given order (version
 // 3, 512-byte sectors; extension sectors for files above ~6.8 MB).
 QByteArray buildOleFile(const OleFile& file);
+
+// The same compound file written into `out` as it is built: the streams go to the file
+// as they come, and the header is completed in place at the end. Failures of `out`
+// are thrown as they are.
+void writeOleFile(const OleFile& file, PendingFile& out);
 
 } // namespace tav::xls

@@ -135,7 +135,13 @@ void settlePicture(ShapeModel& shape) {
         // only blur the picture.
         target = have;
     }
-    pic.jpeg = encodeJpeg(target == have ? pic.image : reduceImage(pic.image, target), JpegQuality);
+    if (target == have && !pic.imageJpeg.isEmpty()) {
+        pic.jpeg = std::move(pic.imageJpeg);
+    } else {
+        pic.jpeg =
+            encodeJpeg(target == have ? pic.image : reduceImage(pic.image, target), JpegQuality);
+    }
+    pic.imageJpeg.clear();
     pic.jpegPixels = target;
     pic.blipType = blipType::Jpeg;
     pic.rawBlip.clear();

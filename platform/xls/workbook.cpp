@@ -62,12 +62,13 @@ void Workbook::save() {
 }
 
 void Workbook::saveCopyAs(const QString& path) {
-    const QByteArray bytes = workbookFileBytes(*model_);
-    writeFileAtomically(writer_, path, bytes);
+    const std::unique_ptr<PendingFile> file = writer_.create(path);
+    writeTo(*file);
+    file->commit();
 }
 
 void Workbook::writeTo(PendingFile& file) {
-    file.write(workbookFileBytes(*model_));
+    writeWorkbookFile(*model_, file);
 }
 
 } // namespace tav::xls

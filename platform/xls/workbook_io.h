@@ -9,6 +9,10 @@
 
 #include <memory>
 
+namespace tav {
+class PendingFile;
+}
+
 namespace tav::xls {
 
 // Reads the workbook file at `path`. File errors: the classic numbers
@@ -34,5 +38,8 @@ QByteArray writeDocumentSummaryInformation();
 // The bytes of the whole compound file: the Workbook stream, the summary information
 // and the template's other streams.
 QByteArray workbookFileBytes(WorkbookModel& book);
+
+// The same compound file written into `out` without a copy of it in memory.
+void writeWorkbookFile(WorkbookModel& book, PendingFile& out);
 
 } // namespace tav::xls

@@ -689,9 +689,7 @@ std::vector<std::uint32_t> writeGlobals(BiffWriter& w, const WorkbookModel& book
             break;
         case mark::DrawingGroup:
             if (!drawings.blips.empty()) {
-                w.begin(op::MSODRAWINGGROUP);
-                w.data() = buildDrawingGroup(drawings);
-                w.commit();
+                writeDrawingGroup(w, drawings);
             }
             break;
         case mark::Sst:
@@ -721,9 +719,8 @@ const SheetDrawing* drawingOf(const DrawingPlan& drawings, const SheetModel* she
     return nullptr;
 }
 
-} // namespace
-
-QByteArray writeWorkbookStream(WorkbookModel& book) {
+// The records of the Workbook stream for the model as it is now.
+void writeWorkbookRecords(WorkbookModel& book, BiffWriter& w) {
     // The cells decide which formats and strings exist, and the globals list them
     // before the sheets: every cell's format and text is settled first, then the
     // globals are written, then each sheet, where its BOUNDSHEET record points.
@@ -739,7 +736,6 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
     XfTable xfs = usedFormats(book, sheets);
     const StringTable strings = sharedStrings(book, sheets);
 
-    BiffWriter w;
     const std::vector<std::uint32_t> sheetPositions = writeGlobals(w, book, xfs, strings, drawings);
     std::size_t next = 0;
     for (std::size_t i = 0; i < book.sheets.size(); ++i) {
@@ -754,6 +750,13 @@ QByteArray writeWorkbookStream(WorkbookModel& book) {
             }
         }
     }
+}
+
+} // namespace
+
+QByteArray writeWorkbookStream(WorkbookModel& book) {
+    BiffWriter w;
+    writeWorkbookRecords(book, w);
     return w.take();
 }
 
@@ -854,10 +857,28 @@ QByteArray writeDocumentSummaryInformation() {
                                                      boolProperty(16, false)});
 }
 
-QByteArray workbookFileBytes(WorkbookModel& book) {
+namespace {
+
+// The compound file's streams: the Workbook stream, the summary information and the
+// template's other streams. Streamed, the Workbook stream is written as its records are
+// made rather than held whole.
+OleFile workbookOleFile(WorkbookModel& book, bool streamed) {
     OleFile ole;
     ole.classId = book.classId;
-    ole.streams.push_back(OleStream{QStringLiteral("Workbook"), writeWorkbookStream(book)});
+    if (streamed) {
+        ole.streams.push_back(
+            OleStream{QStringLiteral("Workbook"), {}, [&book](OleStreamWriter& out) {
+                          BiffWriter w;
+                          w.handOverTo([&out](const QByteArray& bytes) { out.append(bytes); },
+                                       [&out](qint64 offset, const QByteArray& bytes) {
+                                           out.overwrite(offset, bytes);
+                                       });
+                          writeWorkbookRecords(book, w);
+                          w.finish();
+                      }});
+    } else {
+        ole.streams.push_back(OleStream{QStringLiteral("Workbook"), writeWorkbookStream(book), {}});
+    }
     bool anyProperty = false;
     for (bool set : book.propertySet) {
         anyProperty = anyProperty || set;
@@ -865,18 +886,28 @@ QByteArray workbookFileBytes(WorkbookModel& book) {
     const QByteArray summary = anyProperty || book.summaryInformation.isEmpty()
                                    ? writeSummaryInformation(book)
                                    : book.summaryInformation;
-    ole.streams.push_back(OleStream{SummaryStreamName, summary});
+    ole.streams.push_back(OleStream{SummaryStreamName, summary, {}});
     const bool keptDocumentSummary =
         std::any_of(book.streams.begin(), book.streams.end(),
                     [](const KeptStream& s) { return s.name == DocumentSummaryStreamName; });
     if (!keptDocumentSummary) {
         ole.streams.push_back(
-            OleStream{DocumentSummaryStreamName, writeDocumentSummaryInformation()});
+            OleStream{DocumentSummaryStreamName, writeDocumentSummaryInformation(), {}});
     }
     for (const KeptStream& s : book.streams) {
-        ole.streams.push_back(OleStream{s.name, s.data});
+        ole.streams.push_back(OleStream{s.name, s.data, {}});
     }
-    return buildOleFile(ole);
+    return ole;
+}
+
+} // namespace
+
+QByteArray workbookFileBytes(WorkbookModel& book) {
+    return buildOleFile(workbookOleFile(book, false));
+}
+
+void writeWorkbookFile(WorkbookModel& book, PendingFile& out) {
+    writeOleFile(workbookOleFile(book, true), out);
 }
 
 } // namespace tav::xls

@@ -60,6 +60,7 @@ TEST(BatchArguments, Defaults) {
     EXPECT_TRUE(a.job.captionsKeepExtension);
     EXPECT_FALSE(a.job.renameToDisplayNames);
     EXPECT_EQ(a.job.layout, (LayoutChoice{LayoutFamily::WithNotes, 0}));
+    EXPECT_EQ(a.jobs, 0); // one thread per core
 
     // After "--" an argument that looks like an option is an image.
     const BatchArguments dashed = parseBatchArguments(
@@ -107,6 +108,24 @@ TEST(BatchArguments, BadUsage) {
                      .error.isEmpty());
     EXPECT_FALSE(parseBatchArguments({QStringLiteral("--out")}, kWork).error.isEmpty());
     EXPECT_TRUE(parseBatchArguments({QStringLiteral("--help")}, kWork).help);
+    // --jobs takes 1 to 64.
+    for (const auto& [value, jobs] : {std::pair{"1", 1},
+                                      {"64", 64},
+                                      {"0", -1},
+                                      {"65", -1},
+                                      {"two", -1},
+                                      {"", -1},
+                                      {"-3", -1}}) {
+        SCOPED_TRACE(value);
+        const BatchArguments a = parseBatchArguments(base + QStringList{QStringLiteral("--jobs"),
+                                                                        QString::fromUtf8(value),
+                                                                        QStringLiteral("a.jpg")},
+                                                     kWork);
+        EXPECT_EQ(a.error.isEmpty(), jobs > 0) << a.error.toStdString();
+        if (jobs > 0) {
+            EXPECT_EQ(a.jobs, jobs);
+        }
+    }
 }
 
 // --list rows come first, then the IMAGE arguments; --sort orders them all.

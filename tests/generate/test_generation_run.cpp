@@ -381,6 +381,8 @@ TEST_F(RunFixture, SecondStartIgnored) {
 
 // --- failures: every file as it was, messages that name the cause -----------------------
 
+QString makeLargePhoto(const QString& folder);
+
 class FailureTest : public RunFixture {
 protected:
     RunOutcome runOnce(FileWriter& writer = localFileWriter()) {
@@ -498,22 +500,64 @@ TEST_F(FailureTest, FailedRunLeavesEveryFileAsItWas) {
 
 // The host asks to stop (the window is closed) while the run works: it stops at the
 // next step, shows nothing, and leaves every file as it was.
+// With workers preparing the next pictures, too.
 TEST_F(FailureTest, StoppedRunChangesNothing) {
     previousWorkbook();
     job.renameToDisplayNames = true;
     const QString a = image("orientation_1.jpg", "a.jpg");
     addRow(a, "  0", "north");
     addRow(image("orientation_6.jpg", "b.jpg"), "  0", "south");
-    host.scripted.yesNoAnswers = {true, true};
-    host.onProcessEvents = [&] { host.stop = true; };
-    EXPECT_EQ(runOnce(), RunOutcome::Stopped);
-    EXPECT_EQ(host.scripted.shown.size(), 1); // the first rename question, nothing after
-    EXPECT_EQ(bytes(target()), QByteArray("the previous workbook"));
-    EXPECT_EQ(leftovers(), QStringList{});
-    EXPECT_EQ(photos(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
-    EXPECT_EQ(host.rows[0].path, a);
-    EXPECT_TRUE(host.startEnabled);
-    EXPECT_FALSE(host.busy);
+    addRow(image("photo_0.5mp_olympus_snow.jpg", "c.jpg"), " 90");
+    for (const int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        host.scripted.shown.clear();
+        host.scripted.yesNoAnswers = {true, true};
+        host.stop = false;
+        host.onProcessEvents = [&] { host.stop = true; };
+        GenerationRun run(host, PlacementOptions{true, threads});
+        EXPECT_EQ(run.start(job), RunOutcome::Stopped);
+        EXPECT_EQ(host.scripted.shown.size(), 1); // the first rename question, nothing after
+        EXPECT_EQ(bytes(target()), QByteArray("the previous workbook"));
+        EXPECT_EQ(leftovers(), QStringList{});
+        EXPECT_EQ(photos(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("b.jpg"),
+                                         QStringLiteral("c.jpg")}));
+        EXPECT_EQ(host.rows[0].path, a);
+        EXPECT_TRUE(host.startEnabled);
+        EXPECT_FALSE(host.busy);
+    }
+}
+
+// A photo that passes the header check but cannot be decoded fails the run at its
+// place in the list. When several do, the first in list order is reported, also when
+// a worker finished a later one first (the tiny last file fails at once, the large one
+// before it takes longer).
+TEST_F(FailureTest, FirstUndecodablePhotoInListOrderIsReported) {
+    previousWorkbook();
+    const QString large = makeLargePhoto(imageFolder);
+    const auto truncated = [&](const QString& from, const char* name) {
+        const QString path = imageFolder + QLatin1Char('/') + QString::fromUtf8(name);
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        const QByteArray whole = bytes(from);
+        out.write(whole.left(whole.size() / 2));
+        return path;
+    };
+    const QString first = truncated(large, "first.jpg");
+    const QString second = truncated(image("photo_0.5mp_olympus_snow.jpg"), "second.jpg");
+    addRow(large, " 90");
+    addRow(first, "180");
+    addRow(second, "270");
+    for (const int threads : {1, 3}) {
+        SCOPED_TRACE(threads);
+        host.scripted.shown.clear();
+        GenerationRun run(host, PlacementOptions{true, threads});
+        EXPECT_EQ(run.start(job), RunOutcome::Failed);
+        ASSERT_EQ(host.scripted.shown.size(), 1);
+        EXPECT_TRUE(lastMessage().text.contains(first)) << lastMessage().text.toStdString();
+        EXPECT_FALSE(lastMessage().text.contains(second));
+        EXPECT_EQ(bytes(target()), QByteArray("the previous workbook"));
+        EXPECT_EQ(leftovers(), QStringList{});
+    }
 }
 
 // A lock file a killed run of ours left (and its half-written temporary file) does not
@@ -827,6 +871,34 @@ TEST_F(RunFixture, ReducedDecodeMatchesLiteralPath) {
         EXPECT_DOUBLE_EQ(sa[i].width(), sb[i].width()) << i;
         EXPECT_DOUBLE_EQ(sa[i].height(), sb[i].height()) << i;
         EXPECT_EQ(sa[i].pixelSize(), sb[i].pixelSize()) << i;
+    }
+}
+
+// Pictures prepared on workers give the workbook of the sequential run byte for byte:
+// photos, a drawing, a transparent gif, every turn, and a row inserted as it is.
+TEST_F(RunFixture, ParallelRunWritesTheSequentialWorkbook) {
+    job.layout = notes(3);
+    const QString large = makeLargePhoto(imageFolder);
+    const char* codes[] = {"  0", " 90", "180", "270"};
+    const char* files[] = {"photo_0.5mp_olympus_snow.jpg", "orientation_6.jpg",
+                           "photo_grey_oneplus_tower.jpg", "inkscape_drawing.wmf",
+                           "libemf2svg_test-023.emf",      "transparent_200x150.gif",
+                           "photo_video001_24bit.bmp"};
+    for (int i = 0; i < 12; ++i) {
+        addRow(i % 3 == 0 ? large : image(files[i % 7]), codes[i % 4]);
+    }
+    addRow(image("photo_hopper_128.gif"), "");
+    QByteArray sequential;
+    for (const int threads : {1, 2, 5}) {
+        SCOPED_TRACE(threads);
+        GenerationRun run(host, PlacementOptions{true, threads});
+        ASSERT_EQ(run.start(job), RunOutcome::Completed);
+        const QByteArray written = bytes(target());
+        ASSERT_FALSE(written.isEmpty());
+        if (sequential.isEmpty()) {
+            sequential = written;
+        }
+        EXPECT_TRUE(written == sequential);
     }
 }
 

@@ -3,14 +3,18 @@
 // 1x1+X+Y txt:`), an independent decoder, so a tolerance covers rounding differences.
 #include "image_test_support.h"
 #include "platform/error.h"
+#include "platform/image/decode_support.h"
 #include "platform/image/picture_loader.h"
 #include "platform/image/pixel_turn.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <vector>
 
@@ -626,6 +630,47 @@ TEST(PictureLoader, ReducedDecodeShowsTheSamePicture) {
     const QImage full = loadPicture(path).image.scaled(small.size(), Qt::IgnoreAspectRatio,
                                                        Qt::SmoothTransformation);
     EXPECT_LT(test::meanDifference(small, full), 3.0);
+}
+
+// A JPEG is read up to its end-of-image marker and no further: an EXIF thumbnail's own
+// marker inside APP1, a progressive file's many scans and bytes arriving piece by piece
+// do not mislead the scanner; a file padded to nearly 1 GB (sparse, so it costs no disk)
+// is read as its picture's bytes and loads as the unpadded file does.
+TEST(PictureLoader, JpegIsReadToItsEndMarkerOnly) {
+    for (const char* name :
+         {"jpeg/photo_0.5mp_olympus_snow.jpg", "jpeg/photo_1.2mp_canon_powershot_progressive.jpg",
+          "jpeg/photo_grey_oneplus_tower.jpg"}) {
+        SCOPED_TRACE(name);
+        QFile f(imagePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray file = f.readAll();
+        // These files end with their end-of-image marker, give or take a line feed.
+        const QByteArray jpeg = file.left(file.lastIndexOf("\xFF\xD9") + 2);
+        ASSERT_GE(jpeg.size(), file.size() - 1);
+        const QByteArray padded = jpeg + QByteArray(5000, '\xFF') + QByteArray("\xD8 trailing");
+        for (const qsizetype piece : {qsizetype(97), qsizetype(4096), padded.size()}) {
+            picture::JpegEndScanner scanner;
+            qint64 end = 0;
+            for (qsizetype have = piece; end == 0 && have < padded.size() + piece; have += piece) {
+                end = scanner.scan(padded.left(have));
+            }
+            EXPECT_EQ(end, jpeg.size()) << piece;
+        }
+        picture::JpegEndScanner cut;
+        EXPECT_EQ(cut.scan(jpeg.left(jpeg.size() / 2)), 0); // truncated: more bytes needed
+    }
+    picture::JpegEndScanner garbage;
+    EXPECT_EQ(garbage.scan(QByteArray("\xFF\xD8\xFF\xE0\x00\x04\x00\x00junk", 12)), -1);
+
+    QTemporaryDir dir;
+    const QString source = imagePath("jpeg/photo_storm_orient6_DERIVED.jpg");
+    const QString path = dir.filePath(QStringLiteral("padded.jpg"));
+    ASSERT_TRUE(QFile::copy(source, path));
+    const qint64 size = QFileInfo(path).size();
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), (qint64(1) << 30) - 1), 0);
+    EXPECT_EQ(readPictureFile(path).size(), size);
+    EXPECT_EQ(loadPicture(path).image, loadPicture(source).image);
+    EXPECT_EQ(probePicture(path).pixelSize, probePicture(source).pixelSize);
 }
 
 // The EXIF thumbnail stands in only when allowed, when it covers the asked size and

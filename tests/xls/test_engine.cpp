@@ -17,6 +17,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -740,6 +741,39 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
         EXPECT_EQ(fileBytes(path), before);
         EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
     }
+    // A workbook of a few hundred kilobytes goes to the file in several writes, the
+    // compound file's header last: a failure at any one of them leaves the file as it was.
+    Worksheet& sheet = book.worksheet(QStringLiteral("Sheet1"));
+    QImage noise(900, 700, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x) {
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y) % 253, (x ^ y) & 255));
+        }
+    }
+    for (const char* cell : {"B2", "B40", "B80"}) {
+        sheet.range(QString::fromLatin1(cell)).select();
+        app.clipboard().setImage(noise);
+        sheet.pasteSpecial(xl::PasteBitmap);
+    }
+    writer.failCreate = writer.failCommit = 0;
+    writer.osError = ENOSPC;
+    int failedWrites = 0;
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        writer.writes = 0;
+        writer.failWrite = n;
+        const int number = errorNumber([&] { book.save(); });
+        if (number == 0) {
+            break;
+        }
+        ++failedWrites;
+        EXPECT_EQ(number, err::DiskFull);
+        EXPECT_EQ(fileBytes(path), before);
+        EXPECT_EQ(files(), QStringList{QStringLiteral("book.xls")});
+    }
+    EXPECT_GT(failedWrites, 3);
+    EXPECT_GT(QFileInfo(path).size(), 3 << 16);
+
     writer.failCreate = writer.failWrite = writer.failCommit = 0;
     EXPECT_EQ(errorNumber([&] { book.saveCopyAs(dir_.filePath(QStringLiteral("gone/x.xls"))); }),
               err::PathNotFound);
@@ -754,6 +788,53 @@ TEST_F(Engine, SaveIsAtomicAndLeavesNothingBehindOnFailure) {
     readOnly.saveCopyAs(dir_.filePath(QStringLiteral("copy.xls")));
     EXPECT_EQ(fileBytes(path), saved);
     EXPECT_EQ(fileBytes(dir_.filePath(QStringLiteral("copy.xls"))), saved);
+}
+
+// Records handed over as they are made give the stream kept in memory byte for byte:
+// a record split into CONTINUE records across several hand-overs, an offset patched
+// after it was handed over and one patched while it still waits.
+TEST(BiffWriter, HandedOverStreamEqualsTheKeptOne) {
+    const auto writeRecords = [](BiffWriter& w, std::vector<std::uint32_t>& marks) {
+        QByteArray big(3 << 20, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i) {
+            big[i] = static_cast<char>((i * 31) >> 3);
+        }
+        marks.push_back(w.pos() + 4);
+        w.write(op::BOUNDSHEET, QByteArray(8, 'b'));
+        w.beginContinued(op::MSODRAWINGGROUP);
+        w.appendContinued(big.left(5000));
+        w.appendContinued(big.mid(5000));
+        w.endContinued();
+        for (int i = 0; i < 300; ++i) {
+            w.write(op::CONTINUE, QByteArray(4000 + i, static_cast<char>(i)));
+        }
+        marks.push_back(w.pos());
+    };
+    BiffWriter kept;
+    std::vector<std::uint32_t> keptMarks;
+    writeRecords(kept, keptMarks);
+    QByteArray handedOver;
+    int overwrites = 0;
+    BiffWriter streamed;
+    streamed.handOverTo([&](const QByteArray& bytes) { handedOver += bytes; },
+                        [&](qint64 offset, const QByteArray& bytes) {
+                            ++overwrites;
+                            ASSERT_LE(offset + bytes.size(), handedOver.size());
+                            handedOver.replace(offset, bytes.size(), bytes);
+                        });
+    std::vector<std::uint32_t> marks;
+    writeRecords(streamed, marks);
+    EXPECT_GT(handedOver.size(), 3 << 20); // handed over before the end
+    for (BiffWriter* w : {&kept, &streamed}) {
+        w->patch32(keptMarks[0], 0x11223344);
+        w->patch32(keptMarks[1] - 4, 0x55667788); // written out already or still waiting
+    }
+    streamed.write(op::EOF_, QByteArray());
+    kept.write(op::EOF_, QByteArray());
+    EXPECT_EQ(marks, keptMarks);
+    streamed.finish();
+    EXPECT_GE(overwrites, 1);
+    EXPECT_TRUE(handedOver == kept.stream());
 }
 
 class FakeShell : public Shell {
