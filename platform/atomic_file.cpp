@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,40 +81,9 @@ public:
     }
     ~LocalPendingFile() override { abandon(); }
 
-    void write(const QByteArray& bytes) override {
-        requireOpen();
-        const char* data = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::write(fd_, data, static_cast<size_t>(left));
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrno(errno, FileOperation::Save, target_);
-            }
-            data += n;
-            left -= n;
-        }
-    }
+    void write(const QByteArray& bytes) override { writeAll(bytes, std::nullopt); }
 
-    void writeAt(qint64 offset, const QByteArray& bytes) override {
-        requireOpen();
-        const char* data = bytes.constData();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            const ssize_t n = ::pwrite(fd_, data, static_cast<size_t>(left), offset);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                throwErrno(errno, FileOperation::Save, target_);
-            }
-            data += n;
-            left -= n;
-            offset += n;
-        }
-    }
+    void writeAt(qint64 offset, const QByteArray& bytes) override { writeAll(bytes, offset); }
 
     void commit() override {
         requireOpen();
@@ -154,6 +124,29 @@ public:
     QString temporaryPath() const override { return temporary_; }
 
 private:
+    // Writes every byte at the file's position, or from `offset` on without moving it.
+    void writeAll(const QByteArray& bytes, std::optional<qint64> offset) {
+        requireOpen();
+        const char* data = bytes.constData();
+        qsizetype left = bytes.size();
+        while (left > 0) {
+            const auto size = static_cast<size_t>(left);
+            const ssize_t n =
+                offset ? ::pwrite(fd_, data, size, *offset) : ::write(fd_, data, size);
+            if (n < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                throwErrno(errno, FileOperation::Save, target_);
+            }
+            data += n;
+            left -= n;
+            if (offset) {
+                *offset += n;
+            }
+        }
+    }
+
     void requireOpen() const {
         if (fd_ < 0) {
             throw Error(err::PathFileAccess,

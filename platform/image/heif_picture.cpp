@@ -226,13 +226,21 @@ bool isHeif(const QByteArray& head) {
     return false;
 }
 
-PictureInfo probeHeif(const ByteSource& source, const QString& name) {
-    const Context context = newContext();
-    ReaderState state{&source, 0, {}};
+// Reads the container's boxes through `state`, which the context goes on reading from
+// while it lives. A failure of the source itself (a file that cannot be read) is thrown as
+// it is; libheif's own verdict is returned.
+heif_error readStructure(const Context& context, ReaderState& state) {
     const heif_error error =
         heif_context_read_from_reader(context.get(), &kReader, &state, nullptr);
     if (state.readFailure)
         std::rethrow_exception(state.readFailure);
+    return error;
+}
+
+PictureInfo probeHeif(const ByteSource& source, const QString& name) {
+    const Context context = newContext();
+    ReaderState state{&source, 0, {}}; // read from again while the context lives
+    const heif_error error = readStructure(context, state);
     if (error.code != heif_error_Ok)
         invalid(name, causeOf(error, ErrorText::PictureHeaderDamaged), messageOf(error));
     const Handle handle = primaryHandle(context.get(), name);
@@ -244,10 +252,7 @@ PictureInfo probeHeif(const ByteSource& source, const QString& name) {
 QByteArray heifExifBlock(const ByteSource& source, const QString& name) {
     const Context context = newContext();
     ReaderState state{&source, 0, {}};
-    const heif_error error =
-        heif_context_read_from_reader(context.get(), &kReader, &state, nullptr);
-    if (state.readFailure)
-        std::rethrow_exception(state.readFailure);
+    const heif_error error = readStructure(context, state);
     if (error.code != heif_error_Ok)
         return QByteArray();
     const Handle handle = primaryHandle(context.get(), name);
