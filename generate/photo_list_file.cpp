@@ -3,6 +3,7 @@
 #include "generate/captions.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_ops.h"
 #include "platform/rotation_code.h"
 
 #include <QDir>
@@ -158,19 +159,10 @@ std::vector<PhotoRow> readPhotoList(const QString& listPath) {
     if (st.st_size > kMaxListBytes)
         throw Error(err::PathFileAccess, failedOperation(FileOperation::Read, listPath,
                                                          errorText(ErrorText::FileTooLarge)));
-    QByteArray content(qsizetype(st.st_size), Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < content.size()) {
-        const ssize_t n = ::read(fd, content.data() + got, size_t(content.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throwErrno(errno, FileOperation::Read, listPath);
-        if (n == 0)
-            break; // the file shrank while it was read
-        got += n;
-    }
-    content.truncate(got);
+    // A file that shrinks while it is read ends where its data ends.
+    QByteArray content;
+    if (!readUpTo(fd, qsizetype(st.st_size), content))
+        throwErrno(errno, FileOperation::Read, listPath);
     return parsePhotoList(content, listPath);
 }
 

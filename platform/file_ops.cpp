@@ -183,4 +183,25 @@ QDateTime fileModified(const QString& path) {
                                           st.st_mtim.tv_nsec / 1000000);
 }
 
+bool readUpTo(int fd, qsizetype limit, QByteArray& bytes) {
+    bytes.resize(limit);
+    qsizetype got = 0;
+    bool ok = true;
+    while (got < limit) {
+        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(limit - got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        got += n;
+    }
+    const int readError = errno;
+    bytes.truncate(got);
+    errno = readError;
+    return ok;
+}
+
 } // namespace tav

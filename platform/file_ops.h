@@ -48,4 +48,9 @@ bool fileExists(const QString& path);
 std::int64_t fileSize(const QString& path);
 QDateTime fileModified(const QString& path);
 
+// Reads the open file `fd` into `bytes` until `limit` bytes or the file's end, retrying
+// interrupted reads. False, with errno set, when a read fails; `bytes` then holds what
+// was read before.
+bool readUpTo(int fd, qsizetype limit, QByteArray& bytes);
+
 } // namespace tav

@@ -2,6 +2,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/error.h"
+#include "platform/file_ops.h"
 #include "platform/paths.h"
 
 #include <QDateTime>
@@ -84,19 +85,8 @@ std::optional<QStringList> parseLockLine(const QByteArray& line) {
 }
 
 QByteArray readAtMost(int fd, qsizetype limit) {
-    QByteArray bytes(limit, Qt::Uninitialized);
-    qsizetype done = 0;
-    while (done < limit) {
-        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(limit - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += n;
-    }
-    bytes.truncate(done);
+    QByteArray bytes;
+    readUpTo(fd, limit, bytes); // what a failed read leaves is judged like a short file
     return bytes;
 }
 

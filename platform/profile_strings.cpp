@@ -1,6 +1,7 @@
 #include "platform/profile_strings.h"
 
 #include "platform/error.h"
+#include "platform/file_ops.h"
 
 #include <QFile>
 
@@ -351,31 +352,19 @@ ProfileFile readProfileFile(const QString& path, qsizetype limit) {
         return result;
     }
     // One byte beyond the limit tells a file of exactly `limit` bytes from a larger one.
-    QByteArray bytes(limit + 1, Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::close(fd);
-            result.state = ProfileFile::State::Refused;
-            return result;
-        }
-        if (n == 0) {
-            break;
-        }
-        got += n;
-    }
+    QByteArray bytes;
+    const bool read = readUpTo(fd, limit + 1, bytes);
     ::close(fd);
-    if (got > limit) {
+    if (!read) {
+        result.state = ProfileFile::State::Refused;
+        return result;
+    }
+    if (bytes.size() > limit) {
         // Keep whole lines only: a line cut at the limit would read as a shorter value.
         const qsizetype lastBreak = bytes.lastIndexOf('\n', limit - 1);
         bytes.truncate(lastBreak < 0 ? 0 : lastBreak + 1);
         result.state = ProfileFile::State::Partial;
     } else {
-        bytes.truncate(got);
         result.state = ProfileFile::State::Read;
     }
     result.bytes = std::move(bytes);
