@@ -194,13 +194,19 @@ void SelectionList::clear() {
         return;
     }
     if (rowCount() > 0) {
-        std::vector<int> all(static_cast<std::size_t>(rowCount()));
-        std::iota(all.begin(), all.end(), 0);
         paths_->selectionModel()->clear();
-        undo_->push(new RemoveRowsCommand(*model_, std::move(all), QStringLiteral("全解除")));
+        removeEveryRow(QStringLiteral("全解除"));
     }
     for (ExtentListView* list : {paths_, rotations_, names_}) {
         setExtent(list, QStringLiteral(" "));
+    }
+}
+
+void SelectionList::removeEveryRow(const QString& description) {
+    if (rowCount() > 0) {
+        std::vector<int> all(static_cast<std::size_t>(rowCount()));
+        std::iota(all.begin(), all.end(), 0);
+        undo_->push(new RemoveRowsCommand(*model_, std::move(all), description));
     }
 }
 
@@ -210,11 +216,7 @@ void SelectionList::replaceRows(const std::vector<PhotoRow>& newRows) {
     }
     paths_->selectionModel()->clear();
     undo_->beginMacro(QStringLiteral("リストを開く"));
-    if (rowCount() > 0) {
-        std::vector<int> all(static_cast<std::size_t>(rowCount()));
-        std::iota(all.begin(), all.end(), 0);
-        undo_->push(new RemoveRowsCommand(*model_, std::move(all), QString()));
-    }
+    removeEveryRow(QString());
     std::vector<PlacedRow> placed;
     const int count = std::min(static_cast<int>(newRows.size()), MaxRows);
     placed.reserve(static_cast<std::size_t>(count));

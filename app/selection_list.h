@@ -115,6 +115,8 @@ signals:
 
 private:
     void connectScrollSync();
+    // One undoable step that removes every row (nothing when the list is empty).
+    void removeEveryRow(const QString& description);
     void fitPathExtents();
     void setExtent(ExtentListView* list, const QString& text);
     void editField(int row, int column, const QString& text, const QString& description);
