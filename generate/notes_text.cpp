@@ -1,5 +1,7 @@
 #include "generate/notes_text.h"
 
+#include "platform/xls/column_width.h"
+
 #include <QFontMetricsF>
 #include <QTextLayout>
 #include <QTextOption>
@@ -58,8 +60,8 @@ QString withEllipsis(QString line, double width, const QFontMetricsF& metrics) {
 } // namespace
 
 QFont workbookCellFont() {
-    QFont font(QStringLiteral("IPAPGothic"));
-    font.setPointSizeF(11);
+    QFont font(QString::fromLatin1(xls::CellFontFamily));
+    font.setPointSizeF(xls::CellFontPoints);
     return font;
 }
 

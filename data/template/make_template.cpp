@@ -34,6 +34,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/xls/biff.h"
+#include "platform/xls/column_width.h"
 #include "platform/xls/ole.h"
 #include "platform/xls/opcodes.h"
 
@@ -80,12 +81,12 @@ QByteArray unicode(const QString& text, bool shortCount) {
 // An 11-pt FONT record: family 2 swiss, 3 modern; character set 0 ANSI, 128 Shift-JIS.
 QByteArray font(const QString& name, int family, int characterSet) {
     QByteArray d;
-    put16(d, 220);    // 11 pt in twips
-    put16(d, 0);      // no italic, strike-out, outline
-    put16(d, 0x7FFF); // automatic colour
-    put16(d, 400);    // normal weight
-    put16(d, 0);      // no escapement
-    put8(d, 0);       // no underline
+    put16(d, CellFontPoints * 20); // 11 pt in twips, the size of every font here
+    put16(d, 0);                   // no italic, strike-out, outline
+    put16(d, 0x7FFF);              // automatic colour
+    put16(d, 400);                 // normal weight
+    put16(d, 0);                   // no escapement
+    put8(d, 0);                    // no underline
     put8(d, static_cast<std::uint8_t>(family));
     put8(d, static_cast<std::uint8_t>(characterSet));
     put8(d, 0);
@@ -166,7 +167,7 @@ std::uint32_t writeGlobals(BiffWriter& w) {
     for (int i = 0; i < 4; ++i) {
         w.write(op::FONT, font(QStringLiteral("Arial"), 2, 0));
     }
-    w.write(op::FONT, font(QStringLiteral("IPAPGothic"), 3, 128));
+    w.write(op::FONT, font(QString::fromLatin1(CellFontFamily), 3, 128));
     w.write(op::XF, styleXf(0));
     for (int i = 1; i <= 14; ++i) {
         w.write(op::XF, styleXf(i <= 2 ? 1 : i <= 4 ? 2 : 0));

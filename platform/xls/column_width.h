@@ -12,6 +12,11 @@ namespace tav::xls {
 // digit is 8 pixels wide at 96 dpi. A column of w characters is
 // trunc(w × 8 + 5) pixels wide for w ≥ 1 and round(w × 13) pixels below.
 inline constexpr int DefaultDigitWidthPx = 8;
+// The template's font for cell text (page numbers, titles, captions, notes), at the
+// same 11 pt: its Japanese metrics fit the layouts' rows. Text is measured in it too.
+inline constexpr const char* CellFontFamily = "IPAPGothic";
+inline constexpr int CellFontPoints = 11;
+
 // Pixels at 96 dpi of a column `characters` wide for a font whose digit is
 // `digitWidth` pixels wide.
 int columnWidthToPixels(double characters, int digitWidth = DefaultDigitWidthPx);
